@@ -1,0 +1,37 @@
+// Vorandi: a drill on powers for schoolchildren.
+#include "game/tavola.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool displayAvailable()
+{
+    auto set = [](const char *name) {
+        const char *v = std::getenv(name);
+        return v && *v;
+    };
+    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (!displayAvailable()) {
+        std::fputs("Vorandi needs a graphical display: run it from a desktop session, or try "
+                   "'xvfb-run -a make run'.\n",
+                   stderr);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vorandi"));
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    Tavola tavola;
+    tavola.Show();
+    return QApplication::exec();
+}

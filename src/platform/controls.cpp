@@ -1,0 +1,255 @@
+#include "controls.h"
+#include "dialogs.h"
+
+#include <QBitmap>
+#include <QKeyEvent>
+#include <QPainter>
+
+namespace platform {
+
+QColor toQColor(Long colour)
+{
+    return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+
+Long fromQColor(const QColor &colour)
+{
+    return RGB(colour.red(), colour.green(), colour.blue());
+}
+
+Label::Label(QWidget *parent) : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    setTextInteractionFlags(Qt::NoTextInteraction);
+    setFocusPolicy(Qt::NoFocus);
+    setIndent(0);
+    setMargin(0);
+    setFrameStyle(QFrame::NoFrame);
+    setTransparent(true);
+}
+
+QString Label::displayText(const QString &caption)
+{
+    QString shown = caption;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.remove(u'\r');
+    return shown;
+}
+
+void Label::setCaption(const QString &caption)
+{
+    caption_ = caption;
+    setText(displayText(caption));
+    fitToCaption();
+}
+
+void Label::setAutoSize(bool on)
+{
+    autoSize_ = on;
+    fitToCaption();
+}
+
+void Label::setBorder(bool on)
+{
+    border_ = on;
+    const int b = on ? 1 : 0;
+    setContentsMargins(b, b, b, b);
+    fitToCaption();
+}
+
+void Label::setTransparent(bool on, const QColor &back)
+{
+    setAutoFillBackground(!on);
+    if (!on) {
+        QPalette p = palette();
+        p.setColor(QPalette::Window, back);
+        setPalette(p);
+    }
+}
+
+void Label::fitToCaption()
+{
+    if (!autoSize_)
+        return;
+    const QPoint topLeft = pos();
+    const QFontMetrics fm(font());
+    const QStringList lines = text().split(u'\n');
+    int width = 0;
+    for (const QString &line : lines)
+        width = std::max(width, fm.horizontalAdvance(line));
+    const int frame = border_ ? 2 : 0;
+    resize(width + frame, int(lines.size()) * fm.height() + frame);
+    move(topLeft);
+}
+
+void Label::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    if (!border_)
+        return;
+    QPainter p(this);
+    p.setPen(Qt::black);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+TextBox::TextBox(QWidget *parent) : QLineEdit(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+bool TextBox::event(QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && !reentry_ && keyPress_) {
+        if (filterKey(static_cast<QKeyEvent *>(event)))
+            return true;
+    }
+    return QLineEdit::event(event);
+}
+
+// Returns true when the key was consumed here.
+bool TextBox::filterKey(QKeyEvent *key)
+{
+    const QString typed = key->text();
+    if (typed.size() != 1 || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+        return false;
+    if (key->modifiers() & (Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    const char16_t original = typed.at(0).unicode();
+    // A character beyond the Integer range cannot be a KeyAscii; the handler sees it as 0xFFFF.
+    auto code = Integer(original > 0x7FFF ? -1 : original);
+    keyPress_(code);
+    if (code == 0 || code == 13)
+        return true;
+    if (code != Integer(original > 0x7FFF ? -1 : original)) {
+        QKeyEvent replaced(QEvent::KeyPress, 0, key->modifiers(),
+                           QString(QChar(char16_t(std::uint16_t(code)))));
+        reentry_ = true;
+        QLineEdit::event(&replaced);
+        reentry_ = false;
+        return true;
+    }
+    return false;
+}
+
+CommandButton::CommandButton(QWidget *parent) : QToolButton(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    setAutoRaise(false);
+    connect(this, &QToolButton::pressed, this, &CommandButton::showPicture);
+    connect(this, &QToolButton::released, this, &CommandButton::showPicture);
+}
+
+void CommandButton::setPictures(const QPixmap &normal, const QPixmap &down,
+                                const QPixmap &disabled)
+{
+    normal_ = normal;
+    down_ = down.isNull() ? normal : down;
+    disabled_ = disabled.isNull() ? normal : disabled;
+    if (!normal_.isNull())
+        setIconSize(normal_.size());
+    showPicture();
+}
+
+void CommandButton::showPicture()
+{
+    if (normal_.isNull())
+        return;
+    QIcon icon;
+    icon.addPixmap(isDown() ? down_ : normal_, QIcon::Normal);
+    icon.addPixmap(isDown() ? down_ : normal_, QIcon::Active);
+    icon.addPixmap(disabled_, QIcon::Disabled);
+    setIcon(icon);
+}
+
+void CommandButton::setBackColor(const QColor &colour)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::Button, colour);
+    p.setColor(QPalette::Window, colour);
+    setPalette(p);
+    setAutoFillBackground(true);
+}
+
+void CommandButton::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        click();
+        return;
+    }
+    QToolButton::keyPressEvent(event);
+}
+
+Image::Image(QWidget *parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void Image::setPicture(const QPixmap &picture)
+{
+    picture_ = picture;
+    update();
+}
+
+void Image::setStretch(bool on)
+{
+    stretch_ = on;
+    update();
+}
+
+void Image::paintEvent(QPaintEvent *)
+{
+    if (picture_.isNull())
+        return;
+    QPainter p(this);
+    if (stretch_) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawPixmap(rect(), picture_);
+    } else {
+        p.drawPixmap(0, 0, picture_);
+    }
+}
+
+Timer::Timer(QObject *parent) : QObject(parent)
+{
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &Timer::fire);
+}
+
+void Timer::setEnabled(bool on)
+{
+    enabled_ = on;
+    if (on && timer_.interval() > 0)
+        timer_.start();
+    else
+        timer_.stop();
+}
+
+void Timer::setInterval(int milliseconds)
+{
+    timer_.setInterval(milliseconds);
+    setEnabled(enabled_);
+}
+
+void Timer::fire()
+{
+    if (ModalGate::instance().depth() > 0)
+        return;
+    emit Tick();
+}
+
+QCursor iconPointer()
+{
+    QPixmap shape(32, 32);
+    shape.fill(Qt::transparent);
+    QPainter p(&shape);
+    p.setPen(Qt::black);
+    p.setBrush(Qt::white);
+    p.drawRect(8, 8, 15, 15);
+    p.drawRect(13, 13, 5, 5);
+    p.end();
+    return QCursor(shape, 16, 16);
+}
+
+} // namespace platform

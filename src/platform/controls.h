@@ -1,0 +1,142 @@
+// The control types of the window toolkit: Label, TextBox, CommandButton, Image, Timer.
+#pragma once
+
+#include "runtime.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+#include <functional>
+
+namespace platform {
+
+QColor toQColor(Long colour);
+Long fromQColor(const QColor &colour);
+
+// Static text. The caption is kept exactly as written; on screen CR LF or LF starts a new line
+// and a lone CR draws nothing. Text is always plain, never markup.
+class Label : public QLabel {
+    Q_OBJECT
+public:
+    explicit Label(QWidget *parent = nullptr);
+
+    QString Caption() const { return caption_; }
+    void setCaption(const QString &caption);
+
+    void setAutoSize(bool on);
+    bool autoSize() const { return autoSize_; }
+    void setBorder(bool on);
+    bool border() const { return border_; }
+    void setTransparent(bool on, const QColor &back = QColor());
+
+    // What the label draws for a caption.
+    static QString displayText(const QString &caption);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void fitToCaption();
+
+    QString caption_;
+    bool autoSize_ = false;
+    bool border_ = false;
+};
+
+// Single-line edit field whose KeyPress handler sees each typed character first.
+class TextBox : public QLineEdit {
+    Q_OBJECT
+public:
+    // KeyAscii by reference: 0 discards the key; 13 left as it is inserts nothing.
+    using KeyPressHandler = std::function<void(Integer &keyAscii)>;
+
+    explicit TextBox(QWidget *parent = nullptr);
+
+    QString Text() const { return text(); }
+    void setText(const QString &text) { QLineEdit::setText(text); }
+    void SetFocus() { setFocus(Qt::OtherFocusReason); }
+    void setKeyPressHandler(KeyPressHandler handler) { keyPress_ = std::move(handler); }
+
+protected:
+    bool event(QEvent *event) override;
+
+private:
+    bool filterKey(class QKeyEvent *key);
+
+    KeyPressHandler keyPress_;
+    bool reentry_ = false;
+};
+
+// Push button; in graphical style a picture above the caption. Clicks on the mouse, on Enter or
+// Space while focused, and on Alt with its access key while enabled.
+class CommandButton : public QToolButton {
+    Q_OBJECT
+public:
+    explicit CommandButton(QWidget *parent = nullptr);
+
+    bool Enabled() const { return isEnabled(); }
+    void setEnabled(bool on) { QToolButton::setEnabled(on); }
+    void SetFocus() { setFocus(Qt::OtherFocusReason); }
+    void setPictures(const QPixmap &normal, const QPixmap &down, const QPixmap &disabled);
+    void setBackColor(const QColor &colour);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void showPicture();
+
+    QPixmap normal_;
+    QPixmap down_;
+    QPixmap disabled_;
+};
+
+// A picture without a window of its own, at its natural size or stretched to the control.
+class Image : public QWidget {
+    Q_OBJECT
+public:
+    explicit Image(QWidget *parent = nullptr);
+    void setPicture(const QPixmap &picture);
+    QPixmap picture() const { return picture_; }
+    void setStretch(bool on);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QPixmap picture_;
+    bool stretch_ = false;
+};
+
+// Ticks every Interval milliseconds while enabled, the first one interval after enabling.
+// Ticks that fall while one of the program's boxes is open are dropped: the clock goes on with
+// the next tick after the box closes.
+class Timer : public QObject {
+    Q_OBJECT
+public:
+    explicit Timer(QObject *parent = nullptr);
+
+    bool Enabled() const { return enabled_; }
+    void setEnabled(bool on);
+    int Interval() const { return timer_.interval(); }
+    void setInterval(int milliseconds);
+    bool isRunning() const { return timer_.isActive(); }
+
+signals:
+    void Tick();
+
+private:
+    void fire();
+
+    QTimer timer_;
+    bool enabled_ = false;
+};
+
+// The toolkit's "icon" pointer: a small square within a square.
+QCursor iconPointer();
+
+} // namespace platform

@@ -1,0 +1,76 @@
+// What a window description holds: the design-time settings from which a form builds its
+// window and controls at every load.
+#pragma once
+
+#include "runtime.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace platform {
+
+enum class ControlKind { Timer, TextBox, CommandButton, Label, Image };
+
+struct FontDesc {
+    QString family;
+    double points = 8.25;
+    bool bold = false;
+    bool italic = false;
+};
+
+// Positions and sizes in twips; colours as RGB() makes them.
+struct ControlDesc {
+    ControlKind kind = ControlKind::Label;
+    const char *name = "";
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    int tabIndex = -1; // -1: no place in the tab order (images, timers)
+    QString caption;
+    std::optional<FontDesc> font;
+    std::optional<Long> foreColor;
+    std::optional<Long> backColor; // none: transparent for labels, the system colour otherwise
+    bool border = false;
+    bool centred = false;
+    bool autoSize = false;
+    bool enabled = true;
+    int maxLength = 0;         // text boxes; 0 means no limit
+    bool iconPointer = false;  // the toolkit's "icon" pointer
+    QString picture;           // resource path; images and graphical buttons
+    QString downPicture;       // graphical buttons, while held down
+    QString disabledPicture;   // graphical buttons, while disabled
+    bool stretch = false;      // images
+    int interval = 0;          // timers, milliseconds
+    QString toolTip;
+};
+
+struct MenuDesc {
+    const char *name = "";
+    QString caption;
+    std::vector<MenuDesc> items; // empty: a command on the bar itself
+};
+
+struct WindowDesc {
+    QString caption;
+    int clientWidth = 0; // twips
+    int clientHeight = 0;
+    Long backColor = 0;
+    QString icon;
+    QString cursor;
+    int cursorHotX = 0;
+    int cursorHotY = 0;
+    std::vector<ControlDesc> controls; // stored order: the stacking order, front-most first
+    std::vector<MenuDesc> menus;
+};
+
+constexpr int twipsPerPixel = 15;
+
+constexpr int pixels(int twips)
+{
+    return twips / twipsPerPixel;
+}
+
+} // namespace platform

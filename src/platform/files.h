@@ -1,0 +1,37 @@
+// Files by number: FreeFile, Open, Print, LOF, Input, Close. One byte per character (Windows-1252);
+// "\" separates directories on every system and a doubled separator reads as one.
+#pragma once
+
+#include <QString>
+
+namespace platform {
+
+enum class OpenMode {
+    Input,  // the file must exist
+    Output, // created, or emptied if it exists
+    Append, // created empty if missing; what it holds is kept
+};
+
+// A number that no open file uses.
+int FreeFile();
+void Open(const QString &path, OpenMode mode, int number);
+// Writes the text, then carriage return and line feed.
+void Print(int number, const QString &text);
+// The open file's length in bytes.
+qint64 LOF(int number);
+// Reads count characters; empty text for the count 0.
+QString Input(qint64 count, int number);
+void Close(int number);
+// Closes every open file (the program's end does).
+void CloseAll();
+int openFileCount();
+
+// The path as the file system takes it: "\" and "/" both separate, runs of them count as one.
+QString localPath(const QString &path);
+
+// An Italian message for a failed file operation on path, from the system's error number.
+QString fileErrorMessage(const QString &path, int errnum);
+// The run-time error number for a system error number.
+int fileErrorNumber(int errnum);
+
+} // namespace platform

@@ -1,0 +1,319 @@
+#include "form.h"
+#include "program.h"
+
+#include <QCloseEvent>
+#include <QLayout>
+#include <QMenuBar>
+
+#include <algorithm>
+
+namespace platform {
+
+void installFontSubstitutes()
+{
+    // Nothing in Debian ships these faces; the nearest metric-compatible ones stand in.
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(QStringLiteral("MS Serif"), QStringLiteral("Liberation Serif"));
+    QFont::insertSubstitution(QStringLiteral("Arial Black"), QStringLiteral("DejaVu Sans"));
+    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(QStringLiteral("Times New Roman"),
+                              QStringLiteral("Liberation Serif"));
+}
+
+QFont fontFor(const FontDesc &desc)
+{
+    QFont font(desc.family);
+    // Points are turned into pixels at 96 dpi so the layout does not move with the screen.
+    font.setPixelSize(int(desc.points * 96.0 / 72.0 + 0.5));
+    font.setBold(desc.bold);
+    font.setItalic(desc.italic);
+    return font;
+}
+
+FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form)
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setWindowTitle(desc.caption);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::CustomizeWindowHint);
+    client_ = new QWidget(this);
+    client_->setObjectName(QStringLiteral("clientArea"));
+    client_->setFixedSize(pixels(desc.clientWidth), pixels(desc.clientHeight));
+    client_->setAutoFillBackground(true);
+    setCentralWidget(client_);
+    if (!desc.icon.isEmpty())
+        setWindowIcon(QIcon(desc.icon));
+    if (const QPixmap hand(desc.cursor); !hand.isNull())
+        client_->setCursor(QCursor(hand, desc.cursorHotX, desc.cursorHotY));
+    setBackColor(desc.backColor);
+    buildControls(desc);
+    buildMenus(desc);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void FormWindow::setBackColor(Long colour)
+{
+    backColor_ = colour;
+    QPalette p = client_->palette();
+    p.setColor(QPalette::Window, toQColor(colour));
+    client_->setPalette(p);
+}
+
+QWidget *FormWindow::makeControl(const ControlDesc &c)
+{
+    switch (c.kind) {
+    case ControlKind::Label: {
+        auto *label = new Label(client_);
+        label->setTransparent(!c.backColor, c.backColor ? toQColor(*c.backColor) : QColor());
+        label->setAlignment(c.centred ? Qt::AlignHCenter | Qt::AlignTop
+                                      : Qt::AlignLeft | Qt::AlignTop);
+        label->setBorder(c.border);
+        label->setAutoSize(c.autoSize);
+        return label;
+    }
+    case ControlKind::TextBox: {
+        auto *box = new TextBox(client_);
+        if (c.maxLength > 0)
+            box->setMaxLength(c.maxLength);
+        box->setAlignment(c.centred ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
+        if (c.backColor) {
+            QPalette p = box->palette();
+            p.setColor(QPalette::Base, toQColor(*c.backColor));
+            box->setPalette(p);
+        }
+        return box;
+    }
+    case ControlKind::CommandButton: {
+        if (c.picture.isEmpty() && c.backColor == std::nullopt) {
+            auto *plain = new QPushButton(client_);
+            plain->setAutoDefault(false);
+            return plain;
+        }
+        auto *button = new CommandButton(client_);
+        if (c.backColor)
+            button->setBackColor(toQColor(*c.backColor));
+        button->setPictures(QPixmap(c.picture), QPixmap(c.downPicture),
+                            QPixmap(c.disabledPicture));
+        return button;
+    }
+    case ControlKind::Image: {
+        auto *image = new Image(client_);
+        image->setStretch(c.stretch);
+        image->setPicture(QPixmap(c.picture));
+        return image;
+    }
+    case ControlKind::Timer:
+        break;
+    }
+    return nullptr;
+}
+
+void FormWindow::buildControls(const WindowDesc &desc)
+{
+    for (const ControlDesc &c : desc.controls) {
+        const QString name = QString::fromLatin1(c.name);
+        if (c.kind == ControlKind::Timer) {
+            auto *timer = new Timer(this);
+            timer->setObjectName(name);
+            timer->setInterval(c.interval);
+            timer->setEnabled(c.enabled);
+            controls_.insert(name, timer);
+            continue;
+        }
+        QWidget *w = makeControl(c);
+        w->setObjectName(name);
+        if (c.font)
+            w->setFont(fontFor(*c.font));
+        if (c.foreColor) {
+            QPalette p = w->palette();
+            p.setColor(QPalette::WindowText, toQColor(*c.foreColor));
+            p.setColor(QPalette::Text, toQColor(*c.foreColor));
+            p.setColor(QPalette::ButtonText, toQColor(*c.foreColor));
+            w->setPalette(p);
+        }
+        w->setGeometry(pixels(c.left), pixels(c.top), pixels(c.width), pixels(c.height));
+        if (auto *label = qobject_cast<Label *>(w))
+            label->setCaption(c.caption);
+        else if (auto *button = qobject_cast<QAbstractButton *>(w))
+            button->setText(c.caption);
+        else if (auto *box = qobject_cast<QLineEdit *>(w))
+            box->setText(c.caption);
+        if (c.iconPointer)
+            w->setCursor(iconPointer());
+        if (!c.toolTip.isEmpty())
+            w->setToolTip(c.toolTip);
+        w->setEnabled(c.enabled);
+        controls_.insert(name, w);
+    }
+    stack(desc);
+    orderTabs(desc);
+}
+
+// Among labels and images an earlier control lies over a later one; the controls with a window
+// of their own lie over every label and image, and among them too the earlier over the later.
+void FormWindow::stack(const WindowDesc &desc)
+{
+    auto windowed = [](ControlKind k) {
+        return k == ControlKind::TextBox || k == ControlKind::CommandButton;
+    };
+    for (bool family : {false, true}) {
+        for (auto it = desc.controls.rbegin(); it != desc.controls.rend(); ++it) {
+            if (it->kind != ControlKind::Timer && windowed(it->kind) == family)
+                qobject_cast<QWidget *>(controls_.value(QString::fromLatin1(it->name)))->raise();
+        }
+    }
+}
+
+void FormWindow::orderTabs(const WindowDesc &desc)
+{
+    std::vector<const ControlDesc *> order;
+    for (const ControlDesc &c : desc.controls) {
+        if (c.tabIndex >= 0)
+            order.push_back(&c);
+    }
+    std::sort(order.begin(), order.end(),
+              [](auto *a, auto *b) { return a->tabIndex < b->tabIndex; });
+    QWidget *previous = nullptr;
+    for (const ControlDesc *c : order) {
+        auto *w = qobject_cast<QWidget *>(controls_.value(QString::fromLatin1(c->name)));
+        if (w->focusPolicy() == Qt::NoFocus)
+            continue;
+        if (previous)
+            QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
+}
+
+void FormWindow::buildMenus(const WindowDesc &desc)
+{
+    if (desc.menus.empty())
+        return;
+    QMenuBar *bar = menuBar();
+    bar->setNativeMenuBar(false);
+    for (const MenuDesc &m : desc.menus) {
+        QAction *entry = nullptr;
+        if (m.items.empty()) {
+            entry = bar->addAction(m.caption);
+        } else {
+            QMenu *menu = bar->addMenu(m.caption);
+            entry = menu->menuAction();
+            for (const MenuDesc &item : m.items) {
+                QAction *a = menu->addAction(item.caption);
+                a->setObjectName(QString::fromLatin1(item.name));
+                menus_.insert(a->objectName(), a);
+            }
+        }
+        entry->setObjectName(QString::fromLatin1(m.name));
+        menus_.insert(entry->objectName(), entry);
+    }
+}
+
+void FormWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // A restore also brings a (spontaneous) show; the state change reports it.
+    if (!event->spontaneous())
+        form_.raiseResize();
+}
+
+void FormWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        form_.raiseResize();
+}
+
+void FormWindow::closeEvent(QCloseEvent *event)
+{
+    if (unloading_) {
+        event->accept();
+        return;
+    }
+    form_.raiseClosing();
+    event->accept();
+}
+
+Form::Form(const WindowDesc &desc, QObject *parent) : QObject(parent), desc_(desc)
+{
+    installFontSubstitutes();
+}
+
+Form::~Form()
+{
+    delete window_.data();
+}
+
+void Form::Show()
+{
+    if (!window_) {
+        window_ = new FormWindow(*this, desc_);
+        bindControls(*window_);
+        runHandler([this] { Form_Load(); });
+    }
+    if (!window_)
+        return; // unloaded while loading
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+    runHandler([this] { Form_Activate(); });
+}
+
+void Form::Unload()
+{
+    if (!window_)
+        return;
+    FormWindow *old = window_;
+    window_ = nullptr;
+    unbindControls();
+    for (auto *timer : old->findChildren<Timer *>())
+        timer->setEnabled(false);
+    old->setUnloading();
+    old->hide();
+    // A menu command may be the caller: the window goes once that event is over.
+    old->deleteLater();
+}
+
+QString Form::Caption() const
+{
+    return window_ ? window_->windowTitle() : QString();
+}
+
+void Form::setCaption(const QString &caption)
+{
+    if (window_)
+        window_->setWindowTitle(caption);
+}
+
+Long Form::BackColor() const
+{
+    return window_ ? window_->backColor() : 0;
+}
+
+void Form::setBackColor(Long colour)
+{
+    if (window_)
+        window_->setBackColor(colour);
+}
+
+int Form::WindowState() const
+{
+    if (!window_)
+        return 0;
+    const Qt::WindowStates s = window_->windowState();
+    if (s & Qt::WindowMinimized)
+        return 1;
+    return s & Qt::WindowMaximized ? 2 : 0;
+}
+
+void Form::raiseResize()
+{
+    runHandler([this] { Form_Resize(); });
+}
+
+void Form::raiseClosing()
+{
+    runHandler([this] { Form_Closing(); });
+}
+
+} // namespace platform

@@ -1,0 +1,102 @@
+// A form: the window built from its description at every load, with the events Load, Activate
+// and Resize, and Unload and Show.
+#pragma once
+
+#include "controls.h"
+#include "design.h"
+
+#include <QAction>
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+
+namespace platform {
+
+class Form;
+
+// The top-level window of a loaded form; it lives from Load to Unload.
+class FormWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    FormWindow(Form &form, const WindowDesc &desc);
+
+    QWidget *clientArea() const { return client_; }
+    QObject *control(const QString &name) const { return controls_.value(name); }
+    QAction *menuItem(const QString &name) const { return menus_.value(name); }
+    const QHash<QString, QObject *> &controls() const { return controls_; }
+    void setBackColor(Long colour);
+    Long backColor() const { return backColor_; }
+    void setUnloading() { unloading_ = true; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls(const WindowDesc &desc);
+    void buildMenus(const WindowDesc &desc);
+    void stack(const WindowDesc &desc);
+    void orderTabs(const WindowDesc &desc);
+    QWidget *makeControl(const ControlDesc &c);
+
+    Form &form_;
+    QWidget *client_ = nullptr;
+    QHash<QString, QObject *> controls_;
+    QHash<QString, QAction *> menus_;
+    Long backColor_ = 0;
+    bool unloading_ = false;
+};
+
+class Form : public QObject {
+    Q_OBJECT
+public:
+    explicit Form(const WindowDesc &desc, QObject *parent = nullptr);
+    ~Form() override;
+
+    // Loads the form when it is not loaded (building every control at its design-time settings
+    // and raising Load), shows the window, then raises Activate.
+    void Show();
+    // Destroys the window and every control, timers included.
+    void Unload();
+    bool isLoaded() const { return window_ != nullptr; }
+    FormWindow *window() const { return window_; }
+
+    QString Caption() const;
+    void setCaption(const QString &caption);
+    Long BackColor() const;
+    void setBackColor(Long colour);
+    // 0 normal, 1 minimized, 2 maximized.
+    int WindowState() const;
+
+protected:
+    virtual void bindControls(FormWindow &window) = 0;
+    virtual void unbindControls() = 0;
+    virtual void Form_Load() {}
+    virtual void Form_Activate() {}
+    virtual void Form_Resize() {}
+    // The window is being closed by the window manager (close button, Alt+F4). By default it
+    // unloads the form; the program ends with its last window.
+    virtual void Form_Closing() {}
+
+    template <class T> T *control(FormWindow &window, const char *name)
+    {
+        auto *c = qobject_cast<T *>(window.control(QString::fromLatin1(name)));
+        Q_ASSERT_X(c, "Form::control", name);
+        return c;
+    }
+
+private:
+    friend class FormWindow;
+    void raiseResize();
+    void raiseClosing();
+
+    const WindowDesc &desc_;
+    QPointer<FormWindow> window_;
+};
+
+// Font substitutes for the faces the window description names; call before building windows.
+void installFontSubstitutes();
+QFont fontFor(const FontDesc &font);
+
+} // namespace platform

@@ -1,0 +1,26 @@
+// The end of the program, and what an unhandled run-time error does.
+#pragma once
+
+#include <functional>
+
+namespace platform {
+
+class RuntimeError;
+
+// Thrown by the end hook tests install; never let it cross the event loop.
+struct ProgramEnded {
+    int code;
+};
+
+// Closes every open file and ends the program at once: no code after it runs.
+[[noreturn]] void End(int code = 0);
+
+// Replaces the process exit (tests throw ProgramEnded from it); empty restores it.
+void setEndHook(std::function<void(int)> hook);
+
+// Runs an event handler; a run-time error escaping it shows its message, then ends the program.
+void runHandler(const std::function<void()> &handler);
+
+[[noreturn]] void reportAndEnd(const RuntimeError &error);
+
+} // namespace platform

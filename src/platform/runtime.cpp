@@ -1,0 +1,180 @@
+#include "runtime.h"
+
+#include <QLocale>
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+
+namespace platform {
+
+RuntimeError::RuntimeError(int number, const QString &message)
+    : std::runtime_error(message.toStdString()), number_(number), message_(message)
+{
+}
+
+namespace {
+
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+// Collects sign, digits and one decimal point from position i onwards, as ASCII.
+std::string leadingNumber(const QString &text, qsizetype i)
+{
+    std::string number;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
+        if (text[i] == u'-')
+            number += '-';
+        ++i;
+    }
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (isDigit(c)) {
+            number += char(c.unicode());
+        } else if (c == u'.' && !point) {
+            point = true;
+            number += '.';
+        } else {
+            break;
+        }
+    }
+    return number;
+}
+
+// Parses what leadingNumber collected; false when it holds no digit.
+bool parseNumber(const std::string &number, Double &value)
+{
+    const bool negative = !number.empty() && number.front() == '-';
+    const char *first = number.data() + (negative ? 1 : 0);
+    const char *last = number.data() + number.size();
+    if (std::string_view(first, last).find_first_of("0123456789") == std::string_view::npos)
+        return false;
+    if (*first == '.' && first + 1 == last)
+        return false;
+    Double magnitude = 0;
+    const auto [end, ec] = std::from_chars(first, last, magnitude, std::chars_format::fixed);
+    if (ec == std::errc::result_out_of_range)
+        magnitude = std::numeric_limits<Double>::infinity();
+    else if (ec != std::errc() || end == first)
+        return false;
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+std::mt19937_64 &generator()
+{
+    static std::mt19937_64 engine{5489u};
+    return engine;
+}
+
+std::function<std::uint64_t()> &seedSource()
+{
+    static std::function<std::uint64_t()> source;
+    return source;
+}
+
+} // namespace
+
+Double Val(const QString &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
+    Double value = 0;
+    return parseNumber(leadingNumber(text, i), value) ? value : 0.0;
+}
+
+Double CDbl(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    const std::string number = leadingNumber(trimmed, 0);
+    const qsizetype signless = trimmed.startsWith(u'+') ? 1 : 0;
+    Double value = 0;
+    if (trimmed.isEmpty() || qsizetype(number.size()) + signless != trimmed.size() ||
+        !parseNumber(number, value))
+        throw RuntimeError(errTypeMismatch, QStringLiteral("Tipo non corrispondente"));
+    return value;
+}
+
+bool fitsInteger(Double value)
+{
+    if (std::isnan(value))
+        return false;
+    const Double rounded = std::nearbyint(value); // the default rounding mode: halves to even
+    return rounded >= IntegerMin && rounded <= IntegerMax;
+}
+
+Integer CInt(Double value)
+{
+    if (!fitsInteger(value))
+        throw RuntimeError(errOverflow, QStringLiteral("Overflow"));
+    return static_cast<Integer>(std::nearbyint(value));
+}
+
+Double Int(Double value)
+{
+    return std::floor(value);
+}
+
+QString Format(Double value, const QString &pattern)
+{
+    const bool whole = std::isfinite(value) && value == std::floor(value);
+    if (pattern.isEmpty() && !whole)
+        return QString::number(value, 'g', 15);
+    const Double rounded = std::round(value); // Format rounds halves away from zero
+    const int minDigits = int(pattern.count(u'0'));
+    QString digits = QString::number(std::fabs(rounded), 'f', 0);
+    if (digits.size() < minDigits)
+        digits = QString(minDigits - digits.size(), u'0') + digits;
+    return rounded < 0 ? u'-' + digits : digits;
+}
+
+Long RGB(int red, int green, int blue)
+{
+    auto clamp = [](int c) { return c < 0 ? 0 : (c > 255 ? 255 : c); };
+    return clamp(red) + 256 * clamp(green) + 65536 * clamp(blue);
+}
+
+void Randomize()
+{
+    const auto &source = seedSource();
+    const std::uint64_t seed =
+        source ? source()
+               : std::uint64_t(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    generator().seed(seed);
+}
+
+Single Rnd()
+{
+    // 24 random bits scaled exactly into [0, 1): a float never rounds up to 1.
+    const auto bits = std::uint32_t(generator()() >> 40);
+    return Single(bits) * (1.0f / 16777216.0f);
+}
+
+void setSeedSource(std::function<std::uint64_t()> source)
+{
+    seedSource() = std::move(source);
+}
+
+QDate Date()
+{
+    return QDate::currentDate();
+}
+
+QString dateText(const QDate &date)
+{
+    return QLocale::system().toString(date, QLocale::ShortFormat);
+}
+
+} // namespace platform

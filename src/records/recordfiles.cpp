@@ -1,0 +1,237 @@
+#include "recordfiles.h"
+#include "platform/cp1252.h"
+#include "platform/files.h"
+#include "platform/runtime.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#ifndef VORANDI_RECORD_DIR
+#define VORANDI_RECORD_DIR ""
+#endif
+
+namespace records {
+
+using namespace platform;
+
+namespace {
+
+WindowsDirectoryCall &customCall()
+{
+    static WindowsDirectoryCall call;
+    return call;
+}
+
+std::uint32_t ownWindowsDirectory(char *buffer, std::uint32_t size)
+{
+    const QByteArray dir = QFile::encodeName(recordDirectory());
+    if (dir.isEmpty())
+        return 0;
+    const auto needed = std::uint32_t(dir.size() + 1);
+    if (needed > size)
+        return needed;
+    std::memcpy(buffer, dir.constData(), size_t(dir.size()));
+    buffer[dir.size()] = '\0';
+    return std::uint32_t(dir.size());
+}
+
+[[noreturn]] void fail(const QString &path, int errnum)
+{
+    throw RuntimeError(fileErrorNumber(errnum), fileErrorMessage(path, errnum));
+}
+
+// An exclusive lock on the record directory for as long as it lives.
+class DirectoryLock {
+public:
+    explicit DirectoryLock(const QString &dir) : path_(dir)
+    {
+        fd_ = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0)
+            fail(dir, errno);
+        while (::flock(fd_, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                const int e = errno;
+                ::close(fd_);
+                fail(dir, e);
+            }
+        }
+    }
+    ~DirectoryLock()
+    {
+        ::flock(fd_, LOCK_UN);
+        ::close(fd_);
+    }
+    DirectoryLock(const DirectoryLock &) = delete;
+    DirectoryLock &operator=(const DirectoryLock &) = delete;
+    int fd() const { return fd_; }
+
+private:
+    QString path_;
+    int fd_ = -1;
+};
+
+// A temporary file in the record directory holding one complete line, flushed to the disk.
+// Removed again unless it was renamed into place.
+class PendingFile {
+public:
+    PendingFile(const QString &dir, const QString &finalName, const QString &line)
+        : final_(dir + u'/' + finalName)
+    {
+        QByteArray pattern = QFile::encodeName(final_ + QStringLiteral(".XXXXXX"));
+        const int fd = ::mkstemp(pattern.data());
+        if (fd < 0)
+            fail(final_, errno);
+        temp_ = pattern;
+        const QByteArray bytes = toCp1252(line) + "\r\n";
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                const int e = n < 0 ? errno : ENOSPC;
+                ::close(fd);
+                fail(final_, e);
+            }
+            done += n;
+        }
+        if (::fchmod(fd, 0666 & ~currentUmask()) != 0 || ::fsync(fd) != 0) {
+            const int e = errno;
+            ::close(fd);
+            fail(final_, e);
+        }
+        if (::close(fd) != 0)
+            fail(final_, errno);
+    }
+    ~PendingFile()
+    {
+        if (!temp_.isEmpty())
+            ::unlink(temp_.constData());
+    }
+    PendingFile(const PendingFile &) = delete;
+    PendingFile &operator=(const PendingFile &) = delete;
+
+    void commit()
+    {
+        if (::rename(temp_.constData(), QFile::encodeName(final_).constData()) != 0)
+            fail(final_, errno);
+        temp_.clear();
+    }
+
+private:
+    static mode_t currentUmask()
+    {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return mask;
+    }
+
+    QString final_;
+    QByteArray temp_;
+};
+
+QString storedScore(const QString &dir)
+{
+    const QString path = dir + u'/' + scoreFileName;
+    if (!QFile::exists(path))
+        return QString();
+    return readWholeFile(path);
+}
+
+} // namespace
+
+std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size)
+{
+    if (customCall())
+        return customCall()(buffer, size);
+    return ownWindowsDirectory(buffer, size);
+}
+
+void setWindowsDirectoryCall(WindowsDirectoryCall call)
+{
+    customCall() = std::move(call);
+}
+
+QString recordDirectory()
+{
+    QString dir = QString::fromUtf8(VORANDI_RECORD_DIR);
+    if (dir.isEmpty()) {
+        const QString data =
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        if (data.isEmpty())
+            return QString();
+        dir = data + QStringLiteral("/vorandi");
+    }
+    QDir().mkpath(dir);
+    return QDir::cleanPath(dir);
+}
+
+QString GetSystemDir()
+{
+    char buffer[128];
+    std::memset(buffer, 0, sizeof buffer);
+    const std::uint32_t n = GetWindowsDirectoryA(buffer, sizeof buffer);
+    QString text = fromCp1252(QByteArray(buffer, sizeof buffer));
+    // Only blanks are trimmed: the zero characters after the text stay until the cut.
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first] == u' ')
+        ++first;
+    while (last > first && text[last - 1] == u' ')
+        --last;
+    text = text.mid(first, last - first).left(qsizetype(n));
+    if (!text.endsWith(u'\\'))
+        text += u'\\';
+    return text;
+}
+
+QString readWholeFile(const QString &path)
+{
+    const int number = FreeFile();
+    Open(path, OpenMode::Input, number);
+    QString text;
+    try {
+        text = Input(LOF(number), number);
+    } catch (...) {
+        Close(number);
+        throw;
+    }
+    Close(number);
+    return text;
+}
+
+int createRecordFiles(const QString &windowsDir)
+{
+    const int number = FreeFile();
+    Open(windowsDir + QStringLiteral("\\") + scoreFileName, OpenMode::Append, number);
+    Close(number);
+    Open(windowsDir + QStringLiteral("\\") + nameFileName, OpenMode::Append, number);
+    Close(number);
+    return number;
+}
+
+bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name)
+{
+    const QString dir = localPath(windowsDir);
+    const QString cleanDir = dir.size() > 1 && dir.endsWith(u'/') ? dir.chopped(1) : dir;
+    DirectoryLock lock(cleanDir);
+    // Another game may have saved a higher record since this one read it.
+    if (Val(storedScore(cleanDir)) >= CDbl(scoreText))
+        return false;
+    PendingFile score(cleanDir, scoreFileName, scoreText);
+    PendingFile holder(cleanDir, nameFileName, name);
+    score.commit();
+    holder.commit();
+    ::fsync(lock.fd());
+    return true;
+}
+
+} // namespace records

@@ -1,0 +1,44 @@
+// The record files: vora.txt holds the record score, nvora.txt the record holder's name, both
+// one line in the Windows directory (on this system, the record directory).
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+namespace records {
+
+inline const QString scoreFileName = QStringLiteral("vora.txt");
+inline const QString nameFileName = QStringLiteral("nvora.txt");
+
+// kernel32's contract: on success the directory text and a zero byte in the buffer, the rest of
+// the buffer untouched, and the text's length; a buffer too small is left untouched and the
+// result is the size needed, zero byte included; failure gives 0.
+std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size);
+
+using WindowsDirectoryCall = std::function<std::uint32_t(char *buffer, std::uint32_t size)>;
+// Replaces the call (tests give each outcome); empty restores the real one.
+void setWindowsDirectoryCall(WindowsDirectoryCall call);
+
+// The directory the program keeps its record in, fixed when it is built: VORANDI_RECORD_DIR, or
+// else $XDG_DATA_HOME/vorandi (~/.local/share/vorandi); created when missing. Empty on failure.
+QString recordDirectory();
+
+// The Windows directory followed by one backslash, from a 128-character buffer.
+QString GetSystemDir();
+
+// The whole content of an existing file, exactly as stored.
+QString readWholeFile(const QString &path);
+
+// Creates both files empty where missing, leaving existing ones unchanged; returns the file
+// number it used.
+int createRecordFiles(const QString &windowsDir);
+
+// Saves score and name as the new record unless the score file already holds a number at least
+// as high (written by another game meanwhile). Both files are written whole to temporary files
+// and renamed over the old ones, the score file first, under an exclusive lock on the directory.
+// Returns true when it saved.
+bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name);
+
+} // namespace records

@@ -1,0 +1,13 @@
+// The window Tavola as designed: every control, menu and picture at its design-time settings.
+#pragma once
+
+#include "platform/design.h"
+
+namespace ui {
+
+const platform::WindowDesc &tavolaDesign();
+
+// Makes the pictures built into the program available (a static library drops them otherwise).
+void initResources();
+
+} // namespace ui

@@ -1,0 +1,87 @@
+// Shared test seams: scripted boxes, a catchable End, a private record directory, fixed seeds.
+#pragma once
+
+#include "game/tavola.h"
+#include "platform/dialogs.h"
+#include "platform/program.h"
+#include "records/recordfiles.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstring>
+
+// Installs every seam for the lifetime of the object and restores the real ones after.
+class GameSeams {
+public:
+    explicit GameSeams(const QString &recordDir = QString())
+    {
+        dir_ = recordDir.isEmpty() ? temp_.path() : recordDir;
+        platform::setDialogService(&dialogs);
+        platform::setEndHook([](int code) { throw platform::ProgramEnded{code}; });
+        const QByteArray local = QFile::encodeName(dir_);
+        records::setWindowsDirectoryCall([local](char *buffer, std::uint32_t size) {
+            if (std::uint32_t(local.size()) + 1 > size)
+                return std::uint32_t(local.size() + 1);
+            std::memcpy(buffer, local.constData(), size_t(local.size()) + 1);
+            return std::uint32_t(local.size());
+        });
+        std::uint64_t seed = 1;
+        platform::setSeedSource([seed]() mutable { return seed++; });
+    }
+    ~GameSeams()
+    {
+        platform::setDialogService(nullptr);
+        platform::setEndHook({});
+        records::setWindowsDirectoryCall({});
+        platform::setSeedSource({});
+    }
+    GameSeams(const GameSeams &) = delete;
+    GameSeams &operator=(const GameSeams &) = delete;
+
+    QString dir() const { return dir_; }
+    QString path(const QString &name) const { return dir_ + u'/' + name; }
+
+    QByteArray bytes(const QString &name) const
+    {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    void write(const QString &name, const QByteArray &content) const
+    {
+        QFile f(path(name));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+    }
+
+    // Starts a game: answers the name prompt and the greeting, shows the window.
+    void start(Tavola &game, const QString &name = QStringLiteral("Anna"))
+    {
+        dialogs.type(name);
+        dialogs.answer(platform::vbOK);
+        game.Show();
+        QVERIFY(game.isLoaded());
+        QVERIFY(QTest::qWaitForWindowExposed(game.window()));
+    }
+
+    platform::ScriptedDialogs dialogs;
+
+private:
+    QTemporaryDir temp_;
+    QString dir_;
+};
+
+// Types the text into the answer box, key by key, then presses Enter.
+inline void answer(Tavola &game, const QString &text)
+{
+    game.txtAnswer->setFocus();
+    QTest::keyClicks(game.txtAnswer, text);
+    QTest::keyClick(game.txtAnswer, Qt::Key_Return);
+}
+
+// The correct answer as text.
+inline QString rightAnswer(const Tavola &game)
+{
+    return QString::number(game.ExpectedAnswer);
+}

@@ -1,0 +1,309 @@
+// Questions and answers through real key presses into the real window.
+#include "fixture.h"
+
+#include <QLabel>
+
+#include <map>
+#include <set>
+
+using namespace platform;
+
+class TestPlay : public QObject {
+    Q_OBJECT
+private slots:
+    void firstQuestionIsDrawnOnShow();
+    void refusedKeysLeaveTheBoxUnchanged_data();
+    void refusedKeysLeaveTheBoxUnchanged();
+    void editingKeysPass();
+    void scoring_data();
+    void scoring();
+    void enterTwiceDrawsTheNextQuestion();
+    void sameAnswerCountsAgainFromTheBox();
+    void countsAfterThreeRightTwoWrong();
+    void outOfRangeAnswerIsWrong();
+    void countersStopAtTheTop();
+    void drawingCoversEveryQuestionEvenly();
+    void colourFollowsTheQuestion();
+    void recordNotice_data();
+    void recordNotice();
+    void labelsShowMarkupLiterally();
+};
+
+namespace {
+
+// Draws until the question is base^exponent (the seeds are fixed, so this ends quickly).
+void drawUntil(Tavola &game, int base, int exponent)
+{
+    for (int i = 0; i < 2000 && (game.Base != base || game.Exponent != exponent); ++i)
+        game.cmdNext_Click();
+    QCOMPARE(int(game.Base), base);
+    QCOMPARE(int(game.Exponent), exponent);
+}
+
+} // namespace
+
+void TestPlay::firstQuestionIsDrawnOnShow()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    QVERIFY(game.Base >= 1 && game.Base <= 10);
+    QVERIFY(game.Exponent >= 0 && game.Exponent <= 2);
+    QCOMPARE(game.lblNum1->Caption(), QString::number(game.Base));
+    QCOMPARE(game.lblNum2->Caption(), QString::number(game.Exponent));
+    QVERIFY(!game.cmdNext->isEnabled());
+    QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
+    QCOMPARE(game.txtAnswer->text(), QString());
+    QCOMPARE(game.lblMessage->Caption(), QString());
+}
+
+void TestPlay::refusedKeysLeaveTheBoxUnchanged_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::newRow("letter") << "a";
+    QTest::newRow("space") << " ";
+    QTest::newRow("plus") << "+";
+    QTest::newRow("point") << ".";
+    QTest::newRow("comma") << ",";
+    QTest::newRow("accented") << "è";
+}
+
+void TestPlay::refusedKeysLeaveTheBoxUnchanged()
+{
+    QFETCH(QString, keys);
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    QTest::keyClicks(game.txtAnswer, QStringLiteral("1"));
+    // Sent as the key event a keyboard makes: QTest::keyClicks takes ASCII only.
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, keys);
+    QApplication::sendEvent(game.txtAnswer, &press);
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("1"));
+    QTest::keyClick(game.txtAnswer, Qt::Key_Escape);
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("1"));
+}
+
+void TestPlay::editingKeysPass()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    QTest::keyClicks(game.txtAnswer, QStringLiteral("4a-9"));
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("4-9"));
+    QTest::keyClick(game.txtAnswer, Qt::Key_Backspace);
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("4-"));
+    QTest::keyClicks(game.txtAnswer, QStringLiteral("--12"));
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("4---")); // at most four characters
+}
+
+void TestPlay::scoring_data()
+{
+    QTest::addColumn<int>("base");
+    QTest::addColumn<int>("exponent");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("right");
+    QTest::newRow("leading zeros are right") << 7 << 2 << "0049" << true;
+    QTest::newRow("reading stops at the minus") << 2 << 3 - 2 << "2-" << true;
+    QTest::newRow("8- against 8") << 8 << 1 << "8-" << true;
+    QTest::newRow("empty box is wrong") << 3 << 2 << "" << false;
+    QTest::newRow("minus alone is zero") << 5 << 0 << "-" << false;
+    QTest::newRow("exponent zero") << 9 << 0 << "1" << true;
+    QTest::newRow("ten squared") << 10 << 2 << "100" << true;
+    QTest::newRow("negative") << 4 << 1 << "-4" << false;
+}
+
+void TestPlay::scoring()
+{
+    QFETCH(int, base);
+    QFETCH(int, exponent);
+    QFETCH(QString, typed);
+    QFETCH(bool, right);
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    drawUntil(game, base, exponent);
+    answer(game, typed);
+    QCOMPARE(int(game.CorrectCount), right ? 1 : 0);
+    QCOMPARE(int(game.WrongCount), right ? 0 : 1);
+    const QString verdict = right ? QStringLiteral("Esatto, è incredibile!!!")
+                                  : QStringLiteral("Sbagliato!! %1").arg(game.ExpectedAnswer);
+    QCOMPARE(game.lblMessage->Caption(), verdict);
+    QCOMPARE(game.lblScore->Caption(), right ? QStringLiteral("1") : QStringLiteral("0"));
+    QCOMPARE(game.lblScore1->Caption(), right ? QStringLiteral("0") : QStringLiteral("1"));
+    QCOMPARE(game.lblScore2->Caption(), QStringLiteral("1"));
+    QCOMPARE(game.txtAnswer->text(), typed); // the answer stays until the next question
+    QVERIFY(game.cmdNext->isEnabled());
+    QCOMPARE(QApplication::focusWidget(), game.cmdNext);
+}
+
+void TestPlay::enterTwiceDrawsTheNextQuestion()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    answer(game, rightAnswer(game));
+    QCOMPARE(game.lblMessage->Caption(), QStringLiteral("Esatto, è incredibile!!!"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(game.lblMessage->Caption(), QString());
+    QCOMPARE(game.txtAnswer->text(), QString());
+    QVERIFY(!game.cmdNext->isEnabled());
+    QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
+    QCOMPARE(int(game.CorrectCount), 1);
+    QCOMPARE(game.lblScore->Caption(), QStringLiteral("1")); // counts survive the drawing
+}
+
+void TestPlay::sameAnswerCountsAgainFromTheBox()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    answer(game, rightAnswer(game));
+    QTest::mouseClick(game.txtAnswer, Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
+    QTest::keyClick(game.txtAnswer, Qt::Key_Return);
+    QCOMPARE(int(game.CorrectCount), 2);
+    QCOMPARE(game.lblScore2->Caption(), QStringLiteral("2"));
+}
+
+void TestPlay::countsAfterThreeRightTwoWrong()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    const QList<bool> plan = {true, false, true, false, true};
+    for (bool right : plan) {
+        answer(game, right ? rightAnswer(game) : QString::number(game.ExpectedAnswer + 1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    }
+    QCOMPARE(game.lblScore->Caption(), QStringLiteral("3"));
+    QCOMPARE(game.lblScore1->Caption(), QStringLiteral("2"));
+    QCOMPARE(game.lblScore2->Caption(), QStringLiteral("5"));
+}
+
+void TestPlay::outOfRangeAnswerIsWrong()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    // Pasted text is not filtered and the limit of four characters does not stop a long number.
+    game.txtAnswer->setMaxLength(32767);
+    game.txtAnswer->setText(QStringLiteral("99999999999999999999"));
+    QTest::keyClick(game.txtAnswer, Qt::Key_Return);
+    QCOMPARE(int(game.WrongCount), 1);
+    QVERIFY(game.lblMessage->Caption().startsWith(QStringLiteral("Sbagliato!! ")));
+    game.txtAnswer->setFocus();
+    game.txtAnswer->setText(QStringLiteral("-40000"));
+    QTest::keyClick(game.txtAnswer, Qt::Key_Return);
+    QCOMPARE(int(game.WrongCount), 2);
+}
+
+void TestPlay::countersStopAtTheTop()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    game.CorrectCount = 32767;
+    game.WrongCount = 32766;
+    answer(game, rightAnswer(game));
+    QCOMPARE(int(game.CorrectCount), 32767);
+    QCOMPARE(game.lblScore->Caption(), QStringLiteral("32767"));
+    QCOMPARE(game.lblScore2->Caption(), QStringLiteral("32767"));
+    game.txtAnswer->setFocus();
+    game.txtAnswer->setText(QStringLiteral("-1"));
+    QTest::keyClick(game.txtAnswer, Qt::Key_Return);
+    QTest::keyClick(game.txtAnswer, Qt::Key_Return);
+    game.txtAnswer->setFocus();
+    QTest::keyClick(game.txtAnswer, Qt::Key_Return);
+    QCOMPARE(int(game.WrongCount), 32767);
+    QCOMPARE(game.lblScore1->Caption(), QStringLiteral("32767"));
+}
+
+void TestPlay::drawingCoversEveryQuestionEvenly()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    std::map<int, int> bases, exponents;
+    const int draws = 30000;
+    for (int i = 0; i < draws; ++i) {
+        game.cmdNext_Click();
+        ++bases[game.Base];
+        ++exponents[game.Exponent];
+        QCOMPARE(int(game.ExpectedAnswer),
+                 int(std::lround(std::pow(double(game.Base), double(game.Exponent)))));
+    }
+    QCOMPARE(int(bases.size()), 10);
+    QCOMPARE(int(exponents.size()), 3);
+    QCOMPARE(bases.begin()->first, 1);
+    QCOMPARE(bases.rbegin()->first, 10);
+    for (auto [b, n] : bases)
+        QVERIFY2(std::abs(n - draws / 10) < draws / 10 / 10, qPrintable(QString::number(b)));
+    for (auto [e, n] : exponents)
+        QVERIFY2(std::abs(n - draws / 3) < draws / 3 / 10, qPrintable(QString::number(e)));
+}
+
+void TestPlay::colourFollowsTheQuestion()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    const struct {
+        int base, exponent, r, g, b;
+    } rows[] = {{1, 0, 20, 0, 50}, {5, 1, 100, 20, 250}, {6, 0, 120, 0, 255}, {10, 2, 200, 40, 255}};
+    for (const auto &row : rows) {
+        drawUntil(game, row.base, row.exponent);
+        QCOMPARE(game.BackColor(), RGB(row.r, row.g, row.b));
+        const QColor shown = game.window()->clientArea()->palette().color(QPalette::Window);
+        QCOMPARE(shown, QColor(row.r, row.g, row.b));
+    }
+}
+
+void TestPlay::recordNotice_data()
+{
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<int>("correct");
+    QTest::addColumn<bool>("notice");
+    QTest::newRow("12 with line break, 13 right") << "12\r\n" << 13 << true;
+    QTest::newRow("12 with line break, 12 right") << "12\r\n" << 12 << false;
+    QTest::newRow("12 with line break, 14 right") << "12\r\n" << 14 << false;
+    QTest::newRow("empty record, first right") << "" << 1 << true;
+    QTest::newRow("empty record, none right") << "" << 0 << false;
+    QTest::newRow("not a number") << "ciao" << 1 << true;
+    QTest::newRow("-1 shows at the first question") << "-1" << 0 << true;
+}
+
+void TestPlay::recordNotice()
+{
+    QFETCH(QString, record);
+    QFETCH(int, correct);
+    QFETCH(bool, notice);
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    game.lblpunti->setCaption(record);
+    game.lblScore->setCaption(QString::number(correct));
+    seams.dialogs.clearCalls();
+    game.cmdNext_Click();
+    QCOMPARE(seams.dialogs.prompts().contains(QStringLiteral("E' record")), notice);
+    if (notice) {
+        const auto &box = seams.dialogs.calls().constLast();
+        QCOMPARE(box.style, 0);
+        QCOMPARE(box.title, QStringLiteral("Vorandi"));
+    }
+}
+
+void TestPlay::labelsShowMarkupLiterally()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game, QStringLiteral("<b>Anna</b> <img src=x>"));
+    QCOMPARE(game.lblnome1->Caption(), QStringLiteral("<b>Anna</b> <img src=x>"));
+    QCOMPARE(game.lblnome1->textFormat(), Qt::PlainText);
+    QCOMPARE(game.lblnome1->text(), QStringLiteral("<b>Anna</b> <img src=x>"));
+    // Drawn as plain text, the label is as wide as every character of the markup.
+    const QFontMetrics fm(game.lblnome1->font());
+    QVERIFY(game.lblnome1->width() >= fm.horizontalAdvance(QStringLiteral("<b>Anna</b>")));
+}
+
+QTEST_MAIN(TestPlay)
+#include "tst_play.moc"

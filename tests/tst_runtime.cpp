@@ -1,0 +1,299 @@
+// Number conversions, formatting, colours, random numbers and the one-byte code page.
+#include "platform/cp1252.h"
+#include "platform/files.h"
+#include "platform/runtime.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+using namespace platform;
+
+class TestRuntime : public QObject {
+    Q_OBJECT
+private slots:
+    void val_data();
+    void val();
+    void cdbl_data();
+    void cdbl();
+    void cdblRefusesWhatIsNotWhollyANumber_data();
+    void cdblRefusesWhatIsNotWhollyANumber();
+    void cintRoundsHalvesToEven_data();
+    void cintRoundsHalvesToEven();
+    void cintOverflowsOutsideInteger();
+    void format_data();
+    void format();
+    void rgbClampsComponents_data();
+    void rgbClampsComponents();
+    void rndStaysBelowOne();
+    void randomizeUsesSeedSource();
+    void cp1252RoundTripsEveryByte();
+    void cp1252WritesQuestionMarkForTheUnknown();
+    void localPathFoldsSeparators_data();
+    void localPathFoldsSeparators();
+    void filesByNumber();
+    void filesReportItalianErrors();
+};
+
+void TestRuntime::val_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value");
+    QTest::newRow("empty") << "" << 0.0;
+    QTest::newRow("minus alone") << "-" << 0.0;
+    QTest::newRow("leading zeros") << "007" << 7.0;
+    QTest::newRow("stops at second minus") << "3-1" << 3.0;
+    QTest::newRow("negative") << "-4" << -4.0;
+    QTest::newRow("line break after") << "12\r\n" << 12.0;
+    QTest::newRow("decimal point") << "12.5" << 12.5;
+    QTest::newRow("leading blanks") << "  7" << 7.0;
+    QTest::newRow("trailing minus") << "8-" << 8.0;
+    QTest::newRow("no number") << "abc" << 0.0;
+    QTest::newRow("several lines") << "15\r\nciao\r\n" << 15.0;
+    QTest::newRow("minus zero") << "-0" << 0.0;
+    QTest::newRow("exponent is not read") << "1e400" << 1.0;
+    QTest::newRow("comma is not a point") << "3,5" << 3.0;
+    QTest::newRow("second point stops") << "1.2.3" << 1.2;
+    QTest::newRow("point first") << ".5" << 0.5;
+    QTest::newRow("NUL stops") << QString::fromLatin1("4\0" "2", 3) << 4.0;
+}
+
+void TestRuntime::val()
+{
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    QCOMPARE(Val(text), value);
+}
+
+void TestRuntime::cdbl_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value");
+    QTest::newRow("zero") << "0" << 0.0;
+    QTest::newRow("count") << "13" << 13.0;
+    QTest::newRow("blanks around") << " 42 " << 42.0;
+    QTest::newRow("fraction") << "12.5" << 12.5;
+    QTest::newRow("negative") << "-3" << -3.0;
+}
+
+void TestRuntime::cdbl()
+{
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    QCOMPARE(CDbl(text), value);
+}
+
+void TestRuntime::cdblRefusesWhatIsNotWhollyANumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << "";
+    QTest::newRow("letters") << "abc";
+    QTest::newRow("number then text") << "12abc";
+    QTest::newRow("minus alone") << "-";
+}
+
+void TestRuntime::cdblRefusesWhatIsNotWhollyANumber()
+{
+    QFETCH(QString, text);
+    try {
+        CDbl(text);
+        QFAIL("no error");
+    } catch (const RuntimeError &e) {
+        QCOMPARE(e.number(), int(errTypeMismatch));
+    }
+}
+
+void TestRuntime::cintRoundsHalvesToEven_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("0.5") << 0.5 << 0;
+    QTest::newRow("1.5") << 1.5 << 2;
+    QTest::newRow("2.5") << 2.5 << 2;
+    QTest::newRow("-2.5") << -2.5 << -2;
+    QTest::newRow("2.6") << 2.6 << 3;
+    QTest::newRow("top") << 32767.0 << 32767;
+    QTest::newRow("bottom") << -32768.0 << -32768;
+    QTest::newRow("half below the top") << 32766.5 << 32766;
+}
+
+void TestRuntime::cintRoundsHalvesToEven()
+{
+    QFETCH(double, value);
+    QFETCH(int, expected);
+    QCOMPARE(int(CInt(value)), expected);
+}
+
+void TestRuntime::cintOverflowsOutsideInteger()
+{
+    for (double v : {32768.0, 32767.5, -32769.0, 1e300, std::nan("")}) {
+        QVERIFY2(!fitsInteger(v), qPrintable(QString::number(v)));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, CInt(v));
+    }
+}
+
+void TestRuntime::format_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("00 zero") << 0.0 << "00" << "00";
+    QTest::newRow("00 seven") << 7.0 << "00" << "07";
+    QTest::newRow("00 fifteen") << 15.0 << "00" << "15";
+    QTest::newRow("#0 zero") << 0.0 << "#0" << "0";
+    QTest::newRow("#0 ten") << 10.0 << "#0" << "10";
+    QTest::newRow("###0") << 100.0 << "###0" << "100";
+    QTest::newRow("####0 big") << 32767.0 << "####0" << "32767";
+    QTest::newRow("empty pattern") << 14.0 << "" << "14";
+    QTest::newRow("empty pattern zero") << 0.0 << "" << "0";
+    QTest::newRow("negative") << -4.0 << "####0" << "-4";
+}
+
+void TestRuntime::format()
+{
+    QFETCH(double, value);
+    QFETCH(QString, pattern);
+    QFETCH(QString, text);
+    QCOMPARE(Format(value, pattern), text);
+}
+
+void TestRuntime::rgbClampsComponents_data()
+{
+    QTest::addColumn<int>("r");
+    QTest::addColumn<int>("g");
+    QTest::addColumn<int>("b");
+    QTest::addColumn<int>("colour");
+    QTest::newRow("black") << 0 << 0 << 0 << 0;
+    QTest::newRow("base 1 exponent 0") << 20 << 0 << 50 << (20 + 65536 * 50);
+    QTest::newRow("base 6: blue 300 is full") << 120 << 0 << 300 << (120 + 65536 * 255);
+    QTest::newRow("base 10 exponent 2") << 200 << 40 << 500 << (200 + 256 * 40 + 65536 * 255);
+    QTest::newRow("all above") << 999 << 256 << 1000 << 0xFFFFFF;
+}
+
+void TestRuntime::rgbClampsComponents()
+{
+    QFETCH(int, r);
+    QFETCH(int, g);
+    QFETCH(int, b);
+    QFETCH(int, colour);
+    QCOMPARE(RGB(r, g, b), colour);
+}
+
+void TestRuntime::rndStaysBelowOne()
+{
+    std::uint64_t seed = 7;
+    setSeedSource([&seed] { return seed++; });
+    float lowest = 1, highest = 0;
+    for (int i = 0; i < 20000; ++i) {
+        Randomize();
+        const float r = Rnd();
+        QVERIFY(r >= 0.0f && r < 1.0f);
+        lowest = std::min(lowest, r);
+        highest = std::max(highest, r);
+    }
+    setSeedSource({});
+    QVERIFY(lowest < 0.01f);
+    QVERIFY(highest > 0.99f);
+}
+
+void TestRuntime::randomizeUsesSeedSource()
+{
+    setSeedSource([] { return std::uint64_t(42); });
+    Randomize();
+    const float first = Rnd();
+    Randomize();
+    QCOMPARE(Rnd(), first);
+    setSeedSource({});
+    Randomize();
+    const float a = Rnd();
+    Randomize();
+    const float b = Rnd();
+    QVERIFY2(a != b, "two reseeds from the clock gave the same value");
+}
+
+void TestRuntime::cp1252RoundTripsEveryByte()
+{
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all += char(b);
+    const QString text = fromCp1252(all);
+    QCOMPARE(text.size(), 256);
+    QCOMPARE(text.at(0x80), QChar(0x20AC));
+    QCOMPARE(text.at(0x81), QChar(0x81));
+    QCOMPARE(text.at(0xE8), QChar(u'è'));
+    QCOMPARE(toCp1252(text), all);
+}
+
+void TestRuntime::cp1252WritesQuestionMarkForTheUnknown()
+{
+    QCOMPARE(toCp1252(QStringLiteral("è€")), QByteArray("\xE8\x80"));
+    QCOMPARE(toCp1252(QStringLiteral("ж")), QByteArray("?"));
+    QCOMPARE(toCp1252(QString::fromUtf8("a\xF0\x9F\x98\x80z")), QByteArray("a?z"));
+}
+
+void TestRuntime::localPathFoldsSeparators_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("local");
+    QTest::newRow("doubled backslash") << "/tmp/v\\\\vora.txt" << "/tmp/v/vora.txt";
+    QTest::newRow("single") << "/tmp/v\\vora.txt" << "/tmp/v/vora.txt";
+    QTest::newRow("mixed") << "/tmp//v/\\vora.txt" << "/tmp/v/vora.txt";
+}
+
+void TestRuntime::localPathFoldsSeparators()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, local);
+    QCOMPARE(localPath(path), local);
+}
+
+void TestRuntime::filesByNumber()
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("\\\\f.txt");
+    const int n = FreeFile();
+    Open(path, OpenMode::Append, n);
+    QCOMPARE(LOF(n), 0);
+    QCOMPARE(FreeFile(), n + 1);
+    Close(n);
+    Open(path, OpenMode::Output, n);
+    Print(n, QStringLiteral("13"));
+    Close(n);
+    Open(path, OpenMode::Append, n);
+    Print(n, QStringLiteral("è"));
+    Close(n);
+    Open(path, OpenMode::Input, n);
+    QCOMPARE(LOF(n), 7);
+    QCOMPARE(Input(LOF(n), n), QStringLiteral("13\r\nè\r\n"));
+    Close(n);
+    QCOMPARE(openFileCount(), 0);
+    QFile raw(dir.path() + QStringLiteral("/f.txt"));
+    QVERIFY(raw.open(QIODevice::ReadOnly));
+    QCOMPARE(raw.readAll(), QByteArray("13\r\n\xE8\r\n"));
+}
+
+void TestRuntime::filesReportItalianErrors()
+{
+    QTemporaryDir dir;
+    const int n = FreeFile();
+    try {
+        Open(dir.path() + QStringLiteral("\\nope.txt"), OpenMode::Input, n);
+        QFAIL("opened a missing file");
+    } catch (const RuntimeError &e) {
+        QCOMPARE(e.number(), int(errFileNotFound));
+        QVERIFY2(e.message().contains(QStringLiteral("nope.txt")), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(QStringLiteral("non esiste")), qPrintable(e.message()));
+    }
+    QDir(dir.path()).mkdir(QStringLiteral("vora.txt"));
+    try {
+        Open(dir.path() + QStringLiteral("\\vora.txt"), OpenMode::Input, n);
+        QFAIL("opened a directory");
+    } catch (const RuntimeError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("cartella")), qPrintable(e.message()));
+    }
+    QCOMPARE(openFileCount(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestRuntime)
+#include "tst_runtime.moc"
