@@ -125,12 +125,13 @@ public:
     int Interval() const { return timer_.interval(); }
     void setInterval(int milliseconds);
     bool isRunning() const { return timer_.isActive(); }
+    // What the end of an interval does: a Tick, unless one of the program's boxes is open.
+    void fire();
 
 signals:
     void Tick();
 
 private:
-    void fire();
 
     QTimer timer_;
     bool enabled_ = false;

@@ -213,14 +213,15 @@ void FormWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     // A restore also brings a (spontaneous) show; the state change reports it.
-    if (!event->spontaneous())
+    if (!event->spontaneous() && !unloading_)
         form_.raiseResize();
 }
 
 void FormWindow::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange)
+    // An unloaded window lingers until its deferred deletion; it speaks for the form no more.
+    if (event->type() == QEvent::WindowStateChange && !unloading_)
         form_.raiseResize();
 }
 

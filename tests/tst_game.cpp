@@ -1,0 +1,617 @@
+// A whole game: its start, the countdown tick by tick, and its three ends with the record check.
+#include "fixture.h"
+#include "platform/files.h"
+
+#include <QDir>
+#include <QMenuBar>
+#include <QPointer>
+
+using namespace platform;
+
+class TestGame : public QObject {
+    Q_OBJECT
+private slots:
+    void startAsksNameAndGreetsBeforeShowing_data();
+    void startAsksNameAndGreetsBeforeShowing();
+    void startShowsTheStoredRecord();
+    void clockCountsDown_data();
+    void clockCountsDown();
+    void everyTickKeepsTheClockInStep();
+    void gameRunsOutOnTick901_data();
+    void gameRunsOutOnTick901();
+    void exitAnsweredNoGoesOn();
+    void exitByKeyboardAsksFirst();
+    void exitAnsweredYes_data();
+    void exitAnsweredYes();
+    void newGame_data();
+    void newGame();
+    void newGameAnsweredNoGoesOn();
+    void newGameRestartsTheClock();
+    void ticksAreHeldWhileABoxIsOpen();
+    void goodbyeIsNotEnteredTwice();
+    void minimizedCaptionShowsMinutes_data();
+    void minimizedCaptionShowsMinutes();
+    void closeButtonSettlesTheRecord_data();
+    void closeButtonSettlesTheRecord();
+    void newGamesLeaveNothingBehind();
+};
+
+namespace {
+
+const QString goodbyeText = QStringLiteral("Ciao a presto. Ore ");
+const QString savedText = QStringLiteral("Ok ho registrato il tuo record, C A M P I O N E\"");
+const QString exitQuestion = QStringLiteral("Vuoi veramente lasciarmi  ?");
+const QString newGameQuestion = QStringLiteral("INIZIAMO UNA NUOVA GARA  ?");
+
+void tick(Tavola &game, int count)
+{
+    for (int i = 0; i < count; ++i)
+        game.Timer1_Timer();
+}
+
+// Answers right `count` times, each followed by the next question.
+void answerRight(Tavola &game, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        answer(game, rightAnswer(game));
+        QTest::keyClick(game.cmdNext, Qt::Key_Return);
+    }
+}
+
+void answerWrong(Tavola &game)
+{
+    answer(game, QString::number(game.ExpectedAnswer + 1));
+}
+
+// Stores a record before the game starts; "<none>" leaves the files missing.
+void storeRecord(const GameSeams &seams, const QByteArray &score, const QByteArray &name)
+{
+    if (score != "<none>")
+        seams.write(records::scoreFileName, score);
+    if (name != "<none>")
+        seams.write(records::nameFileName, name);
+}
+
+int boxesShown(const ScriptedDialogs &dialogs, const QString &prompt)
+{
+    return int(dialogs.prompts().count(prompt));
+}
+
+QString shortDateTitle()
+{
+    return QStringLiteral("Data ") +
+           QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+}
+
+int liveWidgets()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return int(QApplication::allWidgets().size());
+}
+
+int openDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd"))
+                   .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                   .size());
+}
+
+// Queues the answers of a confirmed new game and of the next game's name prompt and greeting.
+void scriptNewGame(ScriptedDialogs &dialogs, const QString &nextName,
+                   ScriptedDialogs::Action whileNamePrompt = {})
+{
+    dialogs.answer(vbYes);
+    dialogs.type(nextName, std::move(whileNamePrompt));
+    dialogs.answer(vbOK);
+}
+
+void chooseNewGameFromTheMenu(Tavola &game)
+{
+    QMenuBar *bar = game.window()->menuBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(game.Next).center());
+}
+
+} // namespace
+
+void TestGame::startAsksNameAndGreetsBeforeShowing_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("greeting");
+    QTest::newRow("a name") << false << "Anna"
+                            << " Anna vediamo se sei un vero campione  ";
+    QTest::newRow("blanks kept") << false << " Anna  "
+                                 << "  Anna   vediamo se sei un vero campione  ";
+    QTest::newRow("cancel") << true << ""
+                            << "  vediamo se sei un vero campione  ";
+}
+
+void TestGame::startAsksNameAndGreetsBeforeShowing()
+{
+    QFETCH(bool, cancel);
+    QFETCH(QString, typed);
+    QFETCH(QString, greeting);
+    GameSeams seams;
+    Tavola game;
+    // Neither box may cost the player time, and the window waits for both.
+    auto beforeShowing = [&game](const ScriptedDialogs::Call &) {
+        QVERIFY(game.window() && !game.window()->isVisible());
+        QVERIFY(!game.Timer1->Enabled());
+        QCOMPARE(game.lblconto->Caption(), QStringLiteral("00.00.00"));
+        QCOMPARE(game.lblnome1->Caption(), QString());
+        QCOMPARE(int(game.Base), 0); // no question before the activation
+    };
+    if (cancel)
+        seams.dialogs.cancel(beforeShowing);
+    else
+        seams.dialogs.type(typed, beforeShowing);
+    seams.dialogs.answer(vbOK, beforeShowing);
+    game.Show();
+    QVERIFY(!QTest::currentTestFailed());
+
+    const auto &calls = seams.dialogs.calls();
+    QCOMPARE(calls.size(), 2);
+    QCOMPARE(calls[0].kind, ScriptedDialogs::Kind::Input);
+    QCOMPARE(calls[0].prompt, QStringLiteral("Come ti chiami"));
+    QCOMPARE(calls[0].title, QStringLiteral("Vorandi"));
+    QCOMPARE(calls[1].prompt, greeting);
+    QCOMPARE(calls[1].style, 0);
+    QCOMPARE(calls[1].title, QStringLiteral("Vorandi"));
+
+    QVERIFY(game.window()->isVisible());
+    QCOMPARE(game.lblnome1->Caption(), typed);
+    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:15:00"));
+    QCOMPARE(int(game.SecondsLeft), 900);
+    QVERIFY(game.Timer1->Enabled());
+    QVERIFY(game.Timer1->isRunning());
+    QCOMPARE(game.Timer1->Interval(), 1000);
+    QCOMPARE(game.Caption(), QStringLiteral("Vorandi"));
+    QVERIFY(game.Base >= 1 && game.Base <= 10);
+    QCOMPARE(game.lblNum1->Caption(), QString::number(game.Base));
+    // First start on this machine: both files made empty, the record shown empty.
+    QCOMPARE(seams.bytes(records::scoreFileName), QByteArray());
+    QCOMPARE(seams.bytes(records::nameFileName), QByteArray());
+    QCOMPARE(game.lblpunti->Caption(), QString());
+    QCOMPARE(game.lblnome->Caption(), QString());
+    QCOMPARE(openFileCount(), 0);
+}
+
+void TestGame::startShowsTheStoredRecord()
+{
+    GameSeams seams;
+    storeRecord(seams, "12\r\n", "Bea\r\n");
+    Tavola game;
+    seams.start(game);
+    QCOMPARE(game.lblpunti->Caption(), QStringLiteral("12\r\n"));
+    QCOMPARE(game.lblnome->Caption(), QStringLiteral("Bea\r\n"));
+    QCOMPARE(seams.bytes(records::scoreFileName), QByteArray("12\r\n"));
+    QCOMPARE(seams.bytes(records::nameFileName), QByteArray("Bea\r\n"));
+}
+
+void TestGame::clockCountsDown_data()
+{
+    QTest::addColumn<int>("ticks");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("minutes");
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<int>("left");
+    QTest::newRow("game start") << 0 << "00:15:00" << 15 << 0 << 900;
+    QTest::newRow("tick 1") << 1 << "00:14:59" << 14 << 59 << 899;
+    QTest::newRow("tick 59") << 59 << "00:14:01" << 14 << 1 << 841;
+    QTest::newRow("tick 60") << 60 << "00:14:00" << 14 << 0 << 840;
+    QTest::newRow("tick 61") << 61 << "00:13:59" << 13 << 59 << 839;
+    QTest::newRow("tick 899") << 899 << "00:00:01" << 0 << 1 << 1;
+    QTest::newRow("tick 900") << 900 << "00:00:00" << 0 << 0 << 0;
+}
+
+void TestGame::clockCountsDown()
+{
+    QFETCH(int, ticks);
+    QFETCH(QString, shown);
+    QFETCH(int, minutes);
+    QFETCH(int, seconds);
+    QFETCH(int, left);
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    tick(game, ticks);
+    QCOMPARE(game.lblconto->Caption(), shown);
+    QCOMPARE(int(game.ClockHours), 0);
+    QCOMPARE(int(game.ClockMinutes), minutes);
+    QCOMPARE(double(game.ClockSeconds), double(seconds));
+    QCOMPARE(int(game.SecondsLeft), left);
+    QCOMPARE(game.Caption(), QStringLiteral("Vorandi")); // ticks leave the caption alone
+}
+
+void TestGame::everyTickKeepsTheClockInStep()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    for (int n = 0; n <= 900; ++n) {
+        const int t = 900 - n;
+        const QString expected = QStringLiteral("00:%1:%2")
+                                     .arg(t / 60, 2, 10, QLatin1Char('0'))
+                                     .arg(t % 60, 2, 10, QLatin1Char('0'));
+        QCOMPARE(game.lblconto->Caption(), expected);
+        QCOMPARE(int(game.SecondsLeft), 60 * game.ClockMinutes + int(game.ClockSeconds));
+        if (n < 900)
+            game.Timer1_Timer();
+    }
+}
+
+void TestGame::gameRunsOutOnTick901_data()
+{
+    QTest::addColumn<QByteArray>("storedScore");
+    QTest::addColumn<QByteArray>("storedName");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("right");
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<QByteArray>("scoreFile");
+    QTest::addColumn<QByteArray>("nameFile");
+    QTest::newRow("first game, two right")
+        << QByteArray("<none>") << QByteArray("<none>") << "Anna" << 2 << true
+        << QByteArray("2\r\n") << QByteArray("Anna\r\n");
+    QTest::newRow("first game, none right") << QByteArray("<none>") << QByteArray("<none>")
+                                            << "Anna" << 0 << false << QByteArray() << QByteArray();
+    QTest::newRow("equal to the record")
+        << QByteArray("12\r\n") << QByteArray("Bea\r\n") << "Anna" << 12 << false
+        << QByteArray("12\r\n") << QByteArray("Bea\r\n");
+    QTest::newRow("one above the record")
+        << QByteArray("12\r\n") << QByteArray("Bea\r\n") << "Anna" << 13 << true
+        << QByteArray("13\r\n") << QByteArray("Anna\r\n");
+    QTest::newRow("no name beats it") << QByteArray("") << QByteArray("Bea\r\n") << "" << 1 << true
+                                      << QByteArray("1\r\n") << QByteArray("\r\n");
+}
+
+void TestGame::gameRunsOutOnTick901()
+{
+    QFETCH(QByteArray, storedScore);
+    QFETCH(QByteArray, storedName);
+    QFETCH(QString, name);
+    QFETCH(int, right);
+    QFETCH(bool, saved);
+    QFETCH(QByteArray, scoreFile);
+    QFETCH(QByteArray, nameFile);
+    GameSeams seams;
+    storeRecord(seams, storedScore, storedName);
+    Tavola game;
+    seams.start(game, name);
+    answerRight(game, std::max(right - 1, 0));
+    tick(game, 900);
+    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:00:00"));
+    QCOMPARE(int(game.SecondsLeft), 0);
+    // The clock at zero still takes answers until the next tick.
+    if (right > 0)
+        answer(game, rightAnswer(game));
+    else
+        answerWrong(game);
+    QCOMPARE(int(game.CorrectCount), right);
+    QCOMPARE(game.lblScore2->Caption(), QString::number(std::max(right, 1)));
+
+    seams.dialogs.clearCalls();
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.Timer1_Timer());
+    const auto &calls = seams.dialogs.calls();
+    QCOMPARE(calls.size(), saved ? 2 : 1);
+    QCOMPARE(calls[0].prompt, goodbyeText + u'0');
+    QCOMPARE(calls[0].style, 0);
+    QCOMPARE(calls[0].title, shortDateTitle());
+    if (saved) {
+        QCOMPARE(calls[1].prompt, savedText);
+        QCOMPARE(calls[1].style, 0);
+        QCOMPARE(calls[1].title, QStringLiteral("Vorandi"));
+    }
+    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:00:00"));
+    QCOMPARE(int(game.SecondsLeft), 0);
+    QCOMPARE(int(game.PauseCounter), 1001);
+    QCOMPARE(seams.bytes(records::scoreFileName), scoreFile);
+    QCOMPARE(seams.bytes(records::nameFileName), nameFile);
+    QCOMPARE(openFileCount(), 0);
+}
+
+void TestGame::exitAnsweredNoGoesOn()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    answerRight(game, 2);
+    tick(game, 5);
+    seams.dialogs.clearCalls();
+    seams.dialogs.answer(vbNo);
+    QTest::mouseClick(game.cmdExit, Qt::LeftButton);
+    const auto &calls = seams.dialogs.calls();
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls[0].prompt, exitQuestion);
+    QCOMPARE(calls[0].style, 292);
+    QCOMPARE(calls[0].title, QStringLiteral("Uscire dal programma"));
+    QVERIFY(game.isLoaded());
+    QVERIFY(game.Timer1->Enabled());
+    QVERIFY(game.Timer1->isRunning());
+    QCOMPARE(seams.bytes(records::scoreFileName), QByteArray());
+    QCOMPARE(int(game.CorrectCount), 2);
+    game.Timer1_Timer();
+    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:14:54"));
+}
+
+void TestGame::exitByKeyboardAsksFirst()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    seams.dialogs.clearCalls();
+    seams.dialogs.answer(vbNo);
+    QTest::keyClick(game.window()->windowHandle(), Qt::Key_X, Qt::AltModifier);
+    QTRY_COMPARE(seams.dialogs.prompts(), QStringList{exitQuestion});
+    QVERIFY(game.isLoaded());
+}
+
+void TestGame::exitAnsweredYes_data()
+{
+    QTest::addColumn<int>("right");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("record beaten") << 3 << true;
+    QTest::newRow("record equalled") << 2 << false;
+}
+
+void TestGame::exitAnsweredYes()
+{
+    QFETCH(int, right);
+    QFETCH(bool, saved);
+    GameSeams seams;
+    storeRecord(seams, "2\r\n", "Bea\r\n");
+    Tavola game;
+    seams.start(game, QStringLiteral("Zoë"));
+    answerRight(game, right);
+    seams.dialogs.clearCalls();
+    seams.dialogs.answer(vbYes);
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, QTest::mouseClick(game.cmdExit, Qt::LeftButton));
+    QStringList expected{exitQuestion};
+    if (saved)
+        expected << savedText;
+    QCOMPARE(seams.dialogs.prompts(), expected); // no goodbye box on this way out
+    QCOMPARE(seams.bytes(records::scoreFileName), saved ? QByteArray("3\r\n") : "2\r\n");
+    QCOMPARE(seams.bytes(records::nameFileName), saved ? QByteArray("Zo\xEB\r\n") : "Bea\r\n");
+}
+
+void TestGame::newGame_data()
+{
+    QTest::addColumn<QByteArray>("storedScore");
+    QTest::addColumn<int>("right");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("record beaten") << QByteArray("<none>") << 3 << true;
+    QTest::newRow("record kept") << QByteArray("12\r\n") << 2 << false;
+}
+
+void TestGame::newGame()
+{
+    QFETCH(QByteArray, storedScore);
+    QFETCH(int, right);
+    QFETCH(bool, saved);
+    GameSeams seams;
+    storeRecord(seams, storedScore, "Bea\r\n");
+    Tavola game;
+    seams.start(game);
+    answerRight(game, right);
+    answerWrong(game);
+    tick(game, 7);
+    QPointer<FormWindow> first = game.window();
+
+    seams.dialogs.clearCalls();
+    // While the next game asks the name, the old window is gone from the screen and the new one
+    // is not on it yet.
+    scriptNewGame(seams.dialogs, QStringLiteral("Carla"), [&](const ScriptedDialogs::Call &) {
+        QVERIFY(first && !first->isVisible());
+        QVERIFY(game.window() != first && !game.window()->isVisible());
+    });
+    chooseNewGameFromTheMenu(game);
+    QVERIFY(!QTest::currentTestFailed());
+
+    QStringList expected{newGameQuestion};
+    if (saved)
+        expected << savedText;
+    expected << QStringLiteral("Come ti chiami")
+             << QStringLiteral(" Carla vediamo se sei un vero campione  ");
+    QCOMPARE(seams.dialogs.prompts(), expected);
+    QCOMPARE(seams.dialogs.calls().constFirst().style, 292);
+    QCOMPARE(seams.dialogs.calls().constFirst().title, QStringLiteral("INIZIARE NUOVA GARA"));
+
+    const QByteArray scoreNow = saved ? QByteArray::number(right) + "\r\n" : storedScore;
+    const QByteArray nameNow = saved ? QByteArray("Anna\r\n") : QByteArray("Bea\r\n");
+    QCOMPARE(seams.bytes(records::scoreFileName), scoreNow);
+    QCOMPARE(seams.bytes(records::nameFileName), nameNow);
+
+    // The next game starts from the controls as designed, with the record read again.
+    QVERIFY(game.window() != first);
+    QVERIFY(game.window()->isVisible());
+    QCOMPARE(game.lblpunti->Caption(), QString::fromLatin1(scoreNow));
+    QCOMPARE(game.lblnome->Caption(), QString::fromLatin1(nameNow));
+    QCOMPARE(game.lblnome1->Caption(), QStringLiteral("Carla"));
+    QCOMPARE(game.lblScore->Caption(), QStringLiteral("0"));
+    QCOMPARE(game.lblScore1->Caption(), QStringLiteral("0"));
+    QCOMPARE(game.lblScore2->Caption(), QStringLiteral("0"));
+    QCOMPARE(int(game.CorrectCount), 0);
+    QCOMPARE(int(game.WrongCount), 0);
+    QCOMPARE(game.lblMessage->Caption(), QString());
+    QCOMPARE(game.txtAnswer->text(), QString());
+    QVERIFY(!game.cmdNext->isEnabled());
+    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:15:00"));
+    QCOMPARE(int(game.SecondsLeft), 900);
+    QCOMPARE(game.Caption(), QStringLiteral("Vorandi"));
+    QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(first.isNull());
+}
+
+void TestGame::newGameAnsweredNoGoesOn()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    answerRight(game, 1);
+    tick(game, 3);
+    QPointer<FormWindow> first = game.window();
+    seams.dialogs.clearCalls();
+    seams.dialogs.answer(vbNo);
+    chooseNewGameFromTheMenu(game);
+    QCOMPARE(seams.dialogs.prompts(), QStringList{newGameQuestion});
+    QCOMPARE(game.window(), first.data());
+    QCOMPARE(game.lblScore->Caption(), QStringLiteral("1"));
+    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:14:57"));
+    QVERIFY(game.Timer1->isRunning());
+    QCOMPARE(seams.bytes(records::scoreFileName), QByteArray());
+}
+
+void TestGame::newGameRestartsTheClock()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    tick(game, 710);
+    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:03:10"));
+    scriptNewGame(seams.dialogs, QStringLiteral("Bea"));
+    game.Next_Click();
+    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:15:00"));
+    QCOMPARE(int(game.SecondsLeft), 900);
+    QVERIFY(game.Timer1->isRunning());
+    tick(game, 900);
+    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:00:00"));
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.Timer1_Timer());
+}
+
+void TestGame::ticksAreHeldWhileABoxIsOpen()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    // A tick outside any box moves the clock: the check below is not vacuous.
+    game.Timer1->fire();
+    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:14:59"));
+
+    auto ticksDoNothing = [&game](const ScriptedDialogs::Call &) {
+        const QString before = game.lblconto->Caption();
+        game.Timer1->fire();
+        game.Timer1->fire();
+        QCOMPARE(game.lblconto->Caption(), before);
+    };
+    seams.dialogs.answer(vbNo, ticksDoNothing);
+    game.cmdExit_Click();
+    seams.dialogs.answer(vbNo, ticksDoNothing);
+    game.Next_Click();
+    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:14:59"));
+
+    // At zero the countdown must not end the game under an open question; the next tick does.
+    tick(game, 899);
+    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:00:00"));
+    seams.dialogs.clearCalls();
+    seams.dialogs.answer(vbNo, ticksDoNothing);
+    game.cmdExit_Click();
+    QCOMPARE(seams.dialogs.prompts(), QStringList{exitQuestion});
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.Timer1->fire());
+    QCOMPARE(boxesShown(seams.dialogs, goodbyeText + u'0'), 1);
+}
+
+void TestGame::goodbyeIsNotEnteredTwice()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    answerRight(game, 1);
+    tick(game, 900);
+    seams.dialogs.clearCalls();
+    seams.dialogs.answer(vbOK, [&game](const ScriptedDialogs::Call &) {
+        for (int i = 0; i < 3; ++i)
+            game.Timer1->fire();
+    });
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.Timer1->fire());
+    QCOMPARE(seams.dialogs.prompts(), (QStringList{goodbyeText + u'0', savedText}));
+    QCOMPARE(seams.bytes(records::scoreFileName), QByteArray("1\r\n"));
+}
+
+void TestGame::minimizedCaptionShowsMinutes_data()
+{
+    QTest::addColumn<int>("ticks");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("00:14:59") << 1 << "00:14:59"
+                              << "14";
+    QTest::newRow("00:00:30") << 870 << "00:00:30"
+                              << "0";
+    QTest::newRow("00:09:00") << 360 << "00:09:00"
+                              << "9";
+}
+
+void TestGame::minimizedCaptionShowsMinutes()
+{
+    QFETCH(int, ticks);
+    QFETCH(QString, shown);
+    QFETCH(QString, caption);
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    tick(game, ticks);
+    QCOMPARE(game.lblconto->Caption(), shown);
+    QCOMPARE(game.Caption(), QStringLiteral("Vorandi"));
+    game.window()->showMinimized();
+    QTRY_COMPARE(game.WindowState(), 1);
+    QCOMPARE(game.Caption(), caption);
+    QCOMPARE(game.window()->windowTitle(), caption);
+    tick(game, 10);
+    QCOMPARE(game.Caption(), caption);
+    game.window()->showNormal();
+    QTRY_COMPARE(game.WindowState(), 0);
+    QCOMPARE(game.Caption(), QStringLiteral("Vorandi"));
+}
+
+void TestGame::closeButtonSettlesTheRecord_data()
+{
+    QTest::addColumn<int>("right");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QByteArray>("scoreFile");
+    QTest::newRow("record beaten") << 2 << QStringList{savedText} << QByteArray("2\r\n");
+    QTest::newRow("nothing to save") << 0 << QStringList{} << QByteArray();
+}
+
+void TestGame::closeButtonSettlesTheRecord()
+{
+    QFETCH(int, right);
+    QFETCH(QStringList, boxes);
+    QFETCH(QByteArray, scoreFile);
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    answerRight(game, right);
+    seams.dialogs.clearCalls();
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.window()->close());
+    QCOMPARE(seams.dialogs.prompts(), boxes); // no question: closing is the answer
+    QCOMPARE(seams.bytes(records::scoreFileName), scoreFile);
+    QCOMPARE(seams.bytes(records::nameFileName), right ? QByteArray("Anna\r\n") : QByteArray());
+}
+
+void TestGame::newGamesLeaveNothingBehind()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    // One new game first, so whatever Qt creates once and keeps is in the baseline.
+    scriptNewGame(seams.dialogs, QStringLiteral("Anna"));
+    game.Next_Click();
+    const int widgets = liveWidgets();
+    const int descriptors = openDescriptors();
+    QVERIFY(widgets > 20);
+    for (int i = 0; i < 50; ++i) {
+        answerRight(game, 1);
+        game.window()->showMinimized();
+        scriptNewGame(seams.dialogs, QStringLiteral("Anna"));
+        game.Next_Click();
+        QCOMPARE(seams.dialogs.pendingAnswers(), 0);
+        QVERIFY(QTest::qWaitForWindowActive(game.window()));
+    }
+    QCOMPARE(liveWidgets(), widgets);
+    QCOMPARE(openDescriptors(), descriptors);
+    QCOMPARE(openFileCount(), 0);
+    QCOMPARE(game.Caption(), QStringLiteral("Vorandi"));
+    QCOMPARE(seams.bytes(records::scoreFileName), QByteArray("1\r\n"));
+}
+
+QTEST_MAIN(TestGame)
+#include "tst_game.moc"
