@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-liberation2 fonts-dejavu-core
   xvfb xauth xdotool x11-utils
+  openbox
   desktop-file-utils appstream
   clang libclang-rt-14-dev
 )
