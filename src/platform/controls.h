@@ -132,7 +132,6 @@ signals:
     void Tick();
 
 private:
-
     QTimer timer_;
     bool enabled_ = false;
 };
