@@ -4,6 +4,9 @@
 #include <QBitmap>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
+#include <qdrawutil.h>
 
 namespace platform {
 
@@ -73,12 +76,16 @@ void Label::fitToCaption()
         return;
     const QPoint topLeft = pos();
     const QFontMetrics fm(font());
-    const QStringList lines = text().split(u'\n');
+    // An empty caption keeps the width of one blank, as the designed sizes of the empty labels
+    // show: lblTime stays a spot the mouse can rest on for its tooltip.
+    const QStringList lines =
+        text().isEmpty() ? QStringList{QStringLiteral(" ")} : text().split(u'\n');
     int width = 0;
     for (const QString &line : lines)
         width = std::max(width, fm.horizontalAdvance(line));
     const int frame = border_ ? 2 : 0;
-    resize(width + frame, int(lines.size()) * fm.height() + frame);
+    const int height = fm.height() + int(lines.size() - 1) * fm.lineSpacing();
+    resize(width + frame, height + frame);
     move(topLeft);
 }
 
@@ -87,6 +94,8 @@ void Label::paintEvent(QPaintEvent *event)
     QLabel::paintEvent(event);
     if (!border_)
         return;
+    // The window-frame colour, black, as a fixed single border has it; a QFrame box would take
+    // the text colour instead.
     QPainter p(this);
     p.setPen(Qt::black);
     p.drawRect(rect().adjusted(0, 0, -1, -1));
@@ -99,11 +108,26 @@ TextBox::TextBox(QWidget *parent) : QLineEdit(parent)
 
 bool TextBox::event(QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && !reentry_ && keyPress_) {
-        if (filterKey(static_cast<QKeyEvent *>(event)))
+    if (event->type() == QEvent::KeyPress && !reentry_) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (isMenuKey(key)) {
+            // Alt with a letter is a menu or access key, never typing: an access key whose
+            // button is disabled must not slip its letter past the KeyPress handler.
+            key->ignore();
+            return true;
+        }
+        if (keyPress_ && filterKey(key))
             return true;
     }
     return QLineEdit::event(event);
+}
+
+// Alt without Ctrl (Ctrl+Alt is AltGr on some keyboards, which types characters).
+bool TextBox::isMenuKey(const QKeyEvent *key)
+{
+    const Qt::KeyboardModifiers mods = key->modifiers();
+    return (mods & Qt::AltModifier) && !(mods & Qt::ControlModifier) && !key->text().isEmpty() &&
+           key->text().at(0).isPrint();
 }
 
 // Returns true when the key was consumed here.
@@ -136,12 +160,19 @@ CommandButton::CommandButton(QWidget *parent) : QToolButton(parent)
     setFocusPolicy(Qt::StrongFocus);
     setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     setAutoRaise(false);
+    // The classic raised edge and grey caption of a disabled button, readable on any face.
+    QPalette p = palette();
+    p.setColor(QPalette::Light, Qt::white);
+    p.setColor(QPalette::Midlight, QColor(227, 227, 227));
+    p.setColor(QPalette::Dark, QColor(128, 128, 128));
+    p.setColor(QPalette::Shadow, Qt::black);
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(128, 128, 128));
+    setPalette(p);
     connect(this, &QToolButton::pressed, this, &CommandButton::showPicture);
     connect(this, &QToolButton::released, this, &CommandButton::showPicture);
 }
 
-void CommandButton::setPictures(const QPixmap &normal, const QPixmap &down,
-                                const QPixmap &disabled)
+void CommandButton::setPictures(const QPixmap &normal, const QPixmap &down, const QPixmap &disabled)
 {
     normal_ = normal;
     down_ = down.isNull() ? normal : down;
@@ -179,6 +210,26 @@ void CommandButton::keyPressEvent(QKeyEvent *event)
         return;
     }
     QToolButton::keyPressEvent(event);
+}
+
+// The face is the button's own colour, flat, inside the classic raised edge: a style's gradient
+// would lighten it away from the colour the window was designed with.
+void CommandButton::paintEvent(QPaintEvent *)
+{
+    QStylePainter painter(this);
+    QStyleOptionToolButton option;
+    initStyleOption(&option);
+    const QBrush face = palette().brush(QPalette::Button);
+    qDrawWinButton(&painter, rect(), palette(), isDown(), &face);
+    option.state &= ~(QStyle::State_MouseOver | QStyle::State_AutoRaise);
+    painter.drawControl(QStyle::CE_ToolButtonLabel, option);
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect().adjusted(4, 4, -4, -4);
+        focus.backgroundColor = face.color();
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
 }
 
 Image::Image(QWidget *parent) : QWidget(parent)

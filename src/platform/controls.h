@@ -66,6 +66,7 @@ protected:
 
 private:
     bool filterKey(class QKeyEvent *key);
+    static bool isMenuKey(const QKeyEvent *key);
 
     KeyPressHandler keyPress_;
     bool reentry_ = false;
@@ -86,6 +87,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void showPicture();

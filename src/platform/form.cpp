@@ -60,6 +60,27 @@ void FormWindow::setBackColor(Long colour)
     client_->setPalette(p);
 }
 
+namespace {
+
+// A picture built into the program; until it is there, a blank of the size it will have keeps
+// the control's layout.
+QPixmap pictureOrBlank(const QString &path, QSize size, const QColor &blank = Qt::transparent)
+{
+    if (path.isEmpty())
+        return {};
+    if (QPixmap picture(path); !picture.isNull())
+        return picture;
+    QPixmap placeholder(size);
+    placeholder.fill(blank);
+    return placeholder;
+}
+
+constexpr QSize buttonIconSize(32, 32);
+// The night sky the background picture is painted in.
+const QColor backgroundBlank(16, 24, 72);
+
+} // namespace
+
 QWidget *FormWindow::makeControl(const ControlDesc &c)
 {
     switch (c.kind) {
@@ -88,19 +109,25 @@ QWidget *FormWindow::makeControl(const ControlDesc &c)
         if (c.picture.isEmpty() && c.backColor == std::nullopt) {
             auto *plain = new QPushButton(client_);
             plain->setAutoDefault(false);
+            // Buttons keep the usual arrow rather than the window's own pointer.
+            plain->setCursor(Qt::ArrowCursor);
             return plain;
         }
         auto *button = new CommandButton(client_);
+        button->setCursor(Qt::ArrowCursor);
         if (c.backColor)
             button->setBackColor(toQColor(*c.backColor));
-        button->setPictures(QPixmap(c.picture), QPixmap(c.downPicture),
-                            QPixmap(c.disabledPicture));
+        button->setPictures(pictureOrBlank(c.picture, buttonIconSize),
+                            pictureOrBlank(c.downPicture, buttonIconSize),
+                            pictureOrBlank(c.disabledPicture, buttonIconSize));
         return button;
     }
     case ControlKind::Image: {
         auto *image = new Image(client_);
         image->setStretch(c.stretch);
-        image->setPicture(QPixmap(c.picture));
+        const QSize size(pixels(c.width), pixels(c.height));
+        image->setPicture(
+            pictureOrBlank(c.picture, size, c.stretch ? backgroundBlank : Qt::transparent));
         return image;
     }
     case ControlKind::Timer:

@@ -1,0 +1,437 @@
+// The window as the player sees it: frame, sizes, stacking, fonts, focus, access keys, tooltips.
+#include "fixture.h"
+
+#include <QImage>
+#include <QMap>
+#include <QPushButton>
+#include <QToolTip>
+
+using namespace platform;
+
+class TestWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void windowAsCreated();
+    void frameAroundTheBackgroundShowsTheBackColour();
+    void autoSizeFollowsTheBase();
+    void autoSizeLabelsGrowRightAndShrinkBack_data();
+    void autoSizeLabelsGrowRightAndShrinkBack();
+    void fixedLabelsHoldTheirText_data();
+    void fixedLabelsHoldTheirText();
+    void windowedControlsLieOverEveryLabelAndImage_data();
+    void windowedControlsLieOverEveryLabelAndImage();
+    void labelsAndImagesStackInStoredOrder();
+    void fonts_data();
+    void fonts();
+    void tabVisitsTheFocusableControlsInOrder();
+    void altXAsksToLeave();
+    void altNClicksOnlyWhileEnabled();
+    void answerBoxTakesFourCharactersCentred();
+    void tooltipsOnExactlySixControls();
+};
+
+namespace {
+
+QWidget *widget(Tavola &game, const char *name)
+{
+    return qobject_cast<QWidget *>(game.window()->control(QString::fromLatin1(name)));
+}
+
+void drawUntilBase(Tavola &game, bool (*wanted)(int))
+{
+    for (int i = 0; i < 2000 && !wanted(game.Base); ++i)
+        game.cmdNext_Click();
+    QVERIFY(wanted(game.Base));
+}
+
+// The columns of the box's face that hold dark (text) pixels.
+std::pair<int, int> inkColumns(QWidget *box)
+{
+    const QImage face = box->grab().toImage();
+    int first = face.width(), last = -1;
+    for (int x = 4; x < face.width() - 4; ++x) {
+        for (int y = 4; y < face.height() - 4; ++y) {
+            if (qGray(face.pixel(x, y)) < 64) {
+                first = std::min(first, x);
+                last = x;
+            }
+        }
+    }
+    return {first, last};
+}
+
+} // namespace
+
+void TestWindow::windowAsCreated()
+{
+    GameSeams seams;
+    Tavola game;
+    QString captionAtLoad;
+    Long colourAtLoad = -1;
+    bool nextEnabledAtLoad = true;
+    seams.dialogs.type(QStringLiteral("Anna"), [&](const ScriptedDialogs::Call &) {
+        captionAtLoad = game.Caption();
+        colourAtLoad = game.BackColor();
+        nextEnabledAtLoad = game.cmdNext->isEnabled();
+    });
+    seams.dialogs.answer(vbOK);
+    game.Show();
+    QCOMPARE(captionAtLoad, QStringLiteral("Vorandi "));
+    QCOMPARE(colourAtLoad, Long(0));
+    QVERIFY(!nextEnabledAtLoad);
+
+    FormWindow *w = game.window();
+    QCOMPARE(w->clientArea()->size(), QSize(688, 561));
+    QCOMPARE(w->minimumSize(), w->maximumSize());
+    const Qt::WindowFlags flags = w->windowFlags();
+    QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(game.cmdNext->iconSize(), QSize(32, 32));
+    QCOMPARE(game.cmdExit->iconSize(), QSize(32, 32));
+    QCOMPARE(game.cmdNext->cursor().shape(), Qt::BitmapCursor);
+    QCOMPARE(game.lblMessage->cursor().shape(), Qt::BitmapCursor);
+    // Buttons keep the arrow of their own even once the window carries its hand.
+    for (QWidget *button : std::initializer_list<QWidget *>{game.cmdExit, game.Command1}) {
+        QVERIFY(button->testAttribute(Qt::WA_SetCursor));
+        QCOMPARE(button->cursor().shape(), Qt::ArrowCursor);
+    }
+    QCOMPARE(game.Label12->text(), QStringLiteral("Il record  è di "));
+    QVERIFY(game.cmdNext->geometry().contains(game.Command1->geometry()));
+    QCOMPARE(w->clientArea()->childAt(game.Command1->geometry().center()), game.cmdNext);
+}
+
+void TestWindow::frameAroundTheBackgroundShowsTheBackColour()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    for (const Long colour : {game.BackColor(), RGB(255, 0, 128)}) {
+        game.setBackColor(colour);
+        const QImage shot = game.window()->clientArea()->grab().toImage();
+        const QColor back = toQColor(colour);
+        // 8 pixels of frame along the left and top edges, 9 along the right and bottom.
+        const QPoint frame[] = {{0, 300},   {7, 300},   {300, 0},   {300, 7},
+                                {679, 300}, {687, 300}, {300, 552}, {300, 560}};
+        const QPoint inside[] = {{8, 300}, {300, 8}, {678, 300}, {300, 551}};
+        for (const QPoint p : frame)
+            QVERIFY2(shot.pixelColor(p) == back,
+                     qPrintable(QString::number(p.x()) + u',' + QString::number(p.y())));
+        for (const QPoint p : inside)
+            QVERIFY2(shot.pixelColor(p) != back,
+                     qPrintable(QString::number(p.x()) + u',' + QString::number(p.y())));
+        // A transparent label shows the background picture beside its text.
+        const QPoint besideText = game.Label5->geometry().topRight() + QPoint(-2, 12);
+        const QImage picture = game.Image2->grab().toImage();
+        QCOMPARE(shot.pixelColor(besideText), picture.pixelColor(besideText - game.Image2->pos()));
+        // lblNum1 has an opaque cyan face inside its border.
+        QCOMPARE(shot.pixelColor(game.lblNum1->geometry().topLeft() + QPoint(2, 2)),
+                 QColor(0, 255, 255));
+        // A label's single border is black whatever its text colour.
+        const QRect score = game.lblScore->geometry();
+        QCOMPARE(shot.pixelColor(score.left(), score.center().y()), QColor(Qt::black));
+        // The buttons' faces are their own colours, not a style's shade of them.
+        QCOMPARE(shot.pixelColor(game.cmdNext->geometry().topLeft() + QPoint(10, 10)),
+                 QColor(0, 255, 255));
+        QCOMPARE(shot.pixelColor(game.cmdExit->geometry().topLeft() + QPoint(10, 10)),
+                 QColor(192, 0, 192));
+    }
+}
+
+void TestWindow::autoSizeFollowsTheBase()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    const QPoint corner(4320 / 15, 720 / 15);
+    drawUntilBase(game, [](int b) { return b < 10; });
+    const int narrow = game.lblNum1->width();
+    drawUntilBase(game, [](int b) { return b == 10; });
+    QCOMPARE(game.lblNum1->pos(), corner);
+    QVERIFY(game.lblNum1->width() > narrow);
+    const QFontMetrics fm(game.lblNum1->font());
+    QVERIFY(game.lblNum1->contentsRect().width() >= fm.horizontalAdvance(QStringLiteral("10")));
+    drawUntilBase(game, [](int b) { return b < 10; });
+    QCOMPARE(game.lblNum1->pos(), corner);
+    QCOMPARE(game.lblNum1->width(), narrow);
+}
+
+void TestWindow::autoSizeLabelsGrowRightAndShrinkBack_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("wide");
+    QTest::newRow("player name") << "lblnome1"
+                                 << "Massimiliano Bartolomeo";
+    QTest::newRow("record holder") << "lblnome"
+                                   << "Massimiliano Bartolomeo";
+    QTest::newRow("score") << "lblScore"
+                           << "32767";
+    QTest::newRow("record score, two lines") << "lblpunti"
+                                             << "12\r\n";
+    QTest::newRow("exponent") << "lblNum2"
+                              << "22";
+}
+
+void TestWindow::autoSizeLabelsGrowRightAndShrinkBack()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, wide);
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    auto *label = qobject_cast<Label *>(widget(game, name.toLatin1().constData()));
+    label->setCaption(QStringLiteral("0"));
+    const QRect small = label->geometry();
+    label->setCaption(wide);
+    QCOMPARE(label->pos(), small.topLeft());
+    const QFontMetrics fm(label->font());
+    const QStringList lines = Label::displayText(wide).split(u'\n');
+    QVERIFY(label->contentsRect().width() >= fm.horizontalAdvance(lines.first()));
+    QVERIFY(label->contentsRect().height() >= fm.height() * lines.size());
+    QVERIFY(label->width() > small.width() || label->height() > small.height());
+    label->setCaption(QStringLiteral("0"));
+    QCOMPARE(label->geometry(), small);
+}
+
+void TestWindow::fixedLabelsHoldTheirText_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("record line") << "Label12"
+                                 << "Il record  è di ";
+    QTest::newRow("clock") << "lblconto"
+                           << "00:15:00";
+    QTest::newRow("time left") << "Label11"
+                               << "Tempo restante";
+    QTest::newRow("exponent") << "Label5"
+                              << "Esponente";
+    QTest::newRow("base") << "Label2"
+                          << "Base";
+    QTest::newRow("right verdict") << "lblMessage"
+                                   << "Esatto, è incredibile!!!";
+    QTest::newRow("wrong verdict") << "lblMessage"
+                                   << "Sbagliato!! 100";
+}
+
+// Labels without automatic size keep their designed rectangle; the stand-in fonts must not
+// push their text out of it. (Label4's "=" is wider than its label in the designed font too,
+// and is clipped evenly on both sides there as here.)
+void TestWindow::fixedLabelsHoldTheirText()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    auto *label = qobject_cast<Label *>(widget(game, name.toLatin1().constData()));
+    const QRect designed = label->geometry();
+    label->setCaption(caption);
+    QCOMPARE(label->geometry(), designed);
+    const QFontMetrics fm(label->font());
+    const QRect ink = fm.tightBoundingRect(caption);
+    const QRect room = label->contentsRect();
+    QVERIFY2(fm.horizontalAdvance(caption) <= room.width(),
+             qPrintable(QString::number(fm.horizontalAdvance(caption))));
+    QVERIFY(fm.ascent() + ink.top() >= 0);
+    QVERIFY2(fm.ascent() + ink.bottom() < room.height(),
+             qPrintable(QString::number(fm.ascent() + ink.bottom())));
+}
+
+void TestWindow::windowedControlsLieOverEveryLabelAndImage_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *n : {"Label5",  "Label2",   "lblNum1",    "lblNum2",   "Label11",  "lblconto",
+                          "Label14", "Label13",  "lblpunti",   "Label12",   "lblnome1", "lblnome",
+                          "Label3",  "Label1",   "lblScore2",  "lblScore1", "Image1",   "lblTime",
+                          "Label4",  "lblScore", "lblMessage", "Label6",    "Image2"})
+        QTest::newRow(n) << n;
+}
+
+void TestWindow::windowedControlsLieOverEveryLabelAndImage()
+{
+    QFETCH(QString, name);
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    QWidget *below = widget(game, name.toLatin1().constData());
+    for (QWidget *over : std::initializer_list<QWidget *>{game.txtAnswer, game.cmdExit}) {
+        below->setGeometry(over->geometry().adjusted(-5, -5, 5, 5));
+        QCOMPARE(game.window()->clientArea()->childAt(over->geometry().center()), over);
+    }
+}
+
+void TestWindow::labelsAndImagesStackInStoredOrder()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    QStringList frontFirst;
+    const auto children = game.window()->clientArea()->children();
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        if (qobject_cast<Label *>(*it) || qobject_cast<Image *>(*it))
+            frontFirst << (*it)->objectName();
+    }
+    QCOMPARE(frontFirst,
+             QStringList({"Label5",  "Label2",   "lblNum1",    "lblNum2",   "Label11",  "lblconto",
+                          "Label14", "Label13",  "lblpunti",   "Label12",   "lblnome1", "lblnome",
+                          "Label3",  "Label1",   "lblScore2",  "lblScore1", "Image1",   "lblTime",
+                          "Label4",  "lblScore", "lblMessage", "Label6",    "Image2"}));
+}
+
+void TestWindow::fonts_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("pixels");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("italic");
+    QTest::newRow("Arial 48 bold") << "txtAnswer"
+                                   << "Liberation Sans" << 64 << true << false;
+    QTest::newRow("MS Sans Serif 8.25 bold") << "cmdNext"
+                                             << "Liberation Sans" << 11 << true << false;
+    QTest::newRow("MS Sans Serif 13.5") << "Label5"
+                                        << "Liberation Sans" << 18 << false << false;
+    QTest::newRow("MS Serif 24") << "Label2"
+                                 << "Liberation Serif" << 32 << false << false;
+    QTest::newRow("Arial Black 18") << "lblconto"
+                                    << "DejaVu Sans" << 24 << true << false;
+    QTest::newRow("Times New Roman 36 bold") << "lblScore"
+                                             << "Liberation Serif" << 48 << true << false;
+    QTest::newRow("MS Sans Serif 24 bold italic") << "lblMessage"
+                                                  << "Liberation Sans" << 32 << true << true;
+    QTest::newRow("Arial 72 bold") << "Label4"
+                                   << "Liberation Sans" << 96 << true << false;
+}
+
+void TestWindow::fonts()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, family);
+    QFETCH(int, pixels);
+    QFETCH(bool, bold);
+    QFETCH(bool, italic);
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    const QFontInfo info(widget(game, name.toLatin1().constData())->font());
+    QCOMPARE(info.family(), family);
+    QCOMPARE(info.pixelSize(), pixels);
+    QCOMPARE(info.bold(), bold);
+    QCOMPARE(info.italic(), italic);
+}
+
+void TestWindow::tabVisitsTheFocusableControlsInOrder()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    QWindow *win = game.window()->windowHandle();
+    QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
+    // cmdNext is disabled: Tab passes it by.
+    const QList<QWidget *> disabledRound = {game.Command1, game.cmdExit, game.txtAnswer};
+    for (QWidget *expected : disabledRound) {
+        QTest::keyClick(win, Qt::Key_Tab);
+        QTRY_COMPARE(QApplication::focusWidget(), expected);
+    }
+    // Enter and Space on the hidden Command1 do nothing.
+    QTest::keyClick(win, Qt::Key_Tab);
+    QTRY_COMPARE(QApplication::focusWidget(), game.Command1);
+    const int boxes = int(seams.dialogs.calls().size());
+    QTest::keyClick(win, Qt::Key_Return);
+    QTest::keyClick(win, Qt::Key_Space);
+    QCOMPARE(int(seams.dialogs.calls().size()), boxes);
+    QCOMPARE(game.lblMessage->Caption(), QString());
+
+    QTest::keyClick(win, Qt::Key_Tab);
+    QTRY_COMPARE(QApplication::focusWidget(), game.cmdExit);
+    game.cmdNext->setEnabled(true);
+    const QList<QWidget *> enabledRound = {game.cmdNext, game.txtAnswer, game.Command1,
+                                           game.cmdExit};
+    for (QWidget *expected : enabledRound) {
+        QTest::keyClick(win, Qt::Key_Tab);
+        QTRY_COMPARE(QApplication::focusWidget(), expected);
+    }
+    QTest::keyClick(win, Qt::Key_Backtab, Qt::ShiftModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), game.Command1);
+}
+
+void TestWindow::altXAsksToLeave()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    seams.dialogs.answer(vbNo);
+    QTest::keyClick(game.window()->windowHandle(), Qt::Key_X, Qt::AltModifier);
+    QTRY_VERIFY(seams.dialogs.prompts().contains(QStringLiteral("Vuoi veramente lasciarmi  ?")));
+    QVERIFY(game.isLoaded());
+}
+
+void TestWindow::altNClicksOnlyWhileEnabled()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    QWindow *win = game.window()->windowHandle();
+    QTest::keyClicks(game.txtAnswer, QStringLiteral("1"));
+    QTest::keyClick(win, Qt::Key_N, Qt::AltModifier);
+    // Alt+X's click comes after any click Alt+N could have started.
+    seams.dialogs.answer(vbNo);
+    QTest::keyClick(win, Qt::Key_X, Qt::AltModifier);
+    QTRY_VERIFY(seams.dialogs.prompts().contains(QStringLiteral("Vuoi veramente lasciarmi  ?")));
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("1"));
+
+    QTest::keyClick(game.txtAnswer, Qt::Key_Return);
+    QVERIFY(game.cmdNext->isEnabled());
+    QVERIFY(!game.lblMessage->Caption().isEmpty());
+    QTest::keyClick(win, Qt::Key_N, Qt::AltModifier);
+    QTRY_VERIFY(!game.cmdNext->isEnabled());
+    QCOMPARE(game.lblMessage->Caption(), QString());
+    QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
+}
+
+void TestWindow::answerBoxTakesFourCharactersCentred()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    QTest::keyClicks(game.txtAnswer, QStringLiteral("12345"));
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("1234"));
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(game.txtAnswer, Qt::Key_Backspace);
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("1"));
+    game.txtAnswer->clearFocus(); // no caret among the ink
+    const auto [first, last] = inkColumns(game.txtAnswer);
+    QVERIFY(last > first);
+    const int middle = game.txtAnswer->width() / 2;
+    QVERIFY2(std::abs((first + last) / 2 - middle) <= 3,
+             qPrintable(QStringLiteral("ink %1..%2").arg(first).arg(last)));
+}
+
+void TestWindow::tooltipsOnExactlySixControls()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    QMap<QString, QString> shown;
+    for (QWidget *w : game.window()->findChildren<QWidget *>()) {
+        if (!w->toolTip().isEmpty())
+            shown.insert(w->objectName(), w->toolTip());
+    }
+    const QMap<QString, QString> expected = {
+        {"txtAnswer", "Inserisci il risultato e  premi il tasto  Invio"},
+        {"cmdNext", "Go"},
+        {"cmdExit", "Ti prego resta ancora, forse riuscirai a battere il record "},
+        {"Image1", "Clicca sotto di me per impostare il Timer"},
+        {"lblTime", "Clicca sotto di me per attivare il Timer"},
+        {"lblScore", "Questo è il tuo punteggio. Forza con il  record"},
+    };
+    QCOMPARE(shown, expected);
+    // lblTime is empty, yet the mouse can rest on it.
+    for (QWidget *target : std::initializer_list<QWidget *>{game.Image1, game.lblTime}) {
+        QTest::mouseMove(target);
+        QTRY_VERIFY(QToolTip::isVisible() && QToolTip::text() == target->toolTip());
+    }
+}
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
