@@ -109,6 +109,14 @@ QString writtenFile(int fd)
                                                                   : records::scoreFileName;
 }
 
+// A data row of text columns.
+void addTextRow(const char *tag, std::initializer_list<const char *> columns)
+{
+    QTestData &row = QTest::newRow(tag);
+    for (const char *text : columns)
+        row << QString::fromUtf8(text);
+}
+
 } // namespace
 
 void TestRecords::cleanup()
@@ -202,30 +210,14 @@ void TestRecords::unusableFilesEndTheGameClearly_data()
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("named");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("failed call") << "fail"
-                                 << "\\\\vora.txt"
-                                 << "questo computer";
-    QTest::newRow("128 characters") << "long"
-                                    << "\\\\vora.txt"
-                                    << "caratteri non validi";
-    QTest::newRow("missing directory") << "missing"
-                                       << "/vora.txt"
-                                       << "non esiste";
-    QTest::newRow("file for directory") << "file"
-                                        << "/vora.txt"
-                                        << "non è una cartella";
-    QTest::newRow("directory for score") << "vora.txt/"
-                                         << "/vora.txt"
-                                         << "cartella";
-    QTest::newRow("directory for name") << "nvora.txt/"
-                                        << "/nvora.txt"
-                                        << "cartella";
-    QTest::newRow("pipe for score") << "pipe"
-                                    << "/vora.txt"
-                                    << "non è un file normale";
-    QTest::newRow("huge score file") << "huge"
-                                     << "/vora.txt"
-                                     << "troppo grande";
+    addTextRow("failed call", {"fail", "\\\\vora.txt", "questo computer"});
+    addTextRow("128 characters", {"long", "\\\\vora.txt", "caratteri non validi"});
+    addTextRow("missing directory", {"missing", "/vora.txt", "non esiste"});
+    addTextRow("file for directory", {"file", "/vora.txt", "non è una cartella"});
+    addTextRow("directory for score", {"vora.txt/", "/vora.txt", "cartella"});
+    addTextRow("directory for name", {"nvora.txt/", "/nvora.txt", "cartella"});
+    addTextRow("pipe for score", {"pipe", "/vora.txt", "non è un file normale"});
+    addTextRow("huge score file", {"huge", "/vora.txt", "troppo grande"});
 }
 
 void TestRecords::unusableFilesEndTheGameClearly()
@@ -392,24 +384,12 @@ void TestRecords::faultKeepsTheOldPair_data()
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("named");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("read-only directory") << "readonly"
-                                         << "vora.txt"
-                                         << "permessi";
-    QTest::newRow("directory moved, a file in its place") << "moved"
-                                                          << ""
-                                                          << "non è una cartella";
-    QTest::newRow("name file became a directory") << "namedir"
-                                                  << "nvora.txt"
-                                                  << "cartella";
-    QTest::newRow("score write fails half-way") << "write vora.txt"
-                                                << "vora.txt"
-                                                << "pieno";
-    QTest::newRow("name write fails half-way") << "write nvora.txt"
-                                               << "nvora.txt"
-                                               << "pieno";
-    QTest::newRow("name rename fails") << "rename"
-                                       << "nvora.txt"
-                                       << "disco";
+    addTextRow("read-only directory", {"readonly", "vora.txt", "permessi"});
+    addTextRow("directory moved, a file in its place", {"moved", "", "non è una cartella"});
+    addTextRow("name file became a directory", {"namedir", "nvora.txt", "cartella"});
+    addTextRow("score write fails half-way", {"write vora.txt", "vora.txt", "pieno"});
+    addTextRow("name write fails half-way", {"write nvora.txt", "nvora.txt", "pieno"});
+    addTextRow("name rename fails", {"rename", "nvora.txt", "disco"});
 }
 
 void TestRecords::faultKeepsTheOldPair()

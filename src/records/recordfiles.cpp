@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <unistd.h>
@@ -77,13 +76,6 @@ std::optional<QString> storedText(const QString &localPath)
     if (!QFileInfo::exists(localPath))
         return std::nullopt;
     return readWholeFile(localPath);
-}
-
-// Checked before the first rename, so that a second rename cannot fail on it.
-void refuseDirectory(const QString &localPath)
-{
-    if (QFileInfo(localPath).isDir())
-        throw RuntimeError(fileErrorNumber(EISDIR), fileErrorMessage(localPath, EISDIR));
 }
 
 // Puts the score file back as it was after the name file could not be replaced, so that the
@@ -184,7 +176,6 @@ bool saveRecord(const QString &windowsDir, const QString &scoreText, const QStri
     // Another game may have saved a higher record since this one read it.
     if (Val(stored.value_or(QString())) >= CDbl(scoreText))
         return false;
-    refuseDirectory(namePath);
     PendingFile score(scorePath, toCp1252(scoreText) + "\r\n");
     PendingFile holder(namePath, toCp1252(name) + "\r\n");
     score.commit();
