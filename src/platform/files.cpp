@@ -98,43 +98,78 @@ int fileErrorNumber(int errnum)
     }
 }
 
-QString fileErrorMessage(const QString &path, int errnum)
+QString resolvePath(const QString &path)
 {
-    QString reason;
+    if (path.contains(QChar(0)))
+        throw RuntimeError(errPathNotFound,
+                           fileErrorMessage(path, QStringLiteral("il percorso contiene caratteri "
+                                                                 "non validi")));
+    // Windows reads two backslashes first as a network share; on this system they would fold
+    // into the root directory, a place no record belongs.
+    if (path.startsWith(QStringLiteral("\\\\")))
+        throw RuntimeError(errPathNotFound,
+                           fileErrorMessage(path, QStringLiteral("il percorso non indica una "
+                                                                 "cartella di questo computer")));
+    return localPath(path);
+}
+
+namespace {
+
+QString reasonFor(int errnum)
+{
     switch (errnum) {
     case ENOENT:
-        reason = QStringLiteral("il file o la cartella non esiste");
-        break;
+        return QStringLiteral("il file o la cartella non esiste");
     case ENOTDIR:
-        reason = QStringLiteral("una parte del percorso non è una cartella");
-        break;
+        return QStringLiteral("una parte del percorso non è una cartella");
     case EISDIR:
-        reason = QStringLiteral("al suo posto c'è una cartella");
-        break;
+        return QStringLiteral("al suo posto c'è una cartella");
     case EACCES:
     case EPERM:
-        reason = QStringLiteral("non si hanno i permessi per usarlo");
-        break;
+        return QStringLiteral("non si hanno i permessi per usarlo");
     case EROFS:
-        reason = QStringLiteral("il disco è di sola lettura");
-        break;
+        return QStringLiteral("il disco è di sola lettura");
     case ENOSPC:
     case EDQUOT:
-        reason = QStringLiteral("il disco è pieno");
-        break;
+        return QStringLiteral("il disco è pieno");
+    case EFBIG:
+        return QStringLiteral("il file supera la dimensione consentita");
     case ELOOP:
-        reason = QStringLiteral("il collegamento rimanda a sé stesso");
-        break;
+        return QStringLiteral("il collegamento rimanda a sé stesso");
     case ENAMETOOLONG:
-        reason = QStringLiteral("il percorso è troppo lungo");
-        break;
+        return QStringLiteral("il percorso è troppo lungo");
     case EIO:
-        reason = QStringLiteral("errore di lettura o scrittura del disco");
-        break;
+        return QStringLiteral("errore di lettura o scrittura del disco");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("ci sono troppi file aperti");
+    case EBUSY:
+    case ETXTBSY:
+        return QStringLiteral("il file è in uso");
+    case ENXIO:
+    case ENODEV:
+        return QStringLiteral("non è un file normale");
+    case ESTALE:
+        return QStringLiteral("la cartella di rete non è più raggiungibile");
     default:
-        reason = QString::fromLocal8Bit(std::strerror(errnum));
+        return QStringLiteral("errore di sistema %1 (%2)")
+            .arg(errnum)
+            .arg(QString::fromLocal8Bit(std::strerror(errnum)));
     }
-    return QStringLiteral("Errore sul file %1: %2.").arg(QDir::toNativeSeparators(path), reason);
+}
+
+} // namespace
+
+QString fileErrorMessage(const QString &path, int errnum)
+{
+    return fileErrorMessage(path, reasonFor(errnum));
+}
+
+QString fileErrorMessage(const QString &path, const QString &reason)
+{
+    QString shown = QDir::toNativeSeparators(path);
+    shown.remove(QChar(0));
+    return QStringLiteral("Errore sul file %1: %2.").arg(shown, reason);
 }
 
 int FreeFile()
@@ -153,8 +188,9 @@ void Open(const QString &path, OpenMode mode, int number)
                            QStringLiteral("Numero di file non valido: %1").arg(number));
     if (table().count(number))
         throw RuntimeError(errFileAlreadyOpen, QStringLiteral("File già aperto: %1").arg(number));
-    const QString local = localPath(path);
-    int flags = O_CLOEXEC;
+    const QString local = resolvePath(path);
+    // Non-blocking only for the open itself: a pipe in a record file's place must not hang it.
+    int flags = O_CLOEXEC | O_NONBLOCK;
     switch (mode) {
     case OpenMode::Input:
         flags |= O_RDONLY;
@@ -174,10 +210,13 @@ void Open(const QString &path, OpenMode mode, int number)
     if (fd < 0)
         fail(local, errno);
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool statted = ::fstat(fd, &st) == 0;
+    if (!statted || !S_ISREG(st.st_mode)) {
+        const int e = !statted ? errno : S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
         ::close(fd);
-        fail(local, EISDIR);
+        fail(local, e);
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     table()[number] = OpenFile{fd, mode, local};
 }
 
@@ -213,9 +252,8 @@ QString Input(qint64 count, int number)
         if (n < 0)
             fail(file.path, errno);
         if (n == 0)
-            throw RuntimeError(errInputPastEnd,
-                               QStringLiteral("Lettura oltre la fine del file %1.")
-                                   .arg(QDir::toNativeSeparators(file.path)));
+            throw RuntimeError(errInputPastEnd, QStringLiteral("Lettura oltre la fine del file %1.")
+                                                    .arg(QDir::toNativeSeparators(file.path)));
         got += n;
     }
     return fromCp1252(bytes);

@@ -29,8 +29,15 @@ int openFileCount();
 // The path as the file system takes it: "\" and "/" both separate, runs of them count as one.
 QString localPath(const QString &path);
 
+// localPath of a path that names a file of this computer; a network path (two backslashes first,
+// as an empty directory text leaves it) or one holding a code-0 character is refused with a
+// RuntimeError naming it.
+QString resolvePath(const QString &path);
+
 // An Italian message for a failed file operation on path, from the system's error number.
 QString fileErrorMessage(const QString &path, int errnum);
+// The same message with the reason given in words.
+QString fileErrorMessage(const QString &path, const QString &reason);
 // The run-time error number for a system error number.
 int fileErrorNumber(int errnum);
 

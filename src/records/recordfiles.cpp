@@ -1,17 +1,18 @@
 #include "recordfiles.h"
+#include "directorylock.h"
+#include "pendingfile.h"
 #include "platform/cp1252.h"
 #include "platform/files.h"
 #include "platform/runtime.h"
+#include "sharing.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
+#include <optional>
 #include <unistd.h>
 
 #ifndef VORANDI_RECORD_DIR
@@ -24,6 +25,8 @@ using namespace platform;
 
 namespace {
 
+constexpr std::uint32_t systemDirBufferSize = 128;
+
 WindowsDirectoryCall &customCall()
 {
     static WindowsDirectoryCall call;
@@ -32,118 +35,62 @@ WindowsDirectoryCall &customCall()
 
 std::uint32_t ownWindowsDirectory(char *buffer, std::uint32_t size)
 {
-    const QByteArray dir = QFile::encodeName(recordDirectory());
+    const QString dir = recordDirectory();
     if (dir.isEmpty())
         return 0;
-    const auto needed = std::uint32_t(dir.size() + 1);
+    const QByteArray text = QFile::encodeName(dir);
+    const auto needed = std::uint32_t(text.size() + 1);
     if (needed > size)
         return needed;
-    std::memcpy(buffer, dir.constData(), size_t(dir.size()));
-    buffer[dir.size()] = '\0';
-    return std::uint32_t(dir.size());
+    std::memcpy(buffer, text.constData(), size_t(text.size()) + 1);
+    return std::uint32_t(text.size());
 }
 
-[[noreturn]] void fail(const QString &path, int errnum)
+// Files by number, closed however the reading ends.
+class ClosingFile {
+public:
+    explicit ClosingFile(int number) : number_(number) {}
+    ~ClosingFile()
+    {
+        try {
+            Close(number_);
+        } catch (const RuntimeError &) {
+            // A file opened only for reading has nothing left to lose.
+        }
+    }
+    ClosingFile(const ClosingFile &) = delete;
+    ClosingFile &operator=(const ClosingFile &) = delete;
+
+private:
+    int number_;
+};
+
+QString recordPath(const QString &windowsDir, const QString &fileName)
 {
-    throw RuntimeError(fileErrorNumber(errnum), fileErrorMessage(path, errnum));
+    return windowsDir + u'\\' + fileName;
 }
 
-// An exclusive lock on the record directory for as long as it lives.
-class DirectoryLock {
-public:
-    explicit DirectoryLock(const QString &dir) : path_(dir)
-    {
-        fd_ = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd_ < 0)
-            fail(dir, errno);
-        while (::flock(fd_, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                const int e = errno;
-                ::close(fd_);
-                fail(dir, e);
-            }
-        }
-    }
-    ~DirectoryLock()
-    {
-        ::flock(fd_, LOCK_UN);
-        ::close(fd_);
-    }
-    DirectoryLock(const DirectoryLock &) = delete;
-    DirectoryLock &operator=(const DirectoryLock &) = delete;
-    int fd() const { return fd_; }
-
-private:
-    QString path_;
-    int fd_ = -1;
-};
-
-// A temporary file in the record directory holding one complete line, flushed to the disk.
-// Removed again unless it was renamed into place.
-class PendingFile {
-public:
-    PendingFile(const QString &dir, const QString &finalName, const QString &line)
-        : final_(dir + u'/' + finalName)
-    {
-        QByteArray pattern = QFile::encodeName(final_ + QStringLiteral(".XXXXXX"));
-        const int fd = ::mkstemp(pattern.data());
-        if (fd < 0)
-            fail(final_, errno);
-        temp_ = pattern;
-        const QByteArray bytes = toCp1252(line) + "\r\n";
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                const int e = n < 0 ? errno : ENOSPC;
-                ::close(fd);
-                fail(final_, e);
-            }
-            done += n;
-        }
-        if (::fchmod(fd, 0666 & ~currentUmask()) != 0 || ::fsync(fd) != 0) {
-            const int e = errno;
-            ::close(fd);
-            fail(final_, e);
-        }
-        if (::close(fd) != 0)
-            fail(final_, errno);
-    }
-    ~PendingFile()
-    {
-        if (!temp_.isEmpty())
-            ::unlink(temp_.constData());
-    }
-    PendingFile(const PendingFile &) = delete;
-    PendingFile &operator=(const PendingFile &) = delete;
-
-    void commit()
-    {
-        if (::rename(temp_.constData(), QFile::encodeName(final_).constData()) != 0)
-            fail(final_, errno);
-        temp_.clear();
-    }
-
-private:
-    static mode_t currentUmask()
-    {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        return mask;
-    }
-
-    QString final_;
-    QByteArray temp_;
-};
-
-QString storedScore(const QString &dir)
+// The stored score file's text, or nothing when there is no such file.
+std::optional<QString> storedText(const QString &localPath)
 {
-    const QString path = dir + u'/' + scoreFileName;
-    if (!QFile::exists(path))
-        return QString();
-    return readWholeFile(path);
+    if (!QFileInfo::exists(localPath))
+        return std::nullopt;
+    return readWholeFile(localPath);
+}
+
+// Puts the score file back as it was after the name file could not be replaced, so that the
+// pair stays one game's. The name file's error is the one worth reporting, so this stays quiet.
+void restoreScore(const QString &localPath, const std::optional<QString> &old)
+{
+    try {
+        if (old) {
+            PendingFile previous(localPath, toCp1252(*old));
+            previous.commit();
+        } else {
+            ::unlink(QFile::encodeName(localPath).constData());
+        }
+    } catch (const RuntimeError &) {
+    }
 }
 
 } // namespace
@@ -164,30 +111,29 @@ QString recordDirectory()
 {
     QString dir = QString::fromUtf8(VORANDI_RECORD_DIR);
     if (dir.isEmpty()) {
-        const QString data =
-            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
         if (data.isEmpty())
             return QString();
         dir = data + QStringLiteral("/vorandi");
     }
+    // A directory that cannot be made shows up when its files are opened, with the reason.
     QDir().mkpath(dir);
     return QDir::cleanPath(dir);
 }
 
 QString GetSystemDir()
 {
-    char buffer[128];
-    std::memset(buffer, 0, sizeof buffer);
-    const std::uint32_t n = GetWindowsDirectoryA(buffer, sizeof buffer);
-    QString text = fromCp1252(QByteArray(buffer, sizeof buffer));
-    // Only blanks are trimmed: the zero characters after the text stay until the cut.
+    QByteArray buffer(systemDirBufferSize, '\0');
+    const std::uint32_t n = GetWindowsDirectoryA(buffer.data(), systemDirBufferSize);
+    // Blanks only: the code-0 characters after the text stay until the cut. Trimmed and cut as
+    // bytes, so a directory name of several bytes a character keeps its length right.
     qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first] == u' ')
+    qsizetype last = buffer.size();
+    while (first < last && buffer[first] == ' ')
         ++first;
-    while (last > first && text[last - 1] == u' ')
+    while (last > first && buffer[last - 1] == ' ')
         --last;
-    text = text.mid(first, last - first).left(qsizetype(n));
+    QString text = QFile::decodeName(buffer.mid(first, last - first).left(qsizetype(n)));
     if (!text.endsWith(u'\\'))
         text += u'\\';
     return text;
@@ -197,40 +143,49 @@ QString readWholeFile(const QString &path)
 {
     const int number = FreeFile();
     Open(path, OpenMode::Input, number);
-    QString text;
-    try {
-        text = Input(LOF(number), number);
-    } catch (...) {
-        Close(number);
-        throw;
-    }
-    Close(number);
-    return text;
+    ClosingFile closing(number);
+    const qint64 length = LOF(number);
+    if (length > maxRecordFileSize)
+        throw RuntimeError(
+            errPathFileAccess,
+            fileErrorMessage(resolvePath(path), QStringLiteral("è troppo grande per essere un file "
+                                                               "dei record (più di 1 MB)")));
+    return Input(length, number);
 }
 
 int createRecordFiles(const QString &windowsDir)
 {
     const int number = FreeFile();
-    Open(windowsDir + QStringLiteral("\\") + scoreFileName, OpenMode::Append, number);
-    Close(number);
-    Open(windowsDir + QStringLiteral("\\") + nameFileName, OpenMode::Append, number);
-    Close(number);
+    for (const QString &fileName : {scoreFileName, nameFileName}) {
+        const QString path = recordPath(windowsDir, fileName);
+        Open(path, OpenMode::Append, number);
+        Close(number);
+        shareLikeDirectory(resolvePath(path));
+    }
     return number;
 }
 
 bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name)
 {
-    const QString dir = localPath(windowsDir);
-    const QString cleanDir = dir.size() > 1 && dir.endsWith(u'/') ? dir.chopped(1) : dir;
-    DirectoryLock lock(cleanDir);
+    const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
+    const QString namePath = resolvePath(recordPath(windowsDir, nameFileName));
+    DirectoryLock lock(directoryOf(scorePath));
+    PendingFile::removeLeftovers(scorePath);
+    PendingFile::removeLeftovers(namePath);
+    const std::optional<QString> stored = storedText(scorePath);
     // Another game may have saved a higher record since this one read it.
-    if (Val(storedScore(cleanDir)) >= CDbl(scoreText))
+    if (Val(stored.value_or(QString())) >= CDbl(scoreText))
         return false;
-    PendingFile score(cleanDir, scoreFileName, scoreText);
-    PendingFile holder(cleanDir, nameFileName, name);
+    PendingFile score(scorePath, toCp1252(scoreText) + "\r\n");
+    PendingFile holder(namePath, toCp1252(name) + "\r\n");
     score.commit();
-    holder.commit();
-    ::fsync(lock.fd());
+    try {
+        holder.commit();
+    } catch (const RuntimeError &) {
+        restoreScore(scorePath, stored);
+        throw;
+    }
+    lock.sync();
     return true;
 }
 

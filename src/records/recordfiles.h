@@ -12,9 +12,14 @@ namespace records {
 inline const QString scoreFileName = QStringLiteral("vora.txt");
 inline const QString nameFileName = QStringLiteral("nvora.txt");
 
+// A record file longer than this is no record file; reading it is refused with a clear message
+// rather than filling the memory and the window.
+constexpr qint64 maxRecordFileSize = 1 << 20;
+
 // kernel32's contract: on success the directory text and a zero byte in the buffer, the rest of
 // the buffer untouched, and the text's length; a buffer too small is left untouched and the
-// result is the size needed, zero byte included; failure gives 0.
+// result is the size needed, zero byte included; failure gives 0. The text is in the file
+// system's own encoding.
 std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size);
 
 using WindowsDirectoryCall = std::function<std::uint32_t(char *buffer, std::uint32_t size)>;
@@ -22,7 +27,8 @@ using WindowsDirectoryCall = std::function<std::uint32_t(char *buffer, std::uint
 void setWindowsDirectoryCall(WindowsDirectoryCall call);
 
 // The directory the program keeps its record in, fixed when it is built: VORANDI_RECORD_DIR, or
-// else $XDG_DATA_HOME/vorandi (~/.local/share/vorandi); created when missing. Empty on failure.
+// else $XDG_DATA_HOME/vorandi (~/.local/share/vorandi); created when missing. Empty when there
+// is no data directory at all.
 QString recordDirectory();
 
 // The Windows directory followed by one backslash, from a 128-character buffer.
@@ -37,8 +43,8 @@ int createRecordFiles(const QString &windowsDir);
 
 // Saves score and name as the new record unless the score file already holds a number at least
 // as high (written by another game meanwhile). Both files are written whole to temporary files
-// and renamed over the old ones, the score file first, under an exclusive lock on the directory.
-// Returns true when it saved.
+// and renamed over the old ones, the score file first, under an exclusive lock on the directory;
+// a failure leaves the old pair as it was. Returns true when it saved.
 bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name);
 
 } // namespace records

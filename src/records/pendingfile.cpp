@@ -1,0 +1,116 @@
+#include "pendingfile.h"
+#include "platform/files.h"
+#include "platform/runtime.h"
+#include "sharing.h"
+#include "systemcalls.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace records {
+
+namespace {
+
+constexpr int randomDigits = 8;
+
+[[noreturn]] void fail(const QString &path, int errnum)
+{
+    throw platform::RuntimeError(platform::fileErrorNumber(errnum),
+                                 platform::fileErrorMessage(path, errnum));
+}
+
+// Hidden, and named after the file it will replace, so a leftover is easy to recognise.
+QString temporaryPrefix(const QString &path)
+{
+    return QStringLiteral(".") + path.mid(path.lastIndexOf(u'/') + 1) + u'-';
+}
+
+} // namespace
+
+PendingFile::PendingFile(const QString &path, const QByteArray &content) : path_(path)
+{
+    const int fd = createTemporary();
+    try {
+        writeAll(fd, content);
+        shareLikeDirectory(fd, directoryOf(path_));
+        if (::fsync(fd) != 0)
+            fail(path_, errno);
+    } catch (...) {
+        ::close(fd);
+        discard();
+        throw;
+    }
+    if (::close(fd) != 0) {
+        const int e = errno;
+        discard();
+        fail(path_, e);
+    }
+}
+
+PendingFile::~PendingFile()
+{
+    discard();
+}
+
+int PendingFile::createTemporary()
+{
+    const QString stem = directoryOf(path_) + u'/' + temporaryPrefix(path_);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString suffix = QString::number(QRandomGenerator::global()->generate(), 16)
+                                   .rightJustified(randomDigits, u'0');
+        const QByteArray name = QFile::encodeName(stem + suffix);
+        // 0666 lets the umask decide, as for any file the program creates.
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            temp_ = name;
+            return fd;
+        }
+        if (errno != EEXIST && errno != EINTR)
+            fail(path_, errno);
+    }
+    fail(path_, EEXIST);
+}
+
+void PendingFile::writeAll(int fd, const QByteArray &content)
+{
+    qsizetype done = 0;
+    while (done < content.size()) {
+        const ssize_t n = callWrite(fd, content.constData() + done, size_t(content.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            fail(path_, n < 0 ? errno : ENOSPC);
+        done += n;
+    }
+}
+
+void PendingFile::commit()
+{
+    if (callRename(temp_.constData(), QFile::encodeName(path_).constData()) != 0)
+        fail(path_, errno);
+    temp_.clear();
+}
+
+void PendingFile::discard()
+{
+    if (temp_.isEmpty())
+        return;
+    ::unlink(temp_.constData());
+    temp_.clear();
+}
+
+void PendingFile::removeLeftovers(const QString &path)
+{
+    QDir dir(directoryOf(path));
+    const QString pattern = temporaryPrefix(path) + QString(randomDigits, u'?');
+    const auto filter = QDir::Files | QDir::Hidden | QDir::System;
+    for (const QString &name : dir.entryList({pattern}, filter))
+        dir.remove(name);
+}
+
+} // namespace records

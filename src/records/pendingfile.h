@@ -1,0 +1,35 @@
+// A record file's new content, written whole to a temporary file beside it and flushed to the
+// disk before it may replace the file; until commit() the file itself is untouched.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace records {
+
+class PendingFile {
+public:
+    // path is a local path; a failure is a RuntimeError naming it, and leaves nothing behind.
+    PendingFile(const QString &path, const QByteArray &content);
+    // Removes the temporary file unless it was committed.
+    ~PendingFile();
+    PendingFile(const PendingFile &) = delete;
+    PendingFile &operator=(const PendingFile &) = delete;
+
+    // Renames the temporary file over the file in one step.
+    void commit();
+
+    // Removes temporary files of path left by a save that never finished (a crash, a power
+    // cut). Only safe while the directory lock is held.
+    static void removeLeftovers(const QString &path);
+
+private:
+    int createTemporary();
+    void writeAll(int fd, const QByteArray &content);
+    void discard();
+
+    QString path_;
+    QByteArray temp_;
+};
+
+} // namespace records

@@ -1,0 +1,17 @@
+// Record files as shared as their directory: when other accounts may write the directory (a
+// school's machine-wide record), they may read and write the files too, whatever the umask.
+#pragma once
+
+#include <QString>
+
+namespace records {
+
+// The directory part of a local path ("/" for a file of the root, "." for a bare name).
+QString directoryOf(const QString &localPath);
+
+// Adds the group's or the others' read and write permission to a file this account owns when
+// they may write its directory. Best effort: a file owned by another account is left alone.
+void shareLikeDirectory(int fd, const QString &dir);
+void shareLikeDirectory(const QString &localPath);
+
+} // namespace records

@@ -1,0 +1,39 @@
+#include "systemcalls.h"
+
+#include <cstdio>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace records {
+
+namespace {
+
+SystemCalls &replaced()
+{
+    static SystemCalls calls;
+    return calls;
+}
+
+} // namespace
+
+void setSystemCalls(SystemCalls calls)
+{
+    replaced() = std::move(calls);
+}
+
+ssize_t callWrite(int fd, const void *data, std::size_t size)
+{
+    return replaced().write ? replaced().write(fd, data, size) : ::write(fd, data, size);
+}
+
+int callRename(const char *from, const char *to)
+{
+    return replaced().rename ? replaced().rename(from, to) : std::rename(from, to);
+}
+
+int callFlock(int fd, int operation)
+{
+    return replaced().flock ? replaced().flock(fd, operation) : ::flock(fd, operation);
+}
+
+} // namespace records

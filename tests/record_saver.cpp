@@ -1,0 +1,63 @@
+// Saves records from a process of its own, for the tests of two games ending at once and of a
+// file size limit: record_saver DIR PREFIX FIRST STEP COUNT [--create] [--wait-stdin]
+// [--fsize-limit N]
+// Each save is FIRST + i * STEP with the name PREFIX-score; prints the error of a failed save.
+#include "platform/runtime.h"
+#include "records/recordfiles.h"
+
+#include <QString>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+void waitForStdinToClose()
+{
+    char byte;
+    while (::read(STDIN_FILENO, &byte, 1) > 0) {
+    }
+}
+
+void limitFileSize(long bytes)
+{
+    // Without this the kernel ends the process instead of failing the write.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{rlim_t(bytes), rlim_t(bytes)};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc < 6)
+        return 64;
+    const QString dir = QString::fromLocal8Bit(argv[1]) + u'\\';
+    const QString prefix = QString::fromLocal8Bit(argv[2]);
+    const int first = std::atoi(argv[3]);
+    const int step = std::atoi(argv[4]);
+    const int count = std::atoi(argv[5]);
+    try {
+        for (int i = 6; i < argc; ++i) {
+            if (std::strcmp(argv[i], "--create") == 0)
+                records::createRecordFiles(dir);
+            else if (std::strcmp(argv[i], "--wait-stdin") == 0)
+                waitForStdinToClose();
+            else if (std::strcmp(argv[i], "--fsize-limit") == 0 && i + 1 < argc)
+                limitFileSize(std::atol(argv[++i]));
+        }
+        for (int i = 0; i < count; ++i) {
+            const QString score = QString::number(first + i * step);
+            records::saveRecord(dir, score, prefix + u'-' + score);
+        }
+    } catch (const platform::RuntimeError &error) {
+        std::fputs(error.message().toUtf8().constData(), stdout);
+        return 2;
+    }
+    return 0;
+}
