@@ -96,10 +96,14 @@ VGA16 = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 
          (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
          (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
 
-# One character per pixel: '.' is transparent, every other letter a palette colour.
+# One character per pixel: '.' is transparent, every letter a palette colour: K black, r dark red,
+# g dark green, o olive, n navy, p purple, t teal, s silver, d grey, R red, G green, Y yellow,
+# B blue, M magenta, C cyan, W white.
 LETTERS = {'K': 0, 'r': 1, 'g': 2, 'o': 3, 'n': 4, 'p': 5, 't': 6, 's': 7,
            'd': 8, 'R': 9, 'G': 10, 'Y': 11, 'B': 12, 'M': 13, 'C': 14, 'W': 15}
 
+# Each icon: its 32-pixel image, then its 16-pixel one. The faces share one yellow disc shaded
+# at the lower right; the window icon laughs with raised eyebrows, the laughing face squints.
 ICONS = {
     "smile": (
         """
@@ -466,26 +470,30 @@ KWWWKWWWWWWWWWWWWWWK............
 HAND_HOTSPOT = (5, 0)
 
 
-def parse_art(text, size):
+def parse_art(text, size, letters=LETTERS):
     rows = text.strip('\n').split('\n')
     if len(rows) != size or any(len(r) != size for r in rows):
         raise ValueError(f'art must be {size}x{size} characters')
+    unknown = set(''.join(rows)) - set(letters) - {'.'}
+    if unknown:
+        raise ValueError(f'unknown colour letters: {"".join(sorted(unknown))}')
     return rows
 
 
 def icon_image(rows):
     n = len(rows)
-    return dib(n, n, 4, VGA16, lambda x, y: LETTERS.get(rows[y][x], 0),
+    return dib(n, n, 4, VGA16, lambda x, y: LETTERS.get(rows[y][x], 0),  # '.' is black
                lambda x, y: 1 if rows[y][x] == '.' else 0)
 
 
 def make_icon(name):
-    big, small = (parse_art(ICONS[name][0], 32), parse_art(ICONS[name][1], 16))
-    return icon_file(1, [(n, n, 16, 1, 4, icon_image(rows)) for n, rows in ((32, big), (16, small))])
+    big, small = parse_art(ICONS[name][0], 32), parse_art(ICONS[name][1], 16)
+    return icon_file(1, [(32, 32, 16, 1, 4, icon_image(big)),
+                         (16, 16, 16, 1, 4, icon_image(small))])
 
 
 def make_cursor():
-    rows = parse_art(HAND, 32)
+    rows = parse_art(HAND, 32, letters='KW')
     image = dib(32, 32, 1, [(0, 0, 0), (255, 255, 255)], lambda x, y: 1 if rows[y][x] == 'W' else 0,
                 lambda x, y: 1 if rows[y][x] == '.' else 0)
     return icon_file(2, [(32, 32, 2, HAND_HOTSPOT[0], HAND_HOTSPOT[1], image)])
@@ -585,6 +593,8 @@ def rasterize(polygons, sub=5):
 
 
 class Canvas:
+    """RGB pixels as floating-point values, painted back to front."""
+
     def __init__(self, w, h):
         self.w, self.h = w, h
         self.rgb = [array('d', bytes(8 * w * h)) for _ in range(3)]
@@ -640,9 +650,14 @@ class Canvas:
 
     def pixels(self):
         r, g, b = self.rgb
-        clamp = lambda v: 0 if v < 0 else 255 if v > 255 else int(v + 0.5)
-        return [[(clamp(r[i]), clamp(g[i]), clamp(b[i])) for i in range(y * self.w, (y + 1) * self.w)]
+        def byte(v):
+            return 0 if v < 0 else 255 if v > 255 else int(v + 0.5)
+        return [[(byte(r[i]), byte(g[i]), byte(b[i])) for i in range(y * self.w, (y + 1) * self.w)]
                 for y in range(self.h)]
+
+
+def clamp01(t):
+    return 0.0 if t < 0.0 else 1.0 if t > 1.0 else t
 
 
 def lerp(a, b, t):
@@ -741,20 +756,23 @@ def draw_stars(c, rng):
         colour = lerp((150, 180, 255), (250, 252, 255), rng.random())
         c.fill([ellipse(x, y, 0.55 + 1.1 * size, 0.55 + 1.1 * size, steps=12)], colour, bright)
         if size > 0.85:
-            arm = 5 + 9 * size
-            c.glow(x, y, arm * 0.9, (170, 200, 255), 0.35)
-            for angle in (0.0, math.pi / 2):
-                line = [(x - arm * math.cos(angle), y - arm * math.sin(angle)),
-                        (x, y), (x + arm * math.cos(angle), y + arm * math.sin(angle))]
-                c.fill([stroke(line, 1.3, taper=(0.5, 0.5))], (235, 242, 255), 0.9)
+            sparkle(c, x, y, 5 + 9 * size, 1.3)
+
+
+def sparkle(c, x, y, arm, width):
+    """A twinkle: a soft light crossed by two thin rays."""
+    c.glow(x, y, arm * 1.1, (190, 215, 255), 0.4)
+    c.fill([stroke([(x - arm, y), (x, y), (x + arm, y)], width, taper=(0.5, 0.5)),
+            stroke([(x, y - arm), (x, y), (x, y + arm)], width, taper=(0.5, 0.5))],
+           (238, 244, 255), 0.92)
 
 
 def draw_moon(c):
     mx, my, mr = MOON
     disc = ellipse(mx, my, mr, mr, steps=160)
-    c.fill([disc], lambda x, y: lerp((238, 244, 255), (196, 214, 250),
-                                     min(1.0, max(0.0, ((x - mx) + (y - my)) / (2.4 * mr) + 0.5))))
-    moon = rasterize([disc])
+    moon = c.fill([disc], lambda x, y: lerp((238, 244, 255), (196, 214, 250),
+                                            clamp01((x - mx + y - my) / (2.4 * mr) + 0.5)))
+    # its seas, faint
     for dx, dy, rx, ry, a in ((-14, -10, 13, 10, 0.3), (10, 8, 16, 11, -0.2), (-8, 18, 8, 6, 0.0),
                               (18, -16, 7, 6, 0.5), (-22, 8, 6, 8, 0.0)):
         c.fill([ellipse(mx + dx, my + dy, rx, ry, a)], (176, 196, 236), 0.35, clip=moon)
@@ -763,7 +781,8 @@ def draw_moon(c):
 def draw_sea(c, rng):
     c.set_rows(HORIZON, HEIGHT, lambda y: gradient(SEA, (y - HORIZON) / (HEIGHT - HORIZON)))
     mx = MOON[0]
-    # waves: thin light streaks, longer and further apart towards the viewer
+    # waves: thin light streaks, longer and thicker towards the viewer, brightest where they
+    # mirror the moon
     for _ in range(520):
         t = rng.random() ** 1.6
         y = HORIZON + 2 + t * (HEIGHT - HORIZON - 2)
@@ -823,7 +842,7 @@ def draw_dolphin(c, leap):
     back = [leap(u, v) for u, v in spline([(0.95, 0.016), (0.89, 0.056), (0.80, 0.086),
                                            (0.70, 0.097), (0.60, 0.11)], steps=6)]
     c.fill([stroke(back, 2.2, taper=(0.3, 0.4))], (150, 185, 245), 0.55, clip=mask)
-    c.fill([leap.shape(DOLPHIN_FIN)], (40, 66, 130))
+    c.fill([leap.shape(DOLPHIN_FIN)], (22, 40, 96))
     ex, ey = leap(0.885, 0.022)
     c.fill([ellipse(ex, ey, leap.length * 0.0075 + 0.6, leap.length * 0.0075 + 0.6)], (5, 10, 30))
     mouth = [leap(u, v) for u, v in ((0.995, -0.002), (0.96, -0.006), (0.925, -0.004))]
@@ -856,17 +875,17 @@ PROFILE = [(236, 126), (246, 150), (251, 172), (252, 184), (249, 194), (253, 208
            (253, 280), (257, 288), (252, 295), (245, 301), (249, 313), (247, 326), (238, 337),
            (224, 343), (212, 348), (209, 370), (212, 400), (222, 440), (236, 480)]
 SKIN_BACK = [(120, 480), (128, 420), (140, 360), (150, 300), (150, 220), (170, 150), (200, 118)]
-HAIR = [(240, 124), (241, 106), (232, 86), (210, 70), (180, 62), (150, 62), (116, 76), (90, 100), (72, 132),
-        (64, 170), (62, 215), (58, 265), (50, 318), (38, 370), (22, 420), (4, 470), (0, 480),
+HAIR = [(240, 124), (241, 106), (232, 86), (210, 70), (180, 62), (150, 62), (116, 76), (90, 100),
+        (72, 132), (64, 170), (62, 215), (58, 265), (50, 318), (38, 370), (22, 420), (4, 470),
+        (0, 480),
         (150, 480), (150, 450), (162, 410), (178, 372), (192, 340), (186, 300), (178, 262),
         (178, 222), (190, 186), (208, 158), (226, 136)]
 SKIN = [(0.0, (150, 190, 245)), (1.0, (84, 122, 196))]
 
 
 def skin_colour(x, y):
-    # lit from the moon on her right: the profile is brightest
-    t = min(1.0, max(0.0, (262 - x) / 110 + (y - 300) / 900))
-    return gradient(SKIN, t)
+    # lit by the moon she faces: the profile is brightest
+    return gradient(SKIN, clamp01((262 - x) / 110 + (y - 300) / 900))
 
 
 def draw_woman(c, rng):
@@ -876,6 +895,7 @@ def draw_woman(c, rng):
     c.fill([stroke(jaw, 9, taper=(0.2, 0.5))], (60, 90, 160), 0.35, clip=skin)
     neck = spline([(212, 350), (205, 380), (206, 420), (214, 470)], steps=8)
     c.fill([stroke(neck, 14, taper=(0.3, 0.3))], (60, 90, 160), 0.25, clip=skin)
+    c.glow(224, 250, 22, (176, 204, 252), 0.18)  # cheek
     draw_face_features(c, skin)
     draw_hair(c, rng)
     draw_tiara(c)
@@ -896,9 +916,10 @@ def draw_face_features(c, skin):
     brow = spline([(220, 188), (230, 183), (240, 182), (247, 185)], steps=8)
     c.fill([stroke(brow, 2.4, taper=(0.2, 0.6))], (20, 32, 80), 0.9)
     # nostril and lips
-    c.fill([stroke(spline([(255, 251), (259, 253), (263, 251)], steps=4), 1.4)], (40, 64, 130), 0.8)
-    upper = spline([(254, 266), (258, 274), (252, 279), (246, 278), (250, 273)], closed=True, steps=5)
-    lower = spline([(252, 281), (257, 288), (251, 294), (244, 289), (246, 283)], closed=True, steps=5)
+    nostril = spline([(255, 251), (259, 253), (263, 251)], steps=4)
+    c.fill([stroke(nostril, 1.4)], (40, 64, 130), 0.8)
+    upper = spline([(254, 266), (258, 274), (252, 279), (246, 278), (250, 273)], True, 5)
+    lower = spline([(252, 281), (257, 288), (251, 294), (244, 289), (246, 283)], True, 5)
     c.fill([upper], (78, 90, 178), 0.7, clip=skin)
     c.fill([lower], (92, 108, 192), 0.7, clip=skin)
     c.fill([stroke(spline([(253, 280), (246, 280), (241, 278)], steps=4), 1.2, taper=(0, 0.6))],
@@ -907,7 +928,7 @@ def draw_face_features(c, skin):
 
 def draw_hair(c, rng):
     hair = c.fill([spline(HAIR, closed=True, steps=8)],
-                  lambda x, y: lerp((16, 26, 72), (36, 56, 120), max(0.0, min(1.0, (x - 60) / 190))))
+                  lambda x, y: lerp((16, 26, 72), (36, 56, 120), clamp01((x - 60) / 190)))
     # strands flowing from the crown down her back
     for i in range(34):
         t = i / 33
@@ -934,13 +955,18 @@ def on_head(angle, lift=0.0):
 
 
 def silver(x, y):
-    return lerp((160, 188, 240), (236, 243, 255), max(0.0, min(1.0, (x - 140) / 100)))
+    return lerp((160, 188, 240), (236, 243, 255), clamp01((x - 140) / 100))
+
+
+def band(inner, outer, first, last):
+    """The strip between two lifts above the head, from one angle to another (degrees)."""
+    angles = [first + (last - first) * i / 64 for i in range(65)]
+    return [on_head(a, inner) for a in angles] + [on_head(a, outer) for a in reversed(angles)]
 
 
 def draw_tiara(c):
     # a band on her hair, with leaf-shaped points standing out from the head, each holding a
     # jewel and carrying a pearl at its tip
-    band = [on_head(a / 2, 0) for a in range(-48, 84)] + [on_head(a / 2, 8) for a in range(83, -49, -1)]
     leaves = []
     for angle, height in TIARA_PEAKS:
         w = 3 + height * 0.16
@@ -949,9 +975,8 @@ def draw_tiara(c):
                               on_head(angle + w * 0.35, height * 0.85),
                               on_head(angle + w * 0.9, height * 0.45), on_head(angle + w, 5)],
                              steps=5))
-    c.fill([band] + leaves, (50, 70, 140))
-    inner_band = [on_head(a / 2, 1.6) for a in range(-46, 82)] + [on_head(a / 2, 6.4) for a in range(81, -47, -1)]
-    c.fill([inner_band], silver)
+    c.fill([band(0, 8, -24, 41.5)] + leaves, (50, 70, 140))
+    c.fill([band(1.6, 6.4, -23, 40.5)], silver)
     for leaf in leaves:
         cx = sum(p[0] for p in leaf) / len(leaf)
         cy = sum(p[1] for p in leaf) / len(leaf)
@@ -966,12 +991,7 @@ def draw_tiara(c):
     for a in range(-22, 41, 5):
         x, y = on_head(a, 4)
         c.fill([ellipse(x, y, 1.2, 1.2)], (90, 120, 210))
-    x, y = on_head(37, 40)
-    c.glow(x, y, 14, (200, 225, 255), 0.5)
-    for angle in (0.0, math.pi / 2):
-        line = [(x - 11 * math.cos(angle), y - 11 * math.sin(angle)), (x, y),
-                (x + 11 * math.cos(angle), y + 11 * math.sin(angle))]
-        c.fill([stroke(line, 1.5, taper=(0.5, 0.5))], (240, 246, 255), 0.95)
+    sparkle(c, *on_head(37, 40), 11, 1.5)
 
 
 def draw_earring(c):
@@ -985,7 +1005,7 @@ def draw_earring(c):
 
 def draw_scene():
     c = Canvas(WIDTH, HEIGHT)
-    rng = random.Random(20240607)
+    rng = random.Random(20240607)  # fixed: the same stars and waves at every run
     draw_sky(c)
     draw_stars(c, rng)
     draw_moon(c)
@@ -1023,7 +1043,7 @@ def outputs():
 def sheet(scale=8, gap=16):
     """Every icon image and the cursor enlarged, on a checkerboard that shows transparency; a
     red square marks the cursor's hotspot."""
-    arts = [parse_art(ICONS[n][0], 32) for n in ICON_NAMES] + [parse_art(HAND, 32)]
+    arts = [parse_art(ICONS[n][0], 32) for n in ICON_NAMES] + [parse_art(HAND, 32, 'KW')]
     arts += [parse_art(ICONS[n][1], 16) for n in ICON_NAMES]
     cells = []
     x = gap
