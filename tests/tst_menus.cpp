@@ -1,5 +1,4 @@
-// The menu bar through real mouse clicks and keys: NUOVO GIOCO at any moment, the two notices
-// inert.
+// The menu bar by real clicks and keys: NUOVO GIOCO at any moment, the two notices inert.
 #include "fixture.h"
 
 #include <QMenu>
@@ -108,7 +107,7 @@ void chooseItem(Tavola &game, QAction *entry, QAction *item, Way way)
         QTest::keyClick(handle(game), Qt::Key_Down);
         QTRY_VERIFY(menu->isVisible());
         QTRY_COMPARE(menu->activeAction(), item);
-        QTest::keyClick(menu, Qt::Key_Return);
+        QTest::keyClick(menu->windowHandle(), Qt::Key_Return);
     }
     QTRY_VERIFY(!menu->isVisible());
 }

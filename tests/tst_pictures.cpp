@@ -1,5 +1,4 @@
-// The pictures: their files read back field by field, Qt reading them, and where the window shows
-// them.
+// The pictures: their files field by field, Qt reading them, and where the window shows them.
 #include "fixture.h"
 #include "ui/tavola_design.h"
 

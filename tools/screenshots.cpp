@@ -1,5 +1,4 @@
-// Pictures of the game window for the documentation: a fresh game, and the same game with the
-// INFORMAZIONI menu open. Usage: QT_QPA_PLATFORM=offscreen vorandi_screenshots <directory>
+// Pictures of the game window for docs/: a fresh game, and the INFORMAZIONI menu open.
 #include "game/tavola.h"
 #include "platform/dialogs.h"
 #include "platform/runtime.h"
@@ -74,6 +73,7 @@ bool save(const QImage &image, const QString &path)
 
 } // namespace
 
+// Usage: QT_QPA_PLATFORM=offscreen vorandi_screenshots <directory>
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
