@@ -3,7 +3,7 @@ BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test clean screenshots
 
 all: build
 
@@ -26,3 +26,9 @@ test: build
 
 clean:
 	rm -rf $(BUILD)
+
+# Pictures for docs/: the window (fresh game, menu open) and every icon enlarged. The generator
+# also rewrites the committed pictures, byte for byte the same unless their source changed.
+screenshots: build
+	cmake --build $(BUILD) --target screenshots
+	python3 tools/genpics.py --sheet docs/icons-sheet.png

@@ -30,6 +30,8 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorandi"));
+    // Ties the window to its desktop entry, whose icon Wayland desktops show for it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vorandi"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     Tavola tavola;
     tavola.Show();

@@ -1,20 +1,48 @@
 // Renders the game window offscreen in a chosen state and saves it as a PNG, for the README.
 //   screenshot fresh out.png            a new game, first question
 //   screenshot wrong-long-name out.png  a long player name, 10 to the 2 answered wrongly
+//   screenshot menu-open out.png        a new game with the INFORMAZIONI menu open
 #include "game/tavola.h"
 #include "platform/dialogs.h"
 #include "records/recordfiles.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
 #include <QStyleFactory>
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace {
+
+void waitUntil(const std::function<bool()> &done, int timeoutMs = 3000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// The window with its open menu drawn where the menu stands on the screen.
+QImage windowWithMenu(QWidget *window, QMenu *menu)
+{
+    const QPoint origin = window->mapToGlobal(QPoint(0, 0));
+    const QRect menuRect(menu->mapToGlobal(QPoint(0, 0)) - origin, menu->size());
+    const QRect all = QRect(QPoint(0, 0), window->size()).united(menuRect);
+    QImage image(all.size(), QImage::Format_RGB32);
+    image.fill(QColor(64, 64, 64));
+    QPainter p(&image);
+    p.drawPixmap(-all.topLeft(), window->grab());
+    p.drawPixmap(menuRect.topLeft() - all.topLeft(), menu->grab());
+    return image;
+}
 
 // The record as the game saves it: one line each, CR LF at the end.
 void writeRecord(const QString &dir)
@@ -56,7 +84,7 @@ void typeAnswer(Tavola &game, const QString &digits)
 
 bool prepare(Tavola &game, platform::ScriptedDialogs &dialogs, const QString &state)
 {
-    if (state == u"fresh") {
+    if (state == u"fresh" || state == u"menu-open") {
         dialogs.type(QStringLiteral("Anna"));
         dialogs.answer(platform::vbOK);
         game.Show();
@@ -84,7 +112,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Vorandi"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     if (argc != 3) {
-        std::fputs("usage: screenshot fresh|wrong-long-name OUT.png\n", stderr);
+        std::fputs("usage: screenshot fresh|wrong-long-name|menu-open OUT.png\n", stderr);
         return 2;
     }
     QTemporaryDir dir;
@@ -100,9 +128,20 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "screenshot: unknown state '%s'\n", argv[1]);
         return 2;
     }
+    platform::FormWindow *window = game.window();
+    waitUntil([window] { return window->isVisible(); });
     QCoreApplication::processEvents();
+    QImage shot = window->grab().toImage();
+    if (qstrcmp(argv[1], "menu-open") == 0) {
+        QMenu *menu = game.INFOMAZIONI->menu();
+        window->menuBar()->setActiveAction(game.INFOMAZIONI);
+        waitUntil([menu] { return menu->isVisible(); });
+        QCoreApplication::processEvents();
+        shot = windowWithMenu(window, menu);
+        menu->close();
+    }
     const QString out = QString::fromLocal8Bit(argv[2]);
-    if (!game.window()->grab().save(out, "PNG")) {
+    if (!shot.save(out, "PNG")) {
         std::fprintf(stderr, "screenshot: cannot write %s\n", argv[2]);
         return 1;
     }

@@ -168,6 +168,8 @@ void FormWindow::buildControls(const WindowDesc &desc)
             box->setText(c.caption);
         if (c.iconPointer)
             w->setCursor(iconPointer());
+        else if (c.kind == ControlKind::CommandButton)
+            w->setCursor(Qt::ArrowCursor); // buttons keep the usual pointer, not the window's hand
         if (!c.toolTip.isEmpty())
             w->setToolTip(c.toolTip);
         w->setEnabled(c.enabled);

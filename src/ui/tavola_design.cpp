@@ -159,12 +159,3 @@ const platform::WindowDesc &tavolaDesign()
 }
 
 } // namespace ui
-
-namespace ui {
-
-void initResources()
-{
-    // The pictures arrive with the generated resource file.
-}
-
-} // namespace ui
