@@ -21,12 +21,7 @@ public:
         platform::setDialogService(&dialogs);
         platform::setEndHook([](int code) { throw platform::ProgramEnded{code}; });
         const QByteArray local = QFile::encodeName(dir_);
-        records::setWindowsDirectoryCall([local](char *buffer, std::uint32_t size) {
-            if (std::uint32_t(local.size()) + 1 > size)
-                return std::uint32_t(local.size() + 1);
-            std::memcpy(buffer, local.constData(), size_t(local.size()) + 1);
-            return std::uint32_t(local.size());
-        });
+        records::setWindowsDirectoryCall(records::windowsDirectoryReturning(local));
         std::uint64_t seed = 1;
         platform::setSeedSource([seed]() mutable { return seed++; });
     }

@@ -45,19 +45,6 @@ namespace {
 
 const QString confirmation = QStringLiteral("Ok ho registrato il tuo record, C A M P I O N E\"");
 
-// kernel32's contract over a fixed text; a null text is a failed call.
-records::WindowsDirectoryCall returning(const QByteArray &text)
-{
-    return [text](char *buffer, std::uint32_t size) -> std::uint32_t {
-        if (text.isNull())
-            return 0;
-        if (std::uint32_t(text.size()) + 1 > size)
-            return std::uint32_t(text.size()) + 1;
-        std::memcpy(buffer, text.constData(), size_t(text.size()) + 1);
-        return std::uint32_t(text.size());
-    };
-}
-
 // Plays right answers until the score shows count.
 void playRight(Tavola &game, int count)
 {
@@ -161,7 +148,7 @@ void TestRecords::systemDirFromEachOutcome()
 {
     QFETCH(QByteArray, text);
     QFETCH(QString, expected);
-    records::setWindowsDirectoryCall(returning(text));
+    records::setWindowsDirectoryCall(records::windowsDirectoryReturning(text));
     QCOMPARE(records::GetSystemDir(), expected);
     records::setWindowsDirectoryCall({});
 }
@@ -189,7 +176,7 @@ void TestRecords::filesLieInTheReturnedDirectory()
     if (backslashes)
         given.replace(u'/', u'\\');
     GameSeams seams(dir);
-    records::setWindowsDirectoryCall(returning(QFile::encodeName(given)));
+    records::setWindowsDirectoryCall(records::windowsDirectoryReturning(QFile::encodeName(given)));
     Tavola game;
     seams.start(game);
     QCOMPARE(game.WindowsDir, given + u'\\');
@@ -231,11 +218,12 @@ void TestRecords::unusableFilesEndTheGameClearly()
     QDir().mkpath(dir);
     GameSeams seams(dir);
     if (setup == QStringLiteral("fail")) {
-        records::setWindowsDirectoryCall(returning(QByteArray()));
+        records::setWindowsDirectoryCall(records::windowsDirectoryReturning(QByteArray()));
     } else if (setup == QStringLiteral("long")) {
         dir = base.path() + u'/' + QString(127 - base.path().size(), u'd');
         QVERIFY(QDir().mkpath(dir));
-        records::setWindowsDirectoryCall(returning(QFile::encodeName(dir)));
+        records::setWindowsDirectoryCall(
+            records::windowsDirectoryReturning(QFile::encodeName(dir)));
     } else if (setup == QStringLiteral("missing")) {
         QVERIFY(QDir(dir).removeRecursively());
     } else if (setup == QStringLiteral("file")) {

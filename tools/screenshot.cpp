@@ -59,12 +59,7 @@ void writeRecord(const QString &dir)
 void useRecordDir(const QString &dir)
 {
     const QByteArray local = QFile::encodeName(dir);
-    records::setWindowsDirectoryCall([local](char *buffer, std::uint32_t size) {
-        if (std::uint32_t(local.size()) + 1 > size)
-            return std::uint32_t(local.size() + 1);
-        std::memcpy(buffer, local.constData(), size_t(local.size()) + 1);
-        return std::uint32_t(local.size());
-    });
+    records::setWindowsDirectoryCall(records::windowsDirectoryReturning(local));
 }
 
 void press(QWidget *target, Qt::Key key, const QString &text)

@@ -107,6 +107,18 @@ void setWindowsDirectoryCall(WindowsDirectoryCall call)
     customCall() = std::move(call);
 }
 
+WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text)
+{
+    return [text](char *buffer, std::uint32_t size) -> std::uint32_t {
+        if (text.isNull())
+            return 0;
+        if (std::uint32_t(text.size()) + 1 > size)
+            return std::uint32_t(text.size()) + 1;
+        std::memcpy(buffer, text.constData(), size_t(text.size()) + 1);
+        return std::uint32_t(text.size());
+    };
+}
+
 QString recordDirectory()
 {
     QString dir = QString::fromUtf8(VORANDI_RECORD_DIR);

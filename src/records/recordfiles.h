@@ -25,6 +25,8 @@ std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size);
 using WindowsDirectoryCall = std::function<std::uint32_t(char *buffer, std::uint32_t size)>;
 // Replaces the call (tests give each outcome); empty restores the real one.
 void setWindowsDirectoryCall(WindowsDirectoryCall call);
+// kernel32's contract over a fixed text, as tests and tools give it; a null text is a failed call.
+WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text);
 
 // The directory the program keeps its record in, fixed when it is built: VORANDI_RECORD_DIR, or
 // else $XDG_DATA_HOME/vorandi (~/.local/share/vorandi); created when missing. Empty when there
