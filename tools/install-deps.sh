@@ -8,6 +8,7 @@ packages=(
   xvfb xauth xdotool x11-utils
   desktop-file-utils appstream
   clang libclang-rt-14-dev
+  libxcb1-dev libbenchmark-dev
 )
 missing=()
 for p in "${packages[@]}"; do
