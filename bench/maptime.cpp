@@ -3,9 +3,10 @@
 //
 //   vorandi-maptime [--first] [--timeout SECONDS] -- PROGRAM [ARGS...]
 //
-// Lines on stdout: "pid PID", then "map MICROSECONDS WINDOW WIDTH HEIGHT" for every top-level
-// window mapped, and "exit STATUS" when the program ends. With --first the program is ended after
-// its first window; with the timeout passed without a window it is ended and "timeout" printed.
+// Lines on stdout: "pid PID", then "map MICROSECONDS WINDOW WIDTH HEIGHT CPU_MICROSECONDS" for
+// every top-level window mapped (the last field: the program's CPU time by then, all threads), and
+// "exit STATUS" when the program ends. With --first the program is ended after its first window;
+// with the timeout passed without a window it is ended and "timeout" printed.
 #include <xcb/xcb.h>
 
 #include <cerrno>
@@ -17,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
@@ -89,18 +91,43 @@ void endProgram(pid_t child)
     waitpid(child, nullptr, 0);
 }
 
-void reportSize(xcb_connection_t *connection, xcb_window_t window, long long micros)
+// The scheduler's run time of every thread of the process, in microseconds; -1 when unreadable.
+long long cpuMicroseconds(pid_t pid)
+{
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    struct CloseDir {
+        void operator()(DIR *d) const { closedir(d); }
+    };
+    std::unique_ptr<DIR, CloseDir> dir(opendir(tasks.c_str()));
+    if (!dir)
+        return -1;
+    unsigned long long total = 0;
+    while (const dirent *entry = readdir(dir.get())) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const std::string path = tasks + '/' + entry->d_name + "/schedstat";
+        std::unique_ptr<FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "r"),
+                                                           &std::fclose);
+        unsigned long long nanoseconds = 0;
+        if (!file || std::fscanf(file.get(), "%llu", &nanoseconds) != 1)
+            return -1;
+        total += nanoseconds;
+    }
+    return static_cast<long long>(total / 1000);
+}
+
+void report(xcb_connection_t *connection, xcb_window_t window, long long micros, long long cpu)
 {
     std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
         xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr),
         &std::free);
-    std::printf("map %lld 0x%x %d %d\n", micros, window, geometry ? geometry->width : 0,
-                geometry ? geometry->height : 0);
+    std::printf("map %lld 0x%x %d %d %lld\n", micros, window, geometry ? geometry->width : 0,
+                geometry ? geometry->height : 0, cpu);
     std::fflush(stdout);
 }
 
 // Returns true when a top-level window was mapped.
-bool drainEvents(xcb_connection_t *connection, xcb_window_t root, long long started)
+bool drainEvents(xcb_connection_t *connection, xcb_window_t root, pid_t child, long long started)
 {
     bool mapped = false;
     while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
@@ -109,7 +136,7 @@ bool drainEvents(xcb_connection_t *connection, xcb_window_t root, long long star
             auto *map = reinterpret_cast<xcb_map_notify_event_t *>(event);
             // Popups and tooltips bypass the window manager: they are not windows of their own.
             if (map->event == root && !map->override_redirect) {
-                reportSize(connection, map->window, micros);
+                report(connection, map->window, micros, cpuMicroseconds(child));
                 mapped = true;
             }
         }
@@ -125,7 +152,7 @@ int watch(xcb_connection_t *connection, xcb_window_t root, pid_t child, long lon
     bool seen = false;
     pollfd fd{xcb_get_file_descriptor(connection), POLLIN, 0};
     for (;;) {
-        if (drainEvents(connection, root, started)) {
+        if (drainEvents(connection, root, child, started)) {
             seen = true;
             if (options.firstOnly) {
                 endProgram(child);
