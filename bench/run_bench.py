@@ -494,7 +494,7 @@ def header(settings, quick, when):
     mode = "quick pass (1 run, short durations: figures not meaningful)" if quick else (
         f"median (min–max) of {settings.runs} runs after a warm-up")
     return (f"Measured {when:%Y-%m-%d %H:%M} UTC on commit {commit_text()}; machine: "
-            f"{os.cpu_count()} × {cpu_model()} (nproc {os.cpu_count()}), "
+            f"{cpu_model()}, nproc {os.cpu_count()}, "
             f"Linux {platform.release()}.\n"
             f"Each figure: {mode}. Game and floor (a bare Qt window of the same size with a few "
             f"labels and a text box) run alternately on a private Xvfb; ratios are pair by pair. "
@@ -563,8 +563,9 @@ def main(argv=None):
         Path(args.output).write_text(f"# Benchmark results\n\n{text}")
     if args.readme and not args.quick:
         readme = Path(args.readme)
-        body = (f"Latest figures ({when:%Y-%m-%d}), from `make bench`; details in "
-                f"[bench/results.md](bench/results.md).\n\n{text}")
+        body = (f"Latest figures ({when:%Y-%m-%d}), from `make bench`: the game against a bare Qt "
+                f"window (the floor) on the same machine in the same run. What is measured and "
+                f"where the costs lie: [bench/README.md](bench/README.md).\n\n{text}")
         readme.write_text(replace_section(readme.read_text(), "Performance", body))
     missing = [r.measure for r in rows if "n/a" in (r.game,)]
     if missing:
