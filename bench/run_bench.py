@@ -30,6 +30,8 @@ ROOT = Path(__file__).resolve().parent.parent
 # A window at least this wide is the game's main window (688x580); its boxes are smaller.
 MAIN_WINDOW_MIN_WIDTH = 600
 PLAYER_NAME = "Bench"
+# How long a box may take to give way to the next window before Enter is pressed again.
+BOX_WAIT_S = 5
 
 
 @dataclass
@@ -237,7 +239,7 @@ def wait_main_window(display, output, first_map):
         answer_box(display, event.window, boxes == 0)
         boxes += 1
         try:
-            event = output.next("map", 5)
+            event = output.next("map", BOX_WAIT_S)
         except TimeoutError:
             if boxes > 6:
                 raise

@@ -67,6 +67,39 @@ class HelperLines(unittest.TestCase):
                     out.next("map", 5)
 
 
+class AnsweringBoxes(unittest.TestCase):
+    def setUp(self):
+        self.answered = []
+        self.saved = rb.answer_box, rb.BOX_WAIT_S
+        rb.answer_box = lambda display, window, first: self.answered.append((window, first))
+        rb.BOX_WAIT_S = 0.05
+
+    def tearDown(self):
+        rb.answer_box, rb.BOX_WAIT_S = self.saved
+
+    def test_name_typed_in_the_first_box_only(self):
+        out = rb.HelperOutput(io.StringIO("map 2 0x2 300 120\nmap 3 0x3 688 580\n"))
+        main = rb.wait_main_window(":9", out, rb.MapEvent(1, "0x1", 200, 94))
+        self.assertEqual(main.window, "0x3")
+        self.assertEqual(self.answered, [("0x1", True), ("0x2", False)])
+
+    def test_enter_again_when_a_box_stays_then_give_up(self):
+        out = rb.HelperOutput(io.StringIO(""))
+        with self.assertRaises(RuntimeError):
+            rb.wait_main_window(":9", out, rb.MapEvent(1, "0x1", 200, 94))
+        self.assertEqual(self.answered, [("0x1", True)])
+
+        class Silent:
+            def next(self, kind, timeout):
+                time.sleep(timeout)
+                raise TimeoutError
+
+        self.answered.clear()
+        with self.assertRaises(TimeoutError):
+            rb.wait_main_window(":9", Silent(), rb.MapEvent(1, "0x1", 200, 94))
+        self.assertEqual(self.answered, [("0x1", True)] + [("0x1", False)] * 6)
+
+
 class Figures(unittest.TestCase):
     def test_ratios_pair_by_pair_without_zero_floors(self):
         self.assertEqual(rb.pair_ratios([10, 30, 5], [5, 10, 0]), [2.0, 3.0])
@@ -123,6 +156,20 @@ class Figures(unittest.TestCase):
         rows = {r.measure: r for r in rb.window_rows(game, floor)}
         self.assertEqual(rows["Start-up to the first window (ms)"].ratio, "3.00 (3.00–3.00)")
         self.assertEqual(rows["CPU time by the first window, all threads (ms)"].ratio, "2.00")
+
+    def test_operation_verdicts_and_notes(self):
+        ops = {"BM_ScoredAnswerRight": {"cpu_ns": [49000, 49900, 60000], "label": "",
+                                        "bg_px": []},
+               "BM_DrawnQuestion": {"cpu_ns": [50000], "label": "", "bg_px": []},
+               "BM_ClockTickPainted": {"cpu_ns": [25000], "label": "game background",
+                                       "bg_px": [4953.0]}}
+        rows = {r.measure.split(" (")[0]: r for r in rb.ops_rows(ops)}
+        self.assertEqual(rows["One scored answer, right"].game, "49.9 (49.0–60.0)")
+        self.assertEqual(rows["One scored answer, right"].verdict, "met")
+        self.assertEqual(rows["One drawn question"].verdict, "**missed**")
+        tick = rows["One clock tick with its repaint"]
+        self.assertIn("4953 px of background repainted, game background", tick.measure)
+        self.assertEqual(tick.verdict, "—")
 
     def test_a_missing_operation_reads_not_available(self):
         rows = rb.ops_rows({})
