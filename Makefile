@@ -24,6 +24,12 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Measures the game against the floor of its toolkit (about ten minutes); writes bench/results.md
+# and the README's Performance table.
+.PHONY: bench
+bench: build
+	cmake --build $(BUILD) --target bench
+
 clean:
 	rm -rf $(BUILD)
 

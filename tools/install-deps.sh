@@ -9,6 +9,7 @@ packages=(
   openbox
   desktop-file-utils appstream
   clang libclang-rt-14-dev
+  libxcb1-dev libbenchmark-dev
 )
 missing=()
 for p in "${packages[@]}"; do

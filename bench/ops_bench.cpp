@@ -1,0 +1,209 @@
+// CPU cost of the game's single operations, in process and headless: one scored answer (Enter in
+// the answer box until every label is updated) and one drawn question, painting left out; and,
+// to see what the clock costs while a child thinks, one tick with the repaint it asks for.
+#include "game/tavola.h"
+#include "platform/dialogs.h"
+#include "platform/program.h"
+#include "records/recordfiles.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPaintEvent>
+#include <QPushButton>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// The game started as a child starts it, with boxes answered by script and the record files in
+// a directory of its own.
+class BenchGame {
+public:
+    BenchGame()
+    {
+        platform::setDialogService(&dialogs_);
+        platform::setEndHook([](int code) { throw platform::ProgramEnded{code}; });
+        const QByteArray local = QFile::encodeName(dir_.path());
+        records::setWindowsDirectoryCall([local](char *buffer, std::uint32_t size) {
+            if (std::uint32_t(local.size()) + 1 > size)
+                return std::uint32_t(local.size() + 1);
+            std::memcpy(buffer, local.constData(), size_t(local.size()) + 1);
+            return std::uint32_t(local.size());
+        });
+        dialogs_.type(QStringLiteral("Bench"));
+        dialogs_.answer(platform::vbOK);
+        game_ = std::make_unique<Tavola>();
+        game_->Show();
+        // The clock ticks only when a benchmark says so.
+        game_->Timer1->setEnabled(false);
+        QCoreApplication::processEvents();
+    }
+    ~BenchGame()
+    {
+        game_.reset();
+        platform::setDialogService(nullptr);
+        platform::setEndHook({});
+        records::setWindowsDirectoryCall({});
+    }
+    BenchGame(const BenchGame &) = delete;
+    BenchGame &operator=(const BenchGame &) = delete;
+
+    Tavola &game() { return *game_; }
+    bool started() const { return game_->isLoaded() && dialogs_.pendingAnswers() == 0; }
+
+private:
+    QTemporaryDir dir_;
+    platform::ScriptedDialogs dialogs_;
+    std::unique_ptr<Tavola> game_;
+};
+
+void pressEnter(QWidget *target)
+{
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QCoreApplication::sendEvent(target, &enter);
+}
+
+void scoredAnswer(benchmark::State &state, bool right)
+{
+    BenchGame bench;
+    Tavola &game = bench.game();
+    const QString text =
+        right ? QString::number(game.ExpectedAnswer) : QString::number(game.ExpectedAnswer + 1);
+    const int scoredBefore = game.CorrectCount + game.WrongCount;
+    for (auto _ : state) {
+        state.PauseTiming();
+        game.txtAnswer->setText(text);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        pressEnter(game.txtAnswer);
+    }
+    const auto expected = std::min<std::int64_t>(scoredBefore + state.iterations(), 32767);
+    if (game.CorrectCount + game.WrongCount != expected)
+        state.SkipWithError("Enter did not score the answer");
+}
+
+void BM_ScoredAnswerRight(benchmark::State &state)
+{
+    scoredAnswer(state, true);
+}
+BENCHMARK(BM_ScoredAnswerRight);
+
+void BM_ScoredAnswerWrong(benchmark::State &state)
+{
+    scoredAnswer(state, false);
+}
+BENCHMARK(BM_ScoredAnswerWrong);
+
+void BM_DrawnQuestion(benchmark::State &state)
+{
+    BenchGame bench;
+    Tavola &game = bench.game();
+    int drawn = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        game.cmdNext->setEnabled(true);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        game.cmdNext->click();
+        // The question's handler is the one that disables the button again.
+        drawn += game.cmdNext->isEnabled() ? 0 : 1;
+    }
+    if (drawn != state.iterations() || !bench.started())
+        state.SkipWithError("the button did not draw a question");
+}
+BENCHMARK(BM_DrawnQuestion);
+
+// Adds up the area of the background that paints cover.
+class PaintProbe : public QObject {
+public:
+    explicit PaintProbe(QWidget *watched) { watched->installEventFilter(this); }
+    qint64 pixels = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            for (const QRect &r : static_cast<QPaintEvent *>(event)->region())
+                pixels += qint64(r.width()) * r.height();
+        }
+        return false;
+    }
+};
+
+// Until the game's own pictures are built in, a picture of the background's size stands in.
+bool ensureBackground(Tavola &game)
+{
+    if (!game.Image2->picture().isNull())
+        return false;
+    QImage standIn(640, 480, QImage::Format_RGB32);
+    for (int y = 0; y < standIn.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(standIn.scanLine(y));
+        for (int x = 0; x < standIn.width(); ++x)
+            line[x] = qRgb(x % 256, y % 256, (x ^ y) % 256);
+    }
+    game.Image2->setPicture(QPixmap::fromImage(standIn));
+    return true;
+}
+
+void rewindClockWhenLow(benchmark::State &state, Tavola &game)
+{
+    if (game.SecondsLeft > 5)
+        return;
+    state.PauseTiming();
+    game.ClockMinutes = 15;
+    game.ClockSeconds = 0;
+    game.SecondsLeft = 900;
+    state.ResumeTiming();
+}
+
+void BM_ClockTickPainted(benchmark::State &state)
+{
+    BenchGame bench;
+    Tavola &game = bench.game();
+    const bool standIn = ensureBackground(game);
+    QCoreApplication::processEvents();
+    PaintProbe probe(game.Image2);
+    for (auto _ : state) {
+        game.Timer1_Timer();
+        QCoreApplication::processEvents();
+        rewindClockWhenLow(state, game);
+    }
+    state.counters["bg_px"] = benchmark::Counter(double(probe.pixels) / double(state.iterations()));
+    state.SetLabel(standIn ? "stand-in background" : "game background");
+}
+BENCHMARK(BM_ClockTickPainted);
+
+void BM_WholeWindowRepaint(benchmark::State &state)
+{
+    BenchGame bench;
+    Tavola &game = bench.game();
+    const bool standIn = ensureBackground(game);
+    QCoreApplication::processEvents();
+    PaintProbe probe(game.Image2);
+    for (auto _ : state) {
+        game.window()->clientArea()->update();
+        QCoreApplication::processEvents();
+    }
+    state.counters["bg_px"] = benchmark::Counter(double(probe.pixels) / double(state.iterations()));
+    state.SetLabel(standIn ? "stand-in background" : "game background");
+}
+BENCHMARK(BM_WholeWindowRepaint);
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    benchmark::Initialize(&argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
