@@ -1,6 +1,7 @@
 // CPU cost of the game's single operations, in process and headless: one scored answer (Enter in
 // the answer box until every label is updated) and one drawn question, painting left out; and,
 // to see what the clock costs while a child thinks, one tick with the repaint it asks for.
+#include "platform/appstyle.h"
 #include "game/tavola.h"
 #include "platform/dialogs.h"
 #include "platform/program.h"
@@ -10,7 +11,6 @@
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPushButton>
-#include <QStyleFactory>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -202,7 +202,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(platform::applicationStyle());
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

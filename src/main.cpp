@@ -1,8 +1,8 @@
 // Vorandi: a drill on powers for schoolchildren.
 #include "game/tavola.h"
+#include "platform/appstyle.h"
 
 #include <QApplication>
-#include <QStyleFactory>
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,7 +32,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Vorandi"));
     // Ties the window to its desktop entry, whose icon Wayland desktops show for it.
     QGuiApplication::setDesktopFileName(QStringLiteral("vorandi"));
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(platform::applicationStyle());
     Tavola tavola;
     tavola.Show();
     return QApplication::exec();

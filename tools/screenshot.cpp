@@ -3,6 +3,7 @@
 //   screenshot wrong-long-name out.png  a long player name, 10 to the 2 answered wrongly
 //   screenshot menu-open out.png        a new game with the INFORMAZIONI menu open
 #include "game/tavola.h"
+#include "platform/appstyle.h"
 #include "platform/dialogs.h"
 #include "records/recordfiles.h"
 
@@ -13,7 +14,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QStyleFactory>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -105,7 +105,7 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorandi"));
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(platform::applicationStyle());
     if (argc != 3) {
         std::fputs("usage: screenshot fresh|wrong-long-name|menu-open OUT.png\n", stderr);
         return 2;

@@ -4,6 +4,8 @@
 #include <QCloseEvent>
 #include <QLayout>
 #include <QMenuBar>
+#include <QPaintEvent>
+#include <QPainter>
 
 #include <algorithm>
 
@@ -37,10 +39,9 @@ FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::CustomizeWindowHint);
-    client_ = new QWidget(this);
+    client_ = new ClientArea(this);
     client_->setObjectName(QStringLiteral("clientArea"));
     client_->setFixedSize(pixels(desc.clientWidth), pixels(desc.clientHeight));
-    client_->setAutoFillBackground(true);
     setCentralWidget(client_);
     if (!desc.icon.isEmpty())
         setWindowIcon(QIcon(desc.icon));
@@ -55,9 +56,26 @@ FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form)
 void FormWindow::setBackColor(Long colour)
 {
     backColor_ = colour;
-    QPalette p = client_->palette();
-    p.setColor(QPalette::Window, toQColor(colour));
-    client_->setPalette(p);
+    client_->setBackColor(toQColor(colour));
+}
+
+ClientArea::ClientArea(QWidget *parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ClientArea::setBackColor(const QColor &colour)
+{
+    if (colour == back_)
+        return;
+    back_ = colour;
+    update();
+}
+
+void ClientArea::paintEvent(QPaintEvent *event)
+{
+    QPainter p(this);
+    p.fillRect(event->rect(), back_);
 }
 
 namespace {

@@ -14,13 +14,29 @@ namespace platform {
 
 class Form;
 
+// The window's client area, painted in the form's BackColor. It paints the colour itself: a
+// palette change here would make every control recompute its own palette at every question.
+class ClientArea : public QWidget {
+    Q_OBJECT
+public:
+    explicit ClientArea(QWidget *parent = nullptr);
+    QColor backColor() const { return back_; }
+    void setBackColor(const QColor &colour);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QColor back_ = Qt::black;
+};
+
 // The top-level window of a loaded form; it lives from Load to Unload.
 class FormWindow : public QMainWindow {
     Q_OBJECT
 public:
     FormWindow(Form &form, const WindowDesc &desc);
 
-    QWidget *clientArea() const { return client_; }
+    ClientArea *clientArea() const { return client_; }
     QObject *control(const QString &name) const { return controls_.value(name); }
     QAction *menuItem(const QString &name) const { return menus_.value(name); }
     const QHash<QString, QObject *> &controls() const { return controls_; }
@@ -41,7 +57,7 @@ private:
     QWidget *makeControl(const ControlDesc &c);
 
     Form &form_;
-    QWidget *client_ = nullptr;
+    ClientArea *client_ = nullptr;
     QHash<QString, QObject *> controls_;
     QHash<QString, QAction *> menus_;
     Long backColor_ = 0;
