@@ -90,26 +90,13 @@ public:
         if (fd < 0)
             fail(final_, errno);
         temp_ = pattern;
-        const QByteArray bytes = toCp1252(line) + "\r\n";
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                const int e = n < 0 ? errno : ENOSPC;
-                ::close(fd);
-                fail(final_, e);
-            }
-            done += n;
-        }
-        if (::fchmod(fd, 0666 & ~currentUmask()) != 0 || ::fsync(fd) != 0) {
-            const int e = errno;
-            ::close(fd);
+        // A constructor that throws runs no destructor: the temporary goes here, or a full disk
+        // would keep every failed attempt.
+        const int e = writeLine(fd, toCp1252(line) + "\r\n");
+        if (e != 0) {
+            ::unlink(temp_.constData());
             fail(final_, e);
         }
-        if (::close(fd) != 0)
-            fail(final_, errno);
     }
     ~PendingFile()
     {
@@ -127,6 +114,29 @@ public:
     }
 
 private:
+    // Writes, flushes and closes; the error number, or 0.
+    static int writeLine(int fd, const QByteArray &bytes)
+    {
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                const int e = n < 0 ? errno : ENOSPC;
+                ::close(fd);
+                return e;
+            }
+            done += n;
+        }
+        if (::fchmod(fd, 0666 & ~currentUmask()) != 0 || ::fsync(fd) != 0) {
+            const int e = errno;
+            ::close(fd);
+            return e;
+        }
+        return ::close(fd) != 0 ? errno : 0;
+    }
+
     static mode_t currentUmask()
     {
         const mode_t mask = ::umask(0);
