@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -106,9 +107,9 @@ public:
     PendingFile(const PendingFile &) = delete;
     PendingFile &operator=(const PendingFile &) = delete;
 
-    void commit()
+    void commitAs(const QString &path)
     {
-        if (::rename(temp_.constData(), QFile::encodeName(final_).constData()) != 0)
+        if (::rename(temp_.constData(), QFile::encodeName(path).constData()) != 0)
             fail(final_, errno);
         temp_.clear();
     }
@@ -147,6 +148,47 @@ private:
     QString final_;
     QByteArray temp_;
 };
+
+// A save moves both new files in place in two steps. Before that it renames them to these
+// names, the score last: once the score's is there, the whole new pair is on disk, and a save
+// cut short by a crash is finished by whoever takes the lock next.
+const QString pendingSuffix = QStringLiteral(".new");
+
+QString pendingPath(const QString &dir, const QString &fileName)
+{
+    return dir + u'/' + fileName + pendingSuffix;
+}
+
+void moveIntoPlace(const QString &from, const QString &to)
+{
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        fail(to, errno);
+}
+
+// Under the lock: completes a save that reached its commit, drops one that did not, and removes
+// temporary files that a killed save left behind.
+void finishInterruptedSave(const QString &dir)
+{
+    const QString score = pendingPath(dir, scoreFileName);
+    const QString holder = pendingPath(dir, nameFileName);
+    if (QFileInfo::exists(score)) {
+        if (QFileInfo::exists(holder))
+            moveIntoPlace(holder, dir + u'/' + nameFileName);
+        moveIntoPlace(score, dir + u'/' + scoreFileName);
+    } else {
+        QFile::remove(holder);
+    }
+    const QStringList patterns = {scoreFileName + QStringLiteral(".??????"),
+                                  nameFileName + QStringLiteral(".??????")};
+    for (const QString &stale : QDir(dir).entryList(patterns, QDir::Files | QDir::Hidden))
+        QFile::remove(dir + u'/' + stale);
+}
+
+QString cleanDirectory(const QString &windowsDir)
+{
+    const QString dir = localPath(windowsDir);
+    return dir.size() > 1 && dir.endsWith(u'/') ? dir.chopped(1) : dir;
+}
 
 QString storedScore(const QString &dir)
 {
@@ -225,21 +267,28 @@ int createRecordFiles(const QString &windowsDir)
     Close(number);
     Open(windowsDir + QStringLiteral("\\") + nameFileName, OpenMode::Append, number);
     Close(number);
+    const QString dir = cleanDirectory(windowsDir);
+    DirectoryLock lock(dir);
+    finishInterruptedSave(dir);
     return number;
 }
 
 bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name)
 {
-    const QString dir = localPath(windowsDir);
-    const QString cleanDir = dir.size() > 1 && dir.endsWith(u'/') ? dir.chopped(1) : dir;
+    const QString cleanDir = cleanDirectory(windowsDir);
     DirectoryLock lock(cleanDir);
+    finishInterruptedSave(cleanDir);
     // Another game may have saved a higher record since this one read it.
     if (Val(storedScore(cleanDir)) >= CDbl(scoreText))
         return false;
-    PendingFile score(cleanDir, scoreFileName, scoreText);
-    PendingFile holder(cleanDir, nameFileName, name);
-    score.commit();
-    holder.commit();
+    {
+        PendingFile holder(cleanDir, nameFileName, name);
+        PendingFile score(cleanDir, scoreFileName, scoreText);
+        holder.commitAs(pendingPath(cleanDir, nameFileName));
+        score.commitAs(pendingPath(cleanDir, scoreFileName)); // the pair is committed
+    }
+    ::fsync(lock.fd());
+    finishInterruptedSave(cleanDir);
     ::fsync(lock.fd());
     return true;
 }
