@@ -181,7 +181,11 @@ private:
             special();
             break;
         case Action::Wait:
-            QTest::qWait(in_.ConsumeIntegralInRange(0, 120)); // lets access keys click
+            // Lets an access key's delayed click land; once per input keeps replays quick.
+            if (!waited_) {
+                waited_ = true;
+                QTest::qWait(in_.ConsumeIntegralInRange(0, 120));
+            }
             break;
         }
     }
@@ -215,6 +219,7 @@ private:
     GameSeams seams_;
     Tavola game_;
     std::vector<Player> players_;
+    bool waited_ = false;
 };
 
 } // namespace

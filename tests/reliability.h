@@ -52,4 +52,13 @@ inline void outcome(const char *kind, const QString &name, const QString &how, b
             {QStringLiteral("lost"), lost}});
 }
 
+// A fault this machine cannot make, and why; another row stands in for it.
+inline void skipped(const QString &name, const QString &how, const QString &why)
+{
+    record({{QStringLiteral("kind"), QStringLiteral("fault")},
+            {QStringLiteral("name"), name},
+            {QStringLiteral("how"), how},
+            {QStringLiteral("skipped"), why}});
+}
+
 } // namespace reliability

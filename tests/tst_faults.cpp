@@ -207,10 +207,16 @@ void TestFaults::readOnlyDisk()
     QFETCH(QString, how);
     QFETCH(bool, atStart);
     Tmpfs disk;
-    if (how == QStringLiteral("tmpfs") && !disk.mounted())
+    const QString rowName =
+        QStringLiteral("read-only disk %1").arg(atStart ? "at the start" : "at the save");
+    if (how == QStringLiteral("tmpfs") && !disk.mounted()) {
+        reliability::skipped(rowName, how, QStringLiteral("no private mount namespace"));
         QSKIP("no private mount namespace here: the injected row stands in");
-    if (how == QStringLiteral("permissions") && ::geteuid() == 0)
+    }
+    if (how == QStringLiteral("permissions") && ::geteuid() == 0) {
+        reliability::skipped(rowName, how, QStringLiteral("permissions do not stop root"));
         QSKIP("permissions do not stop root: the tmpfs and injected rows stand in");
+    }
     QTemporaryDir plain;
     const QString dir = how == QStringLiteral("tmpfs") ? disk.path() : plain.path();
     GameSeams seams(dir);
@@ -244,9 +250,7 @@ void TestFaults::readOnlyDisk()
                                : QStringLiteral("il disco è di sola lettura");
     const bool told = started || saidWhy(seams, records::scoreFileName, reason);
     const bool intact = pairIn(seams) == Pair{oldScore, oldHolder};
-    reliability::outcome(
-        "fault", QStringLiteral("read-only disk %1").arg(atStart ? "at the start" : "at the save"),
-        how, (code == 1 || started) && told, intact ? 0 : 1);
+    reliability::outcome("fault", rowName, how, (code == 1 || started) && told, intact ? 0 : 1);
     QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
     if (!started)
         QCOMPARE(code, 1);
@@ -265,8 +269,11 @@ void TestFaults::fullDisk()
 {
     QFETCH(QString, how);
     Tmpfs disk;
-    if (how == QStringLiteral("tmpfs") && !disk.mounted())
+    if (how == QStringLiteral("tmpfs") && !disk.mounted()) {
+        reliability::skipped(QStringLiteral("full disk at the save"), how,
+                             QStringLiteral("no private mount namespace"));
         QSKIP("no private mount namespace here: the injected row stands in");
+    }
     QTemporaryDir plain;
     const QString dir = how == QStringLiteral("tmpfs") ? disk.path() : plain.path();
     GameSeams seams(dir);
