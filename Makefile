@@ -86,9 +86,10 @@ fuzz: fuzz-build
 
 # A whole fifteen-minute game in real time under Xvfb, ending by itself with the goodbye box.
 soak: build
-	python3 tools/soak.py --binary $(BUILD)/src/vorandi
+	python3 tools/soak.py --binary $(BUILD)/src/vorandi --out $(BUILD)/soak.jsonl
 
 # Runs everything and writes the figures into docs/reliability.md.
 reliability: test
-	@$(RELIABILITY) render $(RELIABILITY_RUNS) --stages $(STAGES) --output docs/reliability.md
+	@$(RELIABILITY) render $(RELIABILITY_RUNS) --stages $(STAGES) --soak $(BUILD)/soak.jsonl \
+	  --output docs/reliability.md
 	@echo "docs/reliability.md updated"

@@ -210,6 +210,15 @@ def render(args):
                 lines.append("- " + describe(e))
             lines.append("")
 
+    realtime = load(args.soak)
+    if realtime:
+        e = realtime[-1]
+        lines += ["## A whole game in real time (`make soak`, not part of `make test`)", "",
+                  f"- {'ended by itself' if e['ok'] else '**failed**'}: goodbye box after "
+                  f"{e['goodbye_after_s']} s, exit code {e['exit']}, record saved "
+                  f"{e['score']!r} by {e['holder']!r}; VmRSS {e['rss_first_kb']} kB at the first "
+                  f"sample, {e['rss_last_kb']} kB at the last, peak {e['rss_peak_kb']} kB.", ""]
+
     if stages:
         lines += ["## Time of each `make test` stage", "", "| stage | seconds |", "|---|---|"]
         total = 0
@@ -268,6 +277,7 @@ def main():
     r = sub.add_parser("render")
     r.add_argument("--run", action="append", help="LABEL=FILE of JSON lines")
     r.add_argument("--stages")
+    r.add_argument("--soak", help="JSON lines written by tools/soak.py (make soak)")
     r.add_argument("--commit")
     r.add_argument("--output")
     args = parser.parse_args()

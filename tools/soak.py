@@ -8,6 +8,7 @@ the program's memory is sampled all along. About sixteen minutes; not part of `m
   soak.py --binary build/src/vorandi [--answers 40]
 """
 import argparse
+import json
 import os
 import pathlib
 import subprocess
@@ -83,6 +84,7 @@ def main():
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--binary", required=True)
     parser.add_argument("--answers", type=int, default=40, help="questions answered at first")
+    parser.add_argument("--out", help="JSON lines file for tools/reliability.py")
     args = parser.parse_args()
 
     xvfb, display = start_xvfb()
@@ -90,9 +92,10 @@ def main():
     env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", HOME=home,
                XDG_DATA_HOME=os.path.join(home, "data"), LC_ALL="C.UTF-8")
     samples = []
+    goodbye_after = {}
     game = subprocess.Popen([args.binary], env=env)
     try:
-        ok = play(env, game, args.answers, samples)
+        ok = play(env, game, args.answers, samples, goodbye_after)
     finally:
         if game.poll() is None:
             game.kill()
@@ -108,10 +111,19 @@ def main():
     saved = holder == b"Soak\r\n" and score.rstrip(b"\r\n").isdigit()
     ok = ok and game.returncode == 0 and (saved or score == b"")
     print("soak: " + ("the game ended by itself and kept its record" if ok else "FAILED"))
+    if args.out:
+        with open(args.out, "a", encoding="utf-8") as f:
+            f.write(json.dumps({"kind": "realtime", "ok": ok, "exit": game.returncode,
+                                "goodbye_after_s": round(goodbye_after.get("s", 0)),
+                                "score": score.decode("cp1252").strip(),
+                                "holder": holder.decode("cp1252").strip(),
+                                "rss_first_kb": rss[0] if rss else None,
+                                "rss_last_kb": rss[-1] if rss else None,
+                                "rss_peak_kb": max(rss) if rss else None}) + "\n")
     return 0 if ok else 1
 
 
-def play(env, game, answers, samples):
+def play(env, game, answers, samples, goodbye_after):
     started = time.monotonic()
     prompt = wait_for(env, "^Vorandi$", True, game, 60)
     if not prompt:
@@ -153,7 +165,8 @@ def play(env, game, answers, samples):
     if goodbye is None:
         print("no goodbye box after fifteen minutes")
         return False
-    print(f"goodbye box after {time.monotonic() - started:.0f} s")
+    goodbye_after["s"] = time.monotonic() - started
+    print(f"goodbye box after {goodbye_after['s']:.0f} s")
     press(env, goodbye, "Return")
     # A beaten record is confirmed by one more box; then the program ends by itself.
     deadline = time.monotonic() + 30
