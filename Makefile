@@ -3,7 +3,7 @@ BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps configure build run test clean screenshots
+.PHONY: all deps configure build run test clean screenshots test-sanitize test-fuzz fuzz soak reliability
 
 all: build
 
@@ -21,8 +21,15 @@ build: deps configure
 run: build
 	@tools/run.sh $(BUILD)/src/vorandi
 
-test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+test: deps
+	@rm -f $(BUILD)/reliability.jsonl $(STAGES); mkdir -p $(BUILD)
+	@start=$$(date +%s); $(MAKE) --no-print-directory build && \
+	  cd $(BUILD) && ctest --output-on-failure -j $(JOBS); \
+	  rc=$$?; $(call stage,build and tests); exit $$rc
+	$(MAKE) --no-print-directory test-sanitize
+	$(MAKE) --no-print-directory test-fuzz
+	@$(RELIABILITY) render $(RELIABILITY_RUNS) --stages $(STAGES) --output $(BUILD)/reliability.md
+	@echo "Reliability figures: $(BUILD)/reliability.md ('make reliability' updates docs/reliability.md)"
 
 # Measures the game against the floor of its toolkit (about ten minutes); writes bench/results.md
 # and the README's Performance table.
@@ -38,3 +45,64 @@ clean:
 screenshots: build
 	cmake --build $(BUILD) --target screenshots
 	python3 tools/genpics.py --sheet docs/icons-sheet.png
+
+# --- Reliability: sanitizers, fuzzing, soak -------------------------------------------------------
+SAN_BUILD     ?= build-asan
+FUZZ_BUILD    ?= build-fuzz
+FUZZ_SECONDS  ?= 60
+# Seconds each fuzz target explores during `make test`, after replaying its committed corpus.
+FUZZ_TEST_SECONDS ?= 10
+STAGES        ?= $(BUILD)/stages.jsonl
+RELIABILITY   := python3 tools/reliability.py
+RELIABILITY_RUNS := --run "plain build=$(BUILD)/reliability.jsonl" \
+                    --run "sanitizers=$(SAN_BUILD)/reliability.jsonl" \
+                    --run "fuzzing=$(FUZZ_BUILD)/reliability.jsonl"
+FUZZERS       := fuzz_numbers fuzz_keys fuzz_records
+# Appends the seconds since $$start to the stage timings (shell snippet for a recipe).
+stage = echo "{\"stage\": \"$(1)\", \"seconds\": $$(( $$(date +%s) - $$start ))}" >> $(abspath $(STAGES))
+
+# Library and tests under AddressSanitizer, LeakSanitizer and UBSan; any report fails the test.
+$(SAN_BUILD)/build.ninja: | deps
+	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORANDI_SANITIZE=ON \
+	  -DVORANDI_BUILD_BENCH=OFF
+
+test-sanitize: $(SAN_BUILD)/build.ninja
+	@rm -f $(SAN_BUILD)/reliability.jsonl
+	@start=$$(date +%s); cmake --build $(SAN_BUILD) -j $(JOBS) && \
+	  cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS); \
+	  rc=$$?; $(call stage,sanitizer build and tests); exit $$rc
+
+# libFuzzer targets (clang), their own build directory; only the fuzz targets are built there.
+$(FUZZ_BUILD)/build.ninja: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVORANDI_FUZZ=ON -DVORANDI_FUZZ_SECONDS=$(FUZZ_TEST_SECONDS)
+
+fuzz-build: $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+
+# Replays each committed corpus, then explores a few seconds (CTest label "fuzz").
+test-fuzz: $(FUZZ_BUILD)/build.ninja
+	@rm -f $(FUZZ_BUILD)/reliability.jsonl
+	@start=$$(date +%s); cmake -DVORANDI_FUZZ_SECONDS=$(FUZZ_TEST_SECONDS) $(FUZZ_BUILD) > /dev/null && \
+	  cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers && \
+	  cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz; \
+	  rc=$$?; $(call stage,fuzz build and regressions); exit $$rc
+
+# Explores each target for FUZZ_SECONDS; new inputs stay in $(FUZZ_BUILD)/fuzz/work/<target>.
+fuzz: fuzz-build
+	@for t in $(FUZZERS); do \
+	  $(RELIABILITY) fuzz --binary $(FUZZ_BUILD)/fuzz/$$t \
+	    --corpus fuzz/corpus/$$t --work $(FUZZ_BUILD)/fuzz/work/$$t --seconds $(FUZZ_SECONDS) \
+	    --out $(FUZZ_BUILD)/fuzz-long.jsonl $$( [ $$t = fuzz_keys ] && echo --no-leak-check ) \
+	    || exit 1; \
+	done
+
+# A whole fifteen-minute game in real time under Xvfb, ending by itself with the goodbye box.
+soak: build
+	python3 tools/soak.py --binary $(BUILD)/src/vorandi --out $(BUILD)/soak.jsonl
+
+# Runs everything and writes the figures into docs/reliability.md.
+reliability: test
+	@$(RELIABILITY) render $(RELIABILITY_RUNS) --stages $(STAGES) --soak $(BUILD)/soak.jsonl \
+	  --output docs/reliability.md
+	@echo "docs/reliability.md updated"

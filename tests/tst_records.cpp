@@ -442,7 +442,12 @@ void TestRecords::faultKeepsTheOldPair()
         QVERIFY(name.open(QIODevice::ReadOnly));
         QCOMPARE(name.readAll(), QByteArray("Bea\r\n"));
     }
-    QCOMPARE(strays(oldDir), QStringList());
+    // A pair whose commit went through but could not be moved in stays committed beside the
+    // old one, for the next game to finish; anything else is cleared away.
+    QStringList left = strays(oldDir);
+    left.removeAll(records::scoreFileName + QStringLiteral(".new"));
+    left.removeAll(records::nameFileName + QStringLiteral(".new"));
+    QCOMPARE(left, QStringList());
 }
 
 void TestRecords::fileSizeLimitInAnotherProcess()

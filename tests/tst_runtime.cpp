@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 
 using namespace platform;
 
@@ -57,6 +58,10 @@ void TestRuntime::val_data()
     QTest::newRow("second point stops") << "1.2.3" << 1.2;
     QTest::newRow("point first") << ".5" << 0.5;
     QTest::newRow("NUL stops") << QString::fromLatin1("4\0" "2", 3) << 4.0;
+    QTest::newRow("too small is zero, not infinite")
+        << QStringLiteral("0.") + QString(400, u'0') + QStringLiteral("1") << 0.0;
+    QTest::newRow("too large is infinite")
+        << QStringLiteral("1") + QString(400, u'0') << std::numeric_limits<double>::infinity();
 }
 
 void TestRuntime::val()

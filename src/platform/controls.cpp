@@ -31,11 +31,44 @@ Label::Label(QWidget *parent) : QLabel(parent)
     setTransparent(true);
 }
 
+// A label shows a few lines of a few hundred characters at most. A caption of megabytes (a record
+// file that holds no record) is cut for display, with "…" where it is cut; laid out whole, it
+// took seconds at every repaint. Caption() keeps every character.
+constexpr qsizetype maxShownLines = 50;
+constexpr qsizetype maxShownLineLength = 500;
+
 QString Label::displayText(const QString &caption)
 {
-    QString shown = caption;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    shown.remove(u'\r');
+    QString shown;
+    qsizetype start = 0;
+    for (qsizetype line = 0;; ++line) {
+        qsizetype end = caption.indexOf(u'\n', start);
+        if (end < 0)
+            end = caption.size();
+        if (line > 0)
+            shown += u'\n';
+        if (line == maxShownLines) {
+            if (start < caption.size())
+                shown += u'…';
+            break;
+        }
+        qsizetype length = 0;
+        for (qsizetype i = start; i < end; ++i) {
+            if (caption[i] == u'\r') // CR LF starts a line as LF does; a lone CR draws nothing
+                continue;
+            if (length == maxShownLineLength) {
+                if (shown.back().isHighSurrogate())
+                    shown.chop(1);
+                shown += u'…';
+                break;
+            }
+            shown += caption[i];
+            ++length;
+        }
+        if (end == caption.size())
+            break;
+        start = end + 1;
+    }
     return shown;
 }
 

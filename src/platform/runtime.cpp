@@ -52,6 +52,17 @@ std::string leadingNumber(const QString &text, qsizetype i)
     return number;
 }
 
+// from_chars reports both too large and too small a number as out of range. A text such as
+// "0.000...01" is a tiny number, not an infinite one: only a non-zero whole part overflows.
+Double outOfRange(const char *first, const char *last)
+{
+    for (const char *p = first; p != last && *p != '.'; ++p) {
+        if (*p != '0')
+            return std::numeric_limits<Double>::infinity();
+    }
+    return 0.0;
+}
+
 // Parses what leadingNumber collected; false when it holds no digit.
 bool parseNumber(const std::string &number, Double &value)
 {
@@ -65,7 +76,7 @@ bool parseNumber(const std::string &number, Double &value)
     Double magnitude = 0;
     const auto [end, ec] = std::from_chars(first, last, magnitude, std::chars_format::fixed);
     if (ec == std::errc::result_out_of_range)
-        magnitude = std::numeric_limits<Double>::infinity();
+        magnitude = outOfRange(first, last);
     else if (ec != std::errc() || end == first)
         return false;
     value = negative ? -magnitude : magnitude;

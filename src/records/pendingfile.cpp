@@ -89,9 +89,9 @@ void PendingFile::writeAll(int fd, const QByteArray &content)
     }
 }
 
-void PendingFile::commit()
+void PendingFile::commitAs(const QString &path)
 {
-    if (callRename(temp_.constData(), QFile::encodeName(path_).constData()) != 0)
+    if (callRename(temp_.constData(), QFile::encodeName(path).constData()) != 0)
         fail(path_, errno);
     temp_.clear();
 }

@@ -17,7 +17,9 @@ public:
     PendingFile &operator=(const PendingFile &) = delete;
 
     // Renames the temporary file over the file in one step.
-    void commit();
+    void commit() { commitAs(path_); }
+    // Renames the temporary file to another name, in one step.
+    void commitAs(const QString &path);
 
     // Removes temporary files of path left by a save that never finished (a crash, a power
     // cut). Only safe while the directory lock is held.

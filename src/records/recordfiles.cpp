@@ -5,12 +5,14 @@
 #include "platform/files.h"
 #include "platform/runtime.h"
 #include "sharing.h"
+#include "systemcalls.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <unistd.h>
@@ -78,19 +80,34 @@ std::optional<QString> storedText(const QString &localPath)
     return readWholeFile(localPath);
 }
 
-// Puts the score file back as it was after the name file could not be replaced, so that the
-// pair stays one game's. The name file's error is the one worth reporting, so this stays quiet.
-void restoreScore(const QString &localPath, const std::optional<QString> &old)
+// A save moves the new pair in place in two steps. First both complete files are renamed to
+// these names, the score's last: once it is there the whole new pair is on disk. Then they are
+// renamed over the old files. A save cut short in between is finished by whoever takes the
+// directory lock next, so the files never hold one game's score with another game's name.
+QString committedPath(const QString &localPath)
 {
-    try {
-        if (old) {
-            PendingFile previous(localPath, toCp1252(*old));
-            previous.commit();
-        } else {
-            ::unlink(QFile::encodeName(localPath).constData());
-        }
-    } catch (const RuntimeError &) {
+    return localPath + QStringLiteral(".new");
+}
+
+void moveIntoPlace(const QString &from, const QString &to)
+{
+    if (callRename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        throw RuntimeError(fileErrorNumber(errno), fileErrorMessage(to, errno));
+}
+
+// Under the lock: completes a save that reached its commit, drops one that did not, and removes
+// the temporary files a killed save left behind.
+void finishInterruptedSave(const QString &scorePath, const QString &namePath)
+{
+    if (QFileInfo::exists(committedPath(scorePath))) {
+        if (QFileInfo::exists(committedPath(namePath)))
+            moveIntoPlace(committedPath(namePath), namePath);
+        moveIntoPlace(committedPath(scorePath), scorePath);
+    } else {
+        QFile::remove(committedPath(namePath));
     }
+    PendingFile::removeLeftovers(scorePath);
+    PendingFile::removeLeftovers(namePath);
 }
 
 } // namespace
@@ -161,7 +178,7 @@ QString readWholeFile(const QString &path)
         throw RuntimeError(
             errPathFileAccess,
             fileErrorMessage(resolvePath(path), QStringLiteral("è troppo grande per essere un file "
-                                                               "dei record (più di 1 MB)")));
+                                                               "dei record (più di 64 MB)")));
     return Input(length, number);
 }
 
@@ -174,6 +191,9 @@ int createRecordFiles(const QString &windowsDir)
         Close(number);
         shareLikeDirectory(resolvePath(path));
     }
+    const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
+    DirectoryLock lock(directoryOf(scorePath));
+    finishInterruptedSave(scorePath, resolvePath(recordPath(windowsDir, nameFileName)));
     return number;
 }
 
@@ -182,21 +202,18 @@ bool saveRecord(const QString &windowsDir, const QString &scoreText, const QStri
     const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
     const QString namePath = resolvePath(recordPath(windowsDir, nameFileName));
     DirectoryLock lock(directoryOf(scorePath));
-    PendingFile::removeLeftovers(scorePath);
-    PendingFile::removeLeftovers(namePath);
-    const std::optional<QString> stored = storedText(scorePath);
+    finishInterruptedSave(scorePath, namePath);
     // Another game may have saved a higher record since this one read it.
-    if (Val(stored.value_or(QString())) >= CDbl(scoreText))
+    if (Val(storedText(scorePath).value_or(QString())) >= CDbl(scoreText))
         return false;
-    PendingFile score(scorePath, toCp1252(scoreText) + "\r\n");
-    PendingFile holder(namePath, toCp1252(name) + "\r\n");
-    score.commit();
-    try {
-        holder.commit();
-    } catch (const RuntimeError &) {
-        restoreScore(scorePath, stored);
-        throw;
+    {
+        PendingFile holder(namePath, toCp1252(name) + "\r\n");
+        PendingFile score(scorePath, toCp1252(scoreText) + "\r\n");
+        holder.commitAs(committedPath(namePath));
+        score.commitAs(committedPath(scorePath)); // from here on the new pair is saved
     }
+    lock.sync();
+    finishInterruptedSave(scorePath, namePath);
     lock.sync();
     return true;
 }

@@ -14,7 +14,7 @@ inline const QString nameFileName = QStringLiteral("nvora.txt");
 
 // A record file longer than this is no record file; reading it is refused with a clear message
 // rather than filling the memory and the window.
-constexpr qint64 maxRecordFileSize = 1 << 20;
+constexpr qint64 maxRecordFileSize = qint64(64) << 20;
 
 // kernel32's contract: on success the directory text and a zero byte in the buffer, the rest of
 // the buffer untouched, and the text's length; a buffer too small is left untouched and the
