@@ -364,7 +364,7 @@ void TestGame::exitAnsweredYes()
     answerRight(game, right);
     seams.dialogs.clearCalls();
     seams.dialogs.answer(vbYes);
-    QVERIFY_THROWS_EXCEPTION(ProgramEnded, QTest::mouseClick(game.cmdExit, Qt::LeftButton));
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.cmdExit->click());
     QStringList expected{exitQuestion};
     if (saved)
         expected << savedText;
