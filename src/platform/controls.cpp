@@ -3,6 +3,7 @@
 
 #include <QBitmap>
 #include <QKeyEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
@@ -282,17 +283,16 @@ void Image::setStretch(bool on)
     update();
 }
 
-void Image::paintEvent(QPaintEvent *)
+void Image::paintEvent(QPaintEvent *event)
 {
     if (picture_.isNull())
         return;
+    // Stretched once to the control's size, the picture is then only copied: the clock's tick
+    // and the caret's blink repaint small pieces of it every second.
+    if (stretch_ && picture_.size() != size())
+        picture_ = picture_.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QPainter p(this);
-    if (stretch_) {
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.drawPixmap(rect(), picture_);
-    } else {
-        p.drawPixmap(0, 0, picture_);
-    }
+    p.drawPixmap(event->rect(), picture_, event->rect());
 }
 
 Timer::Timer(QObject *parent) : QObject(parent)
