@@ -287,12 +287,17 @@ void Image::paintEvent(QPaintEvent *event)
 {
     if (picture_.isNull())
         return;
-    // Stretched once to the control's size, the picture is then only copied: the clock's tick
-    // and the caret's blink repaint small pieces of it every second.
-    if (stretch_ && picture_.size() != size())
-        picture_ = picture_.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QPainter p(this);
-    p.drawPixmap(event->rect(), picture_, event->rect());
+    // Only the exposed piece is drawn: the clock's tick and the caret's blink repaint small
+    // pieces of the background every second. Stretching it once and keeping the copy would cost
+    // more memory than the few microseconds it saves a second.
+    p.setClipRect(event->rect());
+    if (stretch_) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawPixmap(rect(), picture_);
+    } else {
+        p.drawPixmap(0, 0, picture_);
+    }
 }
 
 Timer::Timer(QObject *parent) : QObject(parent)
