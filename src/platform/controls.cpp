@@ -289,15 +289,14 @@ void Image::paintEvent(QPaintEvent *event)
         return;
     QPainter p(this);
     // Only the exposed piece is drawn: the clock's tick and the caret's blink repaint small
-    // pieces of the background every second. Stretching it once and keeping the copy would cost
-    // more memory than the few microseconds it saves a second.
-    p.setClipRect(event->rect());
-    if (stretch_) {
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.drawPixmap(rect(), picture_);
-    } else {
-        p.drawPixmap(0, 0, picture_);
+    // pieces of the background every second.
+    if (!stretch_ || picture_.size() == size()) {
+        p.drawPixmap(event->rect(), picture_, event->rect());
+        return;
     }
+    p.setClipRect(event->rect());
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawPixmap(rect(), picture_);
 }
 
 Timer::Timer(QObject *parent) : QObject(parent)

@@ -93,6 +93,21 @@ QPixmap pictureOrBlank(const QString &path, QSize size, const QColor &blank = Qt
     return placeholder;
 }
 
+// A picture stretched to the control once, when it is loaded: repainting pieces of it then only
+// copies pixels (the clock's tick and the caret's blink do so every second), and the picture at
+// its own size is not kept beside the stretched one.
+QPixmap stretchedOrBlank(const QString &path, QSize size, const QColor &blank)
+{
+    const QImage picture(path);
+    if (picture.isNull()) {
+        QPixmap placeholder(size);
+        placeholder.fill(blank);
+        return placeholder;
+    }
+    return QPixmap::fromImage(
+        picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
 constexpr QSize buttonIconSize(32, 32);
 // The night sky the background picture is painted in.
 const QColor backgroundBlank(16, 24, 72);
@@ -144,8 +159,10 @@ QWidget *FormWindow::makeControl(const ControlDesc &c)
         auto *image = new Image(client_);
         image->setStretch(c.stretch);
         const QSize size(pixels(c.width), pixels(c.height));
-        image->setPicture(
-            pictureOrBlank(c.picture, size, c.stretch ? backgroundBlank : Qt::transparent));
+        if (c.stretch)
+            image->setPicture(stretchedOrBlank(c.picture, size, backgroundBlank));
+        else
+            image->setPicture(pictureOrBlank(c.picture, size));
         return image;
     }
     case ControlKind::Timer:
