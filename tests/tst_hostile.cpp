@@ -25,18 +25,6 @@ namespace {
 
 const QString greetingTail = QStringLiteral(" vediamo se sei un vero campione  ");
 
-// Leaves through the exit button's handler and answers Yes; the end code, or -1.
-int leaveByExit(GameSeams &seams, Tavola &game)
-{
-    seams.dialogs.answer(vbYes);
-    try {
-        runHandler([&game] { game.cmdExit_Click(); });
-    } catch (const ProgramEnded &end) {
-        return end.code;
-    }
-    return -1;
-}
-
 // Starts a game and says how long the start took, for the report.
 qint64 timedStart(GameSeams &seams, Tavola &game, const QString &name)
 {
