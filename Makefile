@@ -38,7 +38,7 @@ bench: build
 	cmake --build $(BUILD) --target bench
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
 
 # Pictures for docs/: the window (fresh game, menu open) and every icon enlarged. The generator
 # also rewrites the committed pictures, byte for byte the same unless their source changed.
