@@ -80,30 +80,32 @@ void ClientArea::paintEvent(QPaintEvent *event)
 
 namespace {
 
+QPixmap blank(QSize size, const QColor &colour)
+{
+    QPixmap placeholder(size);
+    placeholder.fill(colour);
+    return placeholder;
+}
+
 // A picture built into the program; until it is there, a blank of the size it will have keeps
 // the control's layout.
-QPixmap pictureOrBlank(const QString &path, QSize size, const QColor &blank = Qt::transparent)
+QPixmap pictureOrBlank(const QString &path, QSize size, const QColor &blankColour = Qt::transparent)
 {
     if (path.isEmpty())
         return {};
     if (QPixmap picture(path); !picture.isNull())
         return picture;
-    QPixmap placeholder(size);
-    placeholder.fill(blank);
-    return placeholder;
+    return blank(size, blankColour);
 }
 
 // A picture stretched to the control once, when it is loaded: repainting pieces of it then only
 // copies pixels (the clock's tick and the caret's blink do so every second), and the picture at
 // its own size is not kept beside the stretched one.
-QPixmap stretchedOrBlank(const QString &path, QSize size, const QColor &blank)
+QPixmap stretchedOrBlank(const QString &path, QSize size, const QColor &blankColour)
 {
     const QImage picture(path);
-    if (picture.isNull()) {
-        QPixmap placeholder(size);
-        placeholder.fill(blank);
-        return placeholder;
-    }
+    if (picture.isNull())
+        return blank(size, blankColour);
     return QPixmap::fromImage(
         picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
@@ -142,12 +144,9 @@ QWidget *FormWindow::makeControl(const ControlDesc &c)
         if (c.picture.isEmpty() && c.backColor == std::nullopt) {
             auto *plain = new QPushButton(client_);
             plain->setAutoDefault(false);
-            // Buttons keep the usual arrow rather than the window's own pointer.
-            plain->setCursor(Qt::ArrowCursor);
             return plain;
         }
         auto *button = new CommandButton(client_);
-        button->setCursor(Qt::ArrowCursor);
         if (c.backColor)
             button->setBackColor(toQColor(*c.backColor));
         button->setPictures(pictureOrBlank(c.picture, buttonIconSize),
