@@ -32,7 +32,7 @@ constexpr int maxFiles = 255;
 
 [[noreturn]] void fail(const QString &path, int errnum)
 {
-    throw RuntimeError(fileErrorNumber(errnum), fileErrorMessage(path, errnum));
+    throwFileError(path, errnum);
 }
 
 OpenFile &lookup(int number)
@@ -280,6 +280,11 @@ void CloseAll()
 int openFileCount()
 {
     return int(table().size());
+}
+
+void throwFileError(const QString &path, int errnum)
+{
+    throw RuntimeError(fileErrorNumber(errnum), fileErrorMessage(path, errnum));
 }
 
 } // namespace platform

@@ -40,5 +40,7 @@ QString fileErrorMessage(const QString &path, int errnum);
 QString fileErrorMessage(const QString &path, const QString &reason);
 // The run-time error number for a system error number.
 int fileErrorNumber(int errnum);
+// Throws the run-time error for a failed operation on path, with its Italian message.
+[[noreturn]] void throwFileError(const QString &path, int errnum);
 
 } // namespace platform

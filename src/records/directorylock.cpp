@@ -30,9 +30,7 @@ DirectoryLock::DirectoryLock(const QString &dir)
         fd_ = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     } while (fd_ < 0 && errno == EINTR);
     if (fd_ < 0) {
-        const int e = errno;
-        throw platform::RuntimeError(platform::fileErrorNumber(e),
-                                     platform::fileErrorMessage(dir, e));
+        platform::throwFileError(dir, errno);
     }
     int result = 0;
     do {
@@ -47,7 +45,7 @@ DirectoryLock::DirectoryLock(const QString &dir)
     if (lockingUnsupported(e))
         return;
     ::close(fd_);
-    throw platform::RuntimeError(platform::fileErrorNumber(e), platform::fileErrorMessage(dir, e));
+    platform::throwFileError(dir, e);
 }
 
 DirectoryLock::~DirectoryLock()

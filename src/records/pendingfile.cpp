@@ -18,12 +18,6 @@ namespace {
 
 constexpr int randomDigits = 8;
 
-[[noreturn]] void fail(const QString &path, int errnum)
-{
-    throw platform::RuntimeError(platform::fileErrorNumber(errnum),
-                                 platform::fileErrorMessage(path, errnum));
-}
-
 // Hidden, and named after the file it will replace, so a leftover is easy to recognise.
 QString temporaryPrefix(const QString &path)
 {
@@ -39,7 +33,7 @@ PendingFile::PendingFile(const QString &path, const QByteArray &content) : path_
         writeAll(fd, content);
         shareLikeDirectory(fd, directoryOf(path_));
         if (::fsync(fd) != 0)
-            fail(path_, errno);
+            platform::throwFileError(path_, errno);
     } catch (...) {
         ::close(fd);
         discard();
@@ -48,7 +42,7 @@ PendingFile::PendingFile(const QString &path, const QByteArray &content) : path_
     if (::close(fd) != 0) {
         const int e = errno;
         discard();
-        fail(path_, e);
+        platform::throwFileError(path_, e);
     }
 }
 
@@ -71,9 +65,9 @@ int PendingFile::createTemporary()
             return fd;
         }
         if (errno != EEXIST && errno != EINTR)
-            fail(path_, errno);
+            platform::throwFileError(path_, errno);
     }
-    fail(path_, EEXIST);
+    platform::throwFileError(path_, EEXIST);
 }
 
 void PendingFile::writeAll(int fd, const QByteArray &content)
@@ -84,7 +78,7 @@ void PendingFile::writeAll(int fd, const QByteArray &content)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            fail(path_, n < 0 ? errno : ENOSPC);
+            platform::throwFileError(path_, n < 0 ? errno : ENOSPC);
         done += n;
     }
 }
@@ -92,7 +86,7 @@ void PendingFile::writeAll(int fd, const QByteArray &content)
 void PendingFile::commitAs(const QString &path)
 {
     if (callRename(temp_.constData(), QFile::encodeName(path).constData()) != 0)
-        fail(path_, errno);
+        platform::throwFileError(path_, errno);
     temp_.clear();
 }
 

@@ -92,7 +92,7 @@ QString committedPath(const QString &localPath)
 void moveIntoPlace(const QString &from, const QString &to)
 {
     if (callRename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
-        throw RuntimeError(fileErrorNumber(errno), fileErrorMessage(to, errno));
+        throwFileError(to, errno);
 }
 
 // Under the lock: completes a save that reached its commit, drops one that did not, and removes
