@@ -1,16 +1,35 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the game and the tests need; does nothing when all are there.
+# Installs the Debian packages a task needs; does nothing when all are there.
+#   tools/install-deps.sh run       building and playing the game
+#   tools/install-deps.sh [test]    everything `make test` uses (the default)
+#   tools/install-deps.sh windows   the Windows cross-build and Wine
+#   tools/install-deps.sh deb       building and checking the Debian package
 set -euo pipefail
-packages=(
-  cmake ninja-build g++ make pkg-config python3
+run=(
+  cmake ninja-build g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-liberation2 fonts-dejavu-core
-  xvfb xauth xdotool x11-utils
-  openbox
+)
+test=(
+  "${run[@]}" python3
+  xvfb xauth xdotool x11-utils openbox
   desktop-file-utils appstream
   clang libclang-rt-14-dev
   libxcb1-dev libbenchmark-dev
+  at-spi2-core python3-pyatspi dbus dbus-x11
 )
+windows=(
+  "${run[@]}" g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 zip dpkg-dev
+  xvfb xauth xdotool x11-utils openbox python3
+)
+deb=("${run[@]}" dpkg-dev lintian fakeroot file)
+case "${1:-test}" in
+  run) packages=("${run[@]}") ;;
+  test) packages=("${test[@]}") ;;
+  windows) packages=("${windows[@]}") ;;
+  deb) packages=("${deb[@]}") ;;
+  *) echo "usage: $0 [run|test|windows|deb]" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
