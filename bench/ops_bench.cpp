@@ -1,8 +1,8 @@
 // CPU cost of the game's single operations, in process and headless: one scored answer (Enter in
 // the answer box until every label is updated) and one drawn question, painting left out; and,
 // to see what the clock costs while a child thinks, one tick with the repaint it asks for.
-#include "platform/appstyle.h"
 #include "game/tavola.h"
+#include "platform/appstyle.h"
 #include "platform/dialogs.h"
 #include "platform/program.h"
 #include "records/recordfiles.h"

@@ -39,6 +39,7 @@ private slots:
 
 void TestRuntime::val_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("text");
     QTest::addColumn<double>("value");
     QTest::newRow("empty") << "" << 0.0;
@@ -62,6 +63,7 @@ void TestRuntime::val_data()
         << QStringLiteral("0.") + QString(400, u'0') + QStringLiteral("1") << 0.0;
     QTest::newRow("too large is infinite")
         << QStringLiteral("1") + QString(400, u'0') << std::numeric_limits<double>::infinity();
+    // clang-format on
 }
 
 void TestRuntime::val()
@@ -73,6 +75,7 @@ void TestRuntime::val()
 
 void TestRuntime::cdbl_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("text");
     QTest::addColumn<double>("value");
     QTest::newRow("zero") << "0" << 0.0;
@@ -80,6 +83,7 @@ void TestRuntime::cdbl_data()
     QTest::newRow("blanks around") << " 42 " << 42.0;
     QTest::newRow("fraction") << "12.5" << 12.5;
     QTest::newRow("negative") << "-3" << -3.0;
+    // clang-format on
 }
 
 void TestRuntime::cdbl()
@@ -91,11 +95,13 @@ void TestRuntime::cdbl()
 
 void TestRuntime::cdblRefusesWhatIsNotWhollyANumber_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("text");
     QTest::newRow("empty") << "";
     QTest::newRow("letters") << "abc";
     QTest::newRow("number then text") << "12abc";
     QTest::newRow("minus alone") << "-";
+    // clang-format on
 }
 
 void TestRuntime::cdblRefusesWhatIsNotWhollyANumber()
@@ -111,6 +117,7 @@ void TestRuntime::cdblRefusesWhatIsNotWhollyANumber()
 
 void TestRuntime::cintRoundsHalvesToEven_data()
 {
+    // clang-format off
     QTest::addColumn<double>("value");
     QTest::addColumn<int>("expected");
     QTest::newRow("0.5") << 0.5 << 0;
@@ -121,6 +128,7 @@ void TestRuntime::cintRoundsHalvesToEven_data()
     QTest::newRow("top") << 32767.0 << 32767;
     QTest::newRow("bottom") << -32768.0 << -32768;
     QTest::newRow("half below the top") << 32766.5 << 32766;
+    // clang-format on
 }
 
 void TestRuntime::cintRoundsHalvesToEven()
@@ -140,6 +148,7 @@ void TestRuntime::cintOverflowsOutsideInteger()
 
 void TestRuntime::format_data()
 {
+    // clang-format off
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("text");
@@ -153,6 +162,7 @@ void TestRuntime::format_data()
     QTest::newRow("empty pattern") << 14.0 << "" << "14";
     QTest::newRow("empty pattern zero") << 0.0 << "" << "0";
     QTest::newRow("negative") << -4.0 << "####0" << "-4";
+    // clang-format on
 }
 
 void TestRuntime::format()
@@ -165,6 +175,7 @@ void TestRuntime::format()
 
 void TestRuntime::rgbClampsComponents_data()
 {
+    // clang-format off
     QTest::addColumn<int>("r");
     QTest::addColumn<int>("g");
     QTest::addColumn<int>("b");
@@ -174,6 +185,7 @@ void TestRuntime::rgbClampsComponents_data()
     QTest::newRow("base 6: blue 300 is full") << 120 << 0 << 300 << (120 + 65536 * 255);
     QTest::newRow("base 10 exponent 2") << 200 << 40 << 500 << (200 + 256 * 40 + 65536 * 255);
     QTest::newRow("all above") << 999 << 256 << 1000 << 0xFFFFFF;
+    // clang-format on
 }
 
 void TestRuntime::rgbClampsComponents()
@@ -239,11 +251,13 @@ void TestRuntime::cp1252WritesQuestionMarkForTheUnknown()
 
 void TestRuntime::localPathFoldsSeparators_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("local");
     QTest::newRow("doubled backslash") << "/tmp/v\\\\vora.txt" << "/tmp/v/vora.txt";
     QTest::newRow("single") << "/tmp/v\\vora.txt" << "/tmp/v/vora.txt";
     QTest::newRow("mixed") << "/tmp//v/\\vora.txt" << "/tmp/v/vora.txt";
+    // clang-format on
 }
 
 void TestRuntime::localPathFoldsSeparators()

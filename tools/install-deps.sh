@@ -11,7 +11,7 @@ run=(
   fonts-liberation2 fonts-dejavu-core
 )
 test=(
-  "${run[@]}" python3
+  "${run[@]}" python3 clang-format
   xvfb xauth xdotool x11-utils openbox
   desktop-file-utils appstream
   clang libclang-rt-14-dev

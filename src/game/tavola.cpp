@@ -71,8 +71,10 @@ void Tavola::bindControls(FormWindow &window)
 
 void Tavola::connectEvents()
 {
-    connect(cmdNext, &QAbstractButton::clicked, this, [this] { runHandler([this] { cmdNext_Click(); }); });
-    connect(cmdExit, &QAbstractButton::clicked, this, [this] { runHandler([this] { cmdExit_Click(); }); });
+    connect(cmdNext, &QAbstractButton::clicked, this,
+            [this] { runHandler([this] { cmdNext_Click(); }); });
+    connect(cmdExit, &QAbstractButton::clicked, this,
+            [this] { runHandler([this] { cmdExit_Click(); }); });
     connect(Timer1, &Timer::Tick, this, [this] { runHandler([this] { Timer1_Timer(); }); });
     connect(Next, &QAction::triggered, this, [this] { runHandler([this] { Next_Click(); }); });
     txtAnswer->setKeyPressHandler([this](Integer &keyAscii) {
@@ -177,8 +179,7 @@ void Tavola::txtAnswer_KeyPress(Integer &KeyAscii)
         lblScore1->setCaption(Format(WrongCount, QStringLiteral("###0")));
     }
     lblScore->setCaption(Format(CorrectCount, QStringLiteral("####0")));
-    lblScore2->setCaption(
-        Format(saturatedSum(WrongCount, CorrectCount), QStringLiteral("####0")));
+    lblScore2->setCaption(Format(saturatedSum(WrongCount, CorrectCount), QStringLiteral("####0")));
     cmdNext->setEnabled(true);
     cmdNext->SetFocus();
 }
@@ -242,7 +243,8 @@ void Tavola::EndGame()
 
 void Tavola::cmdExit_Click()
 {
-    if (MsgBox(QStringLiteral("Vuoi veramente lasciarmi  ?"), vbYesNo | vbQuestion | vbDefaultButton2,
+    if (MsgBox(QStringLiteral("Vuoi veramente lasciarmi  ?"),
+               vbYesNo | vbQuestion | vbDefaultButton2,
                QStringLiteral("Uscire dal programma")) == vbNo)
         return;
     CheckRecord();
@@ -251,7 +253,8 @@ void Tavola::cmdExit_Click()
 
 void Tavola::Next_Click()
 {
-    if (MsgBox(QStringLiteral("INIZIAMO UNA NUOVA GARA  ?"), vbYesNo | vbQuestion | vbDefaultButton2,
+    if (MsgBox(QStringLiteral("INIZIAMO UNA NUOVA GARA  ?"),
+               vbYesNo | vbQuestion | vbDefaultButton2,
                QStringLiteral("INIZIARE NUOVA GARA")) == vbNo)
         return;
     CheckRecord();

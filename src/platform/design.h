@@ -37,13 +37,13 @@ struct ControlDesc {
     bool centred = false;
     bool autoSize = false;
     bool enabled = true;
-    int maxLength = 0;         // text boxes; 0 means no limit
-    bool iconPointer = false;  // the toolkit's "icon" pointer
-    QString picture;           // resource path; images and graphical buttons
-    QString downPicture;       // graphical buttons, while held down
-    QString disabledPicture;   // graphical buttons, while disabled
-    bool stretch = false;      // images
-    int interval = 0;          // timers, milliseconds
+    int maxLength = 0;        // text boxes; 0 means no limit
+    bool iconPointer = false; // the toolkit's "icon" pointer
+    QString picture;          // resource path; images and graphical buttons
+    QString downPicture;      // graphical buttons, while held down
+    QString disabledPicture;  // graphical buttons, while disabled
+    bool stretch = false;     // images
+    int interval = 0;         // timers, milliseconds
     QString toolTip;
 };
 

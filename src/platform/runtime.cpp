@@ -13,8 +13,7 @@ namespace platform {
 
 RuntimeError::RuntimeError(int number, const QString &message)
     : std::runtime_error(message.toStdString()), number_(number), message_(message)
-{
-}
+{}
 
 namespace {
 
@@ -161,8 +160,9 @@ void Randomize()
 {
     const auto &source = seedSource();
     const std::uint64_t seed =
-        source ? source()
-               : std::uint64_t(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+        source
+            ? source()
+            : std::uint64_t(std::chrono::high_resolution_clock::now().time_since_epoch().count());
     generator().seed(seed);
 }
 

@@ -38,6 +38,8 @@ platform::WindowDesc build()
     w.cursorHotY = 0;
 
     // Stored order: front-most first among labels and images, and among windowed controls.
+    // One control per row, as the window is described.
+    // clang-format off
     w.controls = {
         {.kind = ControlKind::Timer, .name = "Timer1", .interval = 1000},
         {.kind = ControlKind::TextBox, .name = "txtAnswer", .left = 7320, .top = 600,
@@ -147,6 +149,7 @@ platform::WindowDesc build()
                         "A. Rondine e B. Falco - via dei Tigli 17 - Borgo Fiorito (AV)")}}},
         {.name = "Next", .caption = QStringLiteral("NUOVO GIOCO")},
     };
+    // clang-format on
     return w;
 }
 
