@@ -1,28 +1,15 @@
 // Vorandi: a drill on powers for schoolchildren.
 #include "game/tavola.h"
 #include "platform/appstyle.h"
+#include "platform/display.h"
 
 #include <QApplication>
 
 #include <cstdio>
-#include <cstdlib>
-
-namespace {
-
-bool displayAvailable()
-{
-    auto set = [](const char *name) {
-        const char *v = std::getenv(name);
-        return v && *v;
-    };
-    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
-    if (!displayAvailable()) {
+    if (!platform::displayAvailable()) {
         std::fputs("Vorandi needs a graphical display: run it from a desktop session, or try "
                    "'xvfb-run -a make run'.\n",
                    stderr);
