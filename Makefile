@@ -123,7 +123,6 @@ reliability: test
 
 # --- Windows: one vorandi.exe, cross-built with MinGW-w64 and a static Qt, tested under Wine -----
 WIN_BUILD ?= build-windows
-VERSION   := $(shell sed -n 's/^project(Vorandi VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 # Where tools/build-windows-qt.sh keeps the static Qt (built once per machine).
 WIN_QT    ?= $(shell tools/build-windows-qt.sh --prefix)
 
@@ -135,9 +134,10 @@ $(WIN_BUILD)/build.ninja:
 
 # The program, its tests and dist/vorandi-<version>-windows-x86_64.zip.
 windows: $(WIN_BUILD)/build.ninja
+	@tools/install-deps.sh windows
 	tools/build-windows-qt.sh
 	cmake --build $(WIN_BUILD) -j $(JOBS)
-	tools/package-windows.sh $(WIN_BUILD) $(VERSION)
+	tools/package-windows.sh $(WIN_BUILD)
 
 windows-test: windows
 	JOBS=$(JOBS) tools/test-windows.sh $(WIN_BUILD)

@@ -2,11 +2,11 @@
 # Packs the Windows build into dist/vorandi-<version>-windows-x86_64.zip: the program, stripped,
 # and LEGGIMI.txt (Windows-1252, CR LF, as Notepad reads it). Refuses a program that needs any
 # DLL but Windows' own.
-#   tools/package-windows.sh BUILD_DIR VERSION
+#   tools/package-windows.sh BUILD_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$1
-version=$2
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 exe="$build/src/vorandi.exe"
 zip="$here/dist/vorandi-$version-windows-x86_64.zip"
 
