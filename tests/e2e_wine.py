@@ -46,11 +46,7 @@ def play(env, wine, program):
         if app.returncode != 0:
             raise desktop.Failure(f"the program ended with code {app.returncode}")
     finally:
-        if app.poll() is None:
-            app.kill()
-        output = app.communicate(timeout=10)[0].decode(errors="replace")
-        if output.strip():
-            print(output.strip())
+        desktop.end_and_report(app)
 
 
 def check_records(records):
