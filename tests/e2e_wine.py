@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The Windows program under Wine on a virtual X display, played with real key presses.
 
-A fresh copy of the Wine installation, so the record starts empty in C:\\ProgramData\\Vorandi.
+The record folder C:\\ProgramData\\Vorandi of the Wine installation is removed first, so the
+game starts from an empty record.
 The player types a name with an accented letter, answers "1" (right whenever the exponent is 0
 or the base is 1) until some answers are right, leaves with Alt+X and "Sì", and confirms the
 new record. The record files must then hold the score and the name in Windows-1252, each line
@@ -61,13 +62,13 @@ def check_records(records):
 def main():
     if len(sys.argv) != 4:
         sys.exit(__doc__)
-    wine, program, base_prefix = sys.argv[1], os.path.abspath(sys.argv[2]), sys.argv[3]
+    wine, program, prefix = sys.argv[1], os.path.abspath(sys.argv[2]), sys.argv[3]
     for tool in ("Xvfb", "xdotool", "xprop", "openbox"):
         if not shutil.which(tool):
             sys.exit(f"FAIL: {tool} is missing: run tools/install-deps.sh windows")
+    records = os.path.join(prefix, "drive_c", "ProgramData", "Vorandi")
+    shutil.rmtree(records, ignore_errors=True)
     with tempfile.TemporaryDirectory() as home:
-        prefix = os.path.join(home, "wine")
-        shutil.copytree(base_prefix, prefix, symlinks=True)
         env = {k: v for k, v in os.environ.items()
                if k not in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
         env.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
@@ -77,7 +78,7 @@ def main():
             xvfb, env["DISPLAY"] = desktop.start_xvfb(env)
             wm = desktop.start_window_manager(env, os.path.join(home, "openbox.log"))
             play(env, wine, program)
-            check_records(os.path.join(prefix, "drive_c", "ProgramData", "Vorandi"))
+            check_records(records)
         except desktop.Failure as failure:
             print(f"FAIL: {failure}")
             sys.exit(1)

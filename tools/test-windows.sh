@@ -19,5 +19,6 @@ fi
 echo "Windows tests under Wine"
 (cd "$build" && env -u DISPLAY ctest --output-on-failure -j "${JOBS:-2}")
 
+"$(dirname "$wine")/wineserver" -k 2> /dev/null || true
 echo "A game with vorandi.exe under Wine"
 python3 "$here/tests/e2e_wine.py" "$wine" "$build/src/vorandi.exe" "$WINEPREFIX"
