@@ -54,6 +54,7 @@ private:
     void buildMenus(const WindowDesc &desc);
     void stack(const WindowDesc &desc);
     void orderTabs(const WindowDesc &desc);
+    void bindSpokenTexts(const WindowDesc &desc);
     QWidget *makeControl(const ControlDesc &c);
 
     Form &form_;
