@@ -8,7 +8,6 @@
 #include <QMenuBar>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
@@ -293,20 +292,17 @@ void FormWindow::buildMenus(const WindowDesc &desc)
     }
     // F10 does what Alt pressed and released alone does, as on every desktop: the bar takes the
     // keys on its first entry; the arrows move and open, Return chooses, Escape leaves. The bar
-    // has no public way into that mode but a real Alt from the window system, so F10 makes one,
-    // once its own key is over.
+    // has no public way into that mode but a real Alt from the window system, so F10 makes one.
     auto *f10 = new QAction(this);
     f10->setShortcut(Qt::Key_F10);
     f10->setShortcutContext(Qt::WindowShortcut);
     addAction(f10);
     connect(f10, &QAction::triggered, this, [this] {
-        QTimer::singleShot(0, this, [this] {
-            if (QWindow *window = windowHandle(); window && isActiveWindow()) {
-                qt_handleKeyEvent(window, QEvent::KeyPress, Qt::Key_Alt, Qt::NoModifier);
-                qt_handleKeyEvent(window, QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
-                qt_handleKeyEvent(window, QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
-            }
-        });
+        if (QWindow *window = windowHandle(); window && isActiveWindow()) {
+            qt_handleKeyEvent(window, QEvent::KeyPress, Qt::Key_Alt, Qt::NoModifier);
+            qt_handleKeyEvent(window, QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+            qt_handleKeyEvent(window, QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+        }
     });
 }
 
