@@ -10,8 +10,8 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 exe="$build/src/vorandi.exe"
 zip="$here/dist/vorandi-$version-windows-x86_64.zip"
 
-# What Windows itself provides; anything else (Qt, libstdc++, libgcc, winpthread) must be inside.
-system_dlls='^(advapi32|comdlg32|d3d11|d3d9|dwmapi|dwrite|dxgi|gdi32|imm32|kernel32|msvcrt|netapi32|ole32|oleaut32|setupapi|shcore|shell32|shlwapi|user32|userenv|uxtheme|version|winmm|ws2_32|wtsapi32|authz|cfgmgr32|mpr|dnsapi|iphlpapi|crypt32|bcrypt|secur32|ntdll)\.dll$'
+# What Windows itself provides (api-ms-win-* are its API sets); anything else (Qt, libstdc++, libgcc, winpthread) must be inside.
+system_dlls='^(api-ms-win-[a-z0-9-]+|advapi32|comdlg32|d3d11|d3d9|dwmapi|dwrite|dxgi|gdi32|imm32|kernel32|msvcrt|netapi32|ole32|oleaut32|setupapi|shcore|shell32|shlwapi|user32|userenv|uxtheme|version|winmm|ws2_32|wtsapi32|authz|cfgmgr32|mpr|dnsapi|iphlpapi|crypt32|bcrypt|secur32|ntdll)\.dll$'
 imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
 foreign=$(grep -Ev "$system_dlls" <<< "$imports" || true)
 if [ -n "$foreign" ]; then
