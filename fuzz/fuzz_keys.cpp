@@ -49,7 +49,7 @@ public:
         }
         players_.push_back({name, 0});
         for (int step = 0; step < 64 && in_.remaining_bytes() > 0; ++step) {
-            const int scoreBefore = game_.CorrectCount;
+            const int scoreBefore = game_.drill().correct();
             const double recordBefore = Val(game_.lblpunti->Caption());
             const QString nameBefore = game_.lblnome1->Caption();
             const FormWindow *windowBefore = game_.window();
@@ -57,7 +57,7 @@ public:
                 act(in_.ConsumeEnum<Action>());
             } catch (const ProgramEnded &end) {
                 FUZZ_CHECK_EQ(end.code, 0);
-                checkSaved(game_.CorrectCount, recordBefore, nameBefore);
+                checkSaved(game_.drill().correct(), recordBefore, nameBefore);
                 checkPair();
                 return;
             }
@@ -217,7 +217,7 @@ private:
 
     FuzzedDataProvider &in_;
     GameSeams seams_;
-    Tavola game_;
+    Tavola game_{seams_.services()};
     std::vector<Player> players_;
     bool waited_ = false;
 };

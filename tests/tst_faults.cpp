@@ -63,11 +63,8 @@ void writeOldPair(const GameSeams &seams)
 // Answers right until the score beats the old record of 3.
 void beatTheRecord(Tavola &game)
 {
-    for (int i = 0; i < 4; ++i) {
-        answer(game, rightAnswer(game));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    }
-    QCOMPARE(int(game.CorrectCount), 4);
+    answerRight(game, 4);
+    QCOMPARE(int(game.drill().correct()), 4);
 }
 
 // Starts a game that must fail; returns its end code.
@@ -112,7 +109,7 @@ void TestFaults::recordDirectoryMissingAtStart()
     QTemporaryDir parent;
     const QString gone = parent.path() + QStringLiteral("/sparita");
     GameSeams seams(gone);
-    Tavola game;
+    Tavola game(seams.services());
     const int code = startExpectingTheEnd(seams, game);
     const bool told = saidWhy(seams, records::scoreFileName, noFile);
     reliability::outcome("fault", QStringLiteral("record directory missing at the start"),
@@ -145,8 +142,9 @@ void TestFaults::dataDirectoryCannotBeCreated()
     const QByteArray saved = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", QFile::encodeName(blocker.fileName()));
     GameSeams seams;
-    records::setWindowsDirectoryCall({}); // the real directory look-up
-    Tavola game;
+    game::Services services = seams.services();
+    services.recordDirectory = records::GetWindowsDirectoryA; // the real directory look-up
+    Tavola game(services);
     const int code = startExpectingTheEnd(seams, game);
     qputenv("XDG_DATA_HOME", saved);
     const bool told = saidWhy(seams, records::scoreFileName,
@@ -164,7 +162,7 @@ void TestFaults::recordDirectoryRemovedDuringTheGame()
     QVERIFY(QDir().mkdir(dir));
     GameSeams seams(dir);
     writeOldPair(seams);
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     beatTheRecord(game);
     QVERIFY(QDir(dir).removeRecursively());
@@ -217,7 +215,7 @@ void TestFaults::readOnlyDisk()
         else
             injected = std::make_unique<InjectedFailure>(dir, EROFS);
     };
-    Tavola game;
+    Tavola game(seams.services());
     int code = -1;
     if (atStart) {
         makeReadOnly();
@@ -265,7 +263,7 @@ void TestFaults::fullDisk()
     const QString dir = how == QStringLiteral("tmpfs") ? disk.path() : plain.path();
     GameSeams seams(dir);
     writeOldPair(seams);
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     beatTheRecord(game);
     std::unique_ptr<InjectedFailure> injected;
@@ -308,7 +306,7 @@ void TestFaults::recordFileReplacedByDirectory()
         QVERIFY(QFile::remove(seams.path(file)));
         QVERIFY(QDir().mkdir(seams.path(file)));
     };
-    Tavola game;
+    Tavola game(seams.services());
     int code = -1;
     if (atStart) {
         replace();
@@ -326,7 +324,7 @@ void TestFaults::recordFileReplacedByDirectory()
         // The new pair waits beside the old one; once the folder is gone the next start
         // puts it in place whole.
         QVERIFY(QDir().rmdir(seams.path(file)));
-        Tavola next;
+        Tavola next(seams.services());
         seams.start(next, QStringLiteral("Bruno"));
         intact = intact && next.lblpunti->Caption() == QStringLiteral("4\r\n") &&
                  next.lblnome->Caption() == QStringLiteral("Anna\r\n");
@@ -360,7 +358,7 @@ void TestFaults::recordFileIsABrokenLink()
     GameSeams seams;
     seams.write(records::nameFileName, oldHolder);
     QVERIFY(QFile::link(target, seams.path(records::scoreFileName)));
-    Tavola game;
+    Tavola game(seams.services());
     bool survived = false;
     bool intact = false;
     if (!reason.isEmpty()) {
@@ -411,7 +409,7 @@ void TestFaults::interruptedSaveIsFinishedAtTheNextStart()
         const bool isScore = !name.contains(records::nameFileName);
         seams.write(name, isScore ? "9\r\n" : "Nuova\r\n");
     }
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QCOMPARE(toCp1252(game.lblpunti->Caption()), score);
     QCOMPARE(toCp1252(game.lblnome->Caption()), holder);

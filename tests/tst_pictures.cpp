@@ -244,7 +244,7 @@ void TestPictures::qtReadsCursorAndBitmap()
 void TestPictures::windowIconAndPointer()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     const QIcon icon = game.window()->windowIcon();
     QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
@@ -271,7 +271,7 @@ void TestPictures::windowIconAndPointer()
 void TestPictures::buttonsShowTheirFaces()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     const auto shown = [](CommandButton *b) {
         return argb(
@@ -299,7 +299,7 @@ void TestPictures::buttonsShowTheirFaces()
 void TestPictures::stopwatchAtNaturalSize()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QCOMPARE(game.Image1->size(), QSize(32, 32));
     QCOMPARE(game.Image1->picture().size(), QSize(32, 32));
@@ -312,7 +312,7 @@ void TestPictures::stopwatchAtNaturalSize()
 void TestPictures::backgroundStaysWhileTheFrameChangesColour()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QCOMPARE(game.Image2->geometry(), QRect(8, 8, 671, 544));
     QWidget *client = game.window()->clientArea();

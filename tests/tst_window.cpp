@@ -39,9 +39,9 @@ QWidget *widget(Tavola &game, const char *name)
 
 void drawUntilBase(Tavola &game, bool (*wanted)(int))
 {
-    for (int i = 0; i < 2000 && !wanted(game.Base); ++i)
+    for (int i = 0; i < 2000 && !wanted(game.drill().base()); ++i)
         game.cmdNext_Click();
-    QVERIFY(wanted(game.Base));
+    QVERIFY(wanted(game.drill().base()));
 }
 
 // The columns of the box's face that hold dark (text) pixels.
@@ -65,7 +65,7 @@ std::pair<int, int> inkColumns(QWidget *box)
 void TestWindow::windowAsCreated()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     QString captionAtLoad;
     Long colourAtLoad = -1;
     bool nextEnabledAtLoad = true;
@@ -104,7 +104,7 @@ void TestWindow::windowAsCreated()
 void TestWindow::frameAroundTheBackgroundShowsTheBackColour()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     for (const Long colour : {game.BackColor(), RGB(255, 0, 128)}) {
         game.setBackColor(colour);
@@ -141,7 +141,7 @@ void TestWindow::frameAroundTheBackgroundShowsTheBackColour()
 void TestWindow::autoSizeFollowsTheBase()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     const QPoint corner(4320 / 15, 720 / 15);
     drawUntilBase(game, [](int b) { return b < 10; });
@@ -177,7 +177,7 @@ void TestWindow::autoSizeLabelsGrowRightAndShrinkBack()
     QFETCH(QString, name);
     QFETCH(QString, wide);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     auto *label = qobject_cast<Label *>(widget(game, name.toLatin1().constData()));
     label->setCaption(QStringLiteral("0"));
@@ -221,7 +221,7 @@ void TestWindow::fixedLabelsHoldTheirText()
     QFETCH(QString, name);
     QFETCH(QString, caption);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     auto *label = qobject_cast<Label *>(widget(game, name.toLatin1().constData()));
     const QRect designed = label->geometry();
@@ -251,7 +251,7 @@ void TestWindow::windowedControlsLieOverEveryLabelAndImage()
 {
     QFETCH(QString, name);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QWidget *below = widget(game, name.toLatin1().constData());
     for (QWidget *over : std::initializer_list<QWidget *>{game.txtAnswer, game.cmdExit}) {
@@ -263,7 +263,7 @@ void TestWindow::windowedControlsLieOverEveryLabelAndImage()
 void TestWindow::labelsAndImagesStackInStoredOrder()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QStringList frontFirst;
     const auto children = game.window()->clientArea()->children();
@@ -311,7 +311,7 @@ void TestWindow::fonts()
     QFETCH(bool, bold);
     QFETCH(bool, italic);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     const QFontInfo info(widget(game, name.toLatin1().constData())->font());
     QCOMPARE(info.family(), family);
@@ -323,7 +323,7 @@ void TestWindow::fonts()
 void TestWindow::tabVisitsTheFocusableControlsInOrder()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QWindow *win = game.window()->windowHandle();
     QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
@@ -358,7 +358,7 @@ void TestWindow::tabVisitsTheFocusableControlsInOrder()
 void TestWindow::altXAsksToLeave()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     seams.dialogs.answer(vbNo);
     QTest::keyClick(game.window()->windowHandle(), Qt::Key_X, Qt::AltModifier);
@@ -369,7 +369,7 @@ void TestWindow::altXAsksToLeave()
 void TestWindow::altNClicksOnlyWhileEnabled()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QWindow *win = game.window()->windowHandle();
     QTest::keyClicks(game.txtAnswer, QStringLiteral("1"));
@@ -392,7 +392,7 @@ void TestWindow::altNClicksOnlyWhileEnabled()
 void TestWindow::answerBoxTakesFourCharactersCentred()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QTest::keyClicks(game.txtAnswer, QStringLiteral("12345"));
     QCOMPARE(game.txtAnswer->text(), QStringLiteral("1234"));
@@ -410,7 +410,7 @@ void TestWindow::answerBoxTakesFourCharactersCentred()
 void TestWindow::tooltipsOnExactlySixControls()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QMap<QString, QString> shown;
     for (QWidget *w : game.window()->findChildren<QWidget *>()) {

@@ -11,6 +11,7 @@ namespace platform {
 
 ModalGate &ModalGate::instance()
 {
+    // Process-wide: a modal box holds back every timer of the program, whoever opened it.
     static ModalGate gate;
     return gate;
 }
@@ -64,6 +65,8 @@ QMessageBox::Icon iconFor(int style)
     }
 }
 
+// The platform's own boxes (a run-time error raised outside any window's handler) have no
+// window's services at hand, so they go through this one process-wide choice.
 DialogService *&currentService()
 {
     static DialogService *service = nullptr;
@@ -172,11 +175,16 @@ QStringList ScriptedDialogs::prompts() const
     return list;
 }
 
+QtDialogs &qtDialogs()
+{
+    static QtDialogs real; // stateless: one serves every window
+    return real;
+}
+
 DialogService &dialogService()
 {
-    static QtDialogs real;
     DialogService *service = currentService();
-    return service ? *service : real;
+    return service ? *service : qtDialogs();
 }
 
 void setDialogService(DialogService *service)

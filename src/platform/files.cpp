@@ -24,6 +24,7 @@ struct OpenFile {
 
 std::map<int, OpenFile> &table()
 {
+    // File numbers belong to the process, as the run-time's did: FreeFile and End see them all.
     static std::map<int, OpenFile> files;
     return files;
 }

@@ -313,14 +313,14 @@ void Form::Show()
     if (!window_) {
         window_ = new FormWindow(*this, desc_);
         bindControls(*window_);
-        runHandler([this] { Form_Load(); });
+        runEvent([this] { Form_Load(); });
     }
     if (!window_)
         return; // unloaded while loading
     window_->show();
     window_->raise();
     window_->activateWindow();
-    runHandler([this] { Form_Activate(); });
+    runEvent([this] { Form_Activate(); });
 }
 
 void Form::Unload()
@@ -370,14 +370,19 @@ int Form::WindowState() const
     return s & Qt::WindowMaximized ? 2 : 0;
 }
 
+void Form::runEvent(const std::function<void()> &handler)
+{
+    runHandler(handler);
+}
+
 void Form::raiseResize()
 {
-    runHandler([this] { Form_Resize(); });
+    runEvent([this] { Form_Resize(); });
 }
 
 void Form::raiseClosing()
 {
-    runHandler([this] { Form_Closing(); });
+    runEvent([this] { Form_Closing(); });
 }
 
 } // namespace platform

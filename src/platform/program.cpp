@@ -8,28 +8,9 @@
 
 namespace platform {
 
-namespace {
-
-std::function<void(int)> &endHook()
-{
-    static std::function<void(int)> hook;
-    return hook;
-}
-
-} // namespace
-
-void setEndHook(std::function<void(int)> hook)
-{
-    endHook() = std::move(hook);
-}
-
 void End(int code)
 {
     CloseAll();
-    if (endHook()) {
-        endHook()(code);
-        std::abort(); // a hook must not return: code after End never runs
-    }
     std::fflush(nullptr);
     std::exit(code);
 }

@@ -7,16 +7,13 @@ namespace platform {
 
 class RuntimeError;
 
-// Thrown by the end hook tests install; never let it cross the event loop.
+// Thrown by the end tests give a window in place of End; never let it cross the event loop.
 struct ProgramEnded {
     int code;
 };
 
 // Closes every open file and ends the program at once: no code after it runs.
 [[noreturn]] void End(int code = 0);
-
-// Replaces the process exit (tests throw ProgramEnded from it); empty restores it.
-void setEndHook(std::function<void(int)> hook);
 
 // Runs an event handler; a run-time error escaping it shows its message, then ends the program.
 void runHandler(const std::function<void()> &handler);

@@ -29,13 +29,9 @@ namespace {
 
 constexpr std::uint32_t systemDirBufferSize = 128;
 
-WindowsDirectoryCall &customCall()
-{
-    static WindowsDirectoryCall call;
-    return call;
-}
+} // namespace
 
-std::uint32_t ownWindowsDirectory(char *buffer, std::uint32_t size)
+std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size)
 {
     const QString dir = recordDirectory();
     if (dir.isEmpty())
@@ -47,6 +43,8 @@ std::uint32_t ownWindowsDirectory(char *buffer, std::uint32_t size)
     std::memcpy(buffer, text.constData(), size_t(text.size()) + 1);
     return std::uint32_t(text.size());
 }
+
+namespace {
 
 // Files by number, closed however the reading ends.
 class ClosingFile {
@@ -112,18 +110,6 @@ void finishInterruptedSave(const QString &scorePath, const QString &namePath)
 
 } // namespace
 
-std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size)
-{
-    if (customCall())
-        return customCall()(buffer, size);
-    return ownWindowsDirectory(buffer, size);
-}
-
-void setWindowsDirectoryCall(WindowsDirectoryCall call)
-{
-    customCall() = std::move(call);
-}
-
 WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text)
 {
     return [text](char *buffer, std::uint32_t size) -> std::uint32_t {
@@ -150,10 +136,10 @@ QString recordDirectory()
     return QDir::cleanPath(dir);
 }
 
-QString GetSystemDir()
+QString GetSystemDir(const WindowsDirectoryCall &call)
 {
     QByteArray buffer(systemDirBufferSize, '\0');
-    const std::uint32_t n = GetWindowsDirectoryA(buffer.data(), systemDirBufferSize);
+    const std::uint32_t n = call(buffer.data(), systemDirBufferSize);
     // Blanks only: the code-0 characters after the text stay until the cut. Trimmed and cut as
     // bytes, so a directory name of several bytes a character keeps its length right.
     qsizetype first = 0;
@@ -197,14 +183,15 @@ int createRecordFiles(const QString &windowsDir)
     return number;
 }
 
-bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name)
+bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name,
+                const BeatsRecord &beats)
 {
     const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
     const QString namePath = resolvePath(recordPath(windowsDir, nameFileName));
     DirectoryLock lock(directoryOf(scorePath));
     finishInterruptedSave(scorePath, namePath);
     // Another game may have saved a higher record since this one read it.
-    if (Val(storedText(scorePath).value_or(QString())) >= CDbl(scoreText))
+    if (!beats(Val(storedText(scorePath).value_or(QString()))))
         return false;
     {
         PendingFile holder(namePath, toCp1252(name) + "\r\n");

@@ -23,8 +23,6 @@ constexpr qint64 maxRecordFileSize = qint64(64) << 20;
 std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size);
 
 using WindowsDirectoryCall = std::function<std::uint32_t(char *buffer, std::uint32_t size)>;
-// Replaces the call (tests give each outcome); empty restores the real one.
-void setWindowsDirectoryCall(WindowsDirectoryCall call);
 // kernel32's contract over a fixed text, as tests and tools give it; a null text is a failed call.
 WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text);
 
@@ -33,8 +31,9 @@ WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text);
 // is no data directory at all.
 QString recordDirectory();
 
-// The Windows directory followed by one backslash, from a 128-character buffer.
-QString GetSystemDir();
+// The Windows directory followed by one backslash, from a 128-character buffer (the size the
+// record files' directory was always asked with: a longer directory is not found).
+QString GetSystemDir(const WindowsDirectoryCall &call = GetWindowsDirectoryA);
 
 // The whole content of an existing file, exactly as stored.
 QString readWholeFile(const QString &path);
@@ -43,10 +42,14 @@ QString readWholeFile(const QString &path);
 // number it used.
 int createRecordFiles(const QString &windowsDir);
 
-// Saves score and name as the new record unless the score file already holds a number at least
-// as high (written by another game meanwhile). Both files are written whole to temporary files
+// Whether a game's score beats the record given: the game's one record rule.
+using BeatsRecord = std::function<bool(double record)>;
+
+// Saves score and name as the new record when the score beats the record on file (which another
+// game may have raised meanwhile). Both files are written whole to temporary files
 // and renamed over the old ones, the score file first, under an exclusive lock on the directory;
 // a failure leaves the old pair as it was. Returns true when it saved.
-bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name);
+bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name,
+                const BeatsRecord &beats);
 
 } // namespace records

@@ -10,6 +10,8 @@ namespace {
 
 SystemCalls &replaced()
 {
+    // Process-wide: the record saver's steps run deep under the record functions, which take no
+    // services of their own.
     static SystemCalls calls;
     return calls;
 }

@@ -1,4 +1,5 @@
 #include "tavola_design.h"
+#include "game/drill.h"
 
 namespace ui {
 
@@ -44,7 +45,7 @@ platform::WindowDesc build()
         {.kind = ControlKind::Timer, .name = "Timer1", .interval = 1000},
         {.kind = ControlKind::TextBox, .name = "txtAnswer", .left = 7320, .top = 600,
          .width = 2415, .height = 1200, .tabIndex = 7, .font = arial(48), .backColor = cyan,
-         .centred = true, .maxLength = 4,
+         .centred = true, .maxLength = game::answerLength,
          .toolTip = QStringLiteral("Inserisci il risultato e  premi il tasto  Invio")},
         {.kind = ControlKind::CommandButton, .name = "cmdNext", .left = 480, .top = 6600,
          .width = 1455, .height = 855, .tabIndex = 2,
