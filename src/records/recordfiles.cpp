@@ -7,29 +7,16 @@
 #include "sharing.h"
 #include "systemcalls.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
 #include <optional>
-#include <unistd.h>
-
-#ifndef VORANDI_RECORD_DIR
-#define VORANDI_RECORD_DIR ""
-#endif
 
 namespace records {
 
 using namespace platform;
-
-namespace {
-
-constexpr std::uint32_t systemDirBufferSize = 128;
-
-} // namespace
 
 std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size)
 {
@@ -45,6 +32,8 @@ std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size)
 }
 
 namespace {
+
+constexpr std::uint32_t systemDirBufferSize = 128;
 
 // Files by number, closed however the reading ends.
 class ClosingFile {
@@ -89,7 +78,7 @@ QString committedPath(const QString &localPath)
 
 void moveIntoPlace(const QString &from, const QString &to)
 {
-    if (callRename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+    if (callRename(systemName(from).constData(), systemName(to).constData()) != 0)
         throwFileError(to, errno);
 }
 
@@ -120,20 +109,6 @@ WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text)
         std::memcpy(buffer, text.constData(), size_t(text.size()) + 1);
         return std::uint32_t(text.size());
     };
-}
-
-QString recordDirectory()
-{
-    QString dir = QString::fromUtf8(VORANDI_RECORD_DIR);
-    if (dir.isEmpty()) {
-        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-        if (data.isEmpty())
-            return QString();
-        dir = data + QStringLiteral("/vorandi");
-    }
-    // A directory that cannot be made shows up when its files are opened, with the reason.
-    QDir().mkpath(dir);
-    return QDir::cleanPath(dir);
 }
 
 QString GetSystemDir(const WindowsDirectoryCall &call)
