@@ -136,8 +136,6 @@ void Tavola::cmdNext_Click()
     const int exponent = drill_.exponent();
     lblNum1->setCaption(Format(base, QStringLiteral("#0")));
     lblNum2->setCaption(Format(exponent, QStringLiteral("#0")));
-    txtAnswer->setAccessibleDescription(lblNum1->Caption() + QStringLiteral(" alla ") +
-                                        lblNum2->Caption());
     cmdNext->setEnabled(false);
     setBackColor(RGB(base * 20, exponent * 20, base * 50));
     txtAnswer->SetFocus();

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 
+class QFontMetrics;
 class QWidget;
 
 namespace platform {
@@ -114,6 +115,10 @@ QtDialogs &qtDialogs();
 // another. A window uses the boxes it was given.
 DialogService &dialogService();
 void setDialogService(DialogService *service);
+
+// The prompt as a box shows it: in lines at most `width` pixels wide and at most `maxLines` of
+// them. The box keeps the whole prompt for the caller; only the screen shows less.
+QString shownPrompt(const QString &prompt, const QFontMetrics &fm, int width, int maxLines);
 
 int MsgBox(const QString &prompt, int style = vbOKOnly, const QString &title = QString());
 QString InputBox(const QString &prompt, const QString &title = QString());
