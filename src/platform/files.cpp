@@ -59,6 +59,28 @@ void writeAll(const OpenFile &file, const QByteArray &bytes)
     }
 }
 
+const QString linkReason = QStringLiteral("è un collegamento simbolico, che il gioco non segue");
+
+// A link, a pipe or a device where a file should be is never opened: opening a device can do
+// harm, and what a link points at is not the game's to show.
+void refuseSpecialFile(const QString &local, const QByteArray &name)
+{
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return;
+    if (S_ISLNK(st.st_mode))
+        throw RuntimeError(errPathFileAccess, fileErrorMessage(local, linkReason));
+    fail(local, S_ISDIR(st.st_mode) ? EISDIR : ENXIO);
+}
+
+[[noreturn]] void failOpen(const QString &local, const QByteArray &name, int errnum)
+{
+    struct stat st {};
+    if (errnum == ELOOP && ::lstat(name.constData(), &st) == 0 && S_ISLNK(st.st_mode))
+        throw RuntimeError(errPathFileAccess, fileErrorMessage(local, linkReason));
+    fail(local, errnum);
+}
+
 } // namespace
 
 QString localPath(const QString &path)
@@ -190,7 +212,8 @@ void Open(const QString &path, OpenMode mode, int number)
         throw RuntimeError(errFileAlreadyOpen, QStringLiteral("File già aperto: %1").arg(number));
     const QString local = resolvePath(path);
     // Non-blocking only for the open itself: a pipe in a record file's place must not hang it.
-    int flags = O_CLOEXEC | O_NONBLOCK;
+    // A link is never followed: it could show or create a file outside the record's folder.
+    int flags = O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
     switch (mode) {
     case OpenMode::Input:
         flags |= O_RDONLY;
@@ -203,12 +226,13 @@ void Open(const QString &path, OpenMode mode, int number)
         break;
     }
     const QByteArray name = QFile::encodeName(local);
+    refuseSpecialFile(local, name);
     int fd = -1;
     do {
         fd = ::open(name.constData(), flags, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
-        fail(local, errno);
+        failOpen(local, name, errno);
     struct stat st {};
     const bool statted = ::fstat(fd, &st) == 0;
     if (!statted || !S_ISREG(st.st_mode)) {

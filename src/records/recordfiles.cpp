@@ -9,12 +9,14 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QStandardPaths>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <optional>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #ifndef VORANDI_RECORD_DIR
@@ -48,6 +50,47 @@ std::uint32_t ownWindowsDirectory(char *buffer, std::uint32_t size)
     return std::uint32_t(text.size());
 }
 
+// The per-user data directory of the XDG rules: $XDG_DATA_HOME when it is an absolute path (a
+// relative one is ignored, or every folder the game starts from would hold a record of its own),
+// else .local/share in the home directory; the account's home from the system when HOME is unset
+// or not absolute. Empty when there is none.
+QString dataHome()
+{
+    const QString xdg = QFile::decodeName(qgetenv("XDG_DATA_HOME"));
+    if (xdg.startsWith(u'/'))
+        return xdg;
+    QString home = QFile::decodeName(qgetenv("HOME"));
+    if (!home.startsWith(u'/')) {
+        const passwd *account = ::getpwuid(::geteuid());
+        home = account && account->pw_dir ? QFile::decodeName(account->pw_dir) : QString();
+        if (!home.startsWith(u'/'))
+            return QString();
+    }
+    return (home == QStringLiteral("/") ? QString() : home) + QStringLiteral("/.local/share");
+}
+
+// Makes the directory and every missing parent; one that cannot be made is a RuntimeError
+// naming it, with the reason the system gave.
+void makeDirectory(const QString &dir)
+{
+    qsizetype end = 0;
+    while (end < dir.size()) {
+        end = dir.indexOf(u'/', end + 1);
+        if (end < 0)
+            end = dir.size();
+        const QString part = dir.left(end);
+        const QByteArray name = QFile::encodeName(part);
+        struct stat st {};
+        if (::stat(name.constData(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                throwFileError(part, ENOTDIR);
+            continue;
+        }
+        if (::mkdir(name.constData(), 0777) != 0 && errno != EEXIST)
+            throwFileError(part, errno);
+    }
+}
+
 // Files by number, closed however the reading ends.
 class ClosingFile {
 public:
@@ -72,12 +115,25 @@ QString recordPath(const QString &windowsDir, const QString &fileName)
     return windowsDir + u'\\' + fileName;
 }
 
-// The stored score file's text, or nothing when there is no such file.
+// The stored score file's text, or nothing when there is no regular file of that name: a link,
+// pipe or device planted there counts as no record, and the save replaces it; a folder there is
+// a RuntimeError naming it.
 std::optional<QString> storedText(const QString &localPath)
 {
-    if (!QFileInfo::exists(localPath))
+    struct stat st {};
+    if (::lstat(QFile::encodeName(localPath).constData(), &st) != 0)
+        return std::nullopt;
+    if (S_ISDIR(st.st_mode)) // a folder cannot be replaced: say so before anything moves
+        throwFileError(localPath, EISDIR);
+    if (!S_ISREG(st.st_mode))
         return std::nullopt;
     return readWholeFile(localPath);
+}
+
+bool entryExists(const QString &localPath)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(localPath).constData(), &st) == 0;
 }
 
 // A save moves the new pair in place in two steps. First both complete files are renamed to
@@ -95,16 +151,83 @@ void moveIntoPlace(const QString &from, const QString &to)
         throwFileError(to, errno);
 }
 
-// Under the lock: completes a save that reached its commit, drops one that did not, and removes
-// the temporary files a killed save left behind.
+// The whole content of a small regular file, read without following a link; nothing when it is
+// not one or holds more than limit bytes.
+std::optional<QByteArray> smallFile(const QString &localPath, qint64 limit)
+{
+    const int fd = ::open(QFile::encodeName(localPath).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st {};
+    std::optional<QByteArray> content;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= limit) {
+        QByteArray bytes(qsizetype(st.st_size), '\0');
+        if (::read(fd, bytes.data(), size_t(bytes.size())) == ssize_t(bytes.size()))
+            content = bytes;
+    }
+    ::close(fd);
+    return content;
+}
+
+// What a save of a game leaves as a ".new" file: a regular file of this account or of the
+// directory's group, ending its one line with CR LF, a number for the score. Anything else was
+// put there by someone else and never replaces a record file.
+bool writtenByAGame(const QString &localPath, bool isScore)
+{
+    struct stat st {};
+    struct stat dir {};
+    if (::lstat(QFile::encodeName(localPath).constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::stat(QFile::encodeName(directoryOf(localPath)).constData(), &dir) != 0)
+        return false;
+    if (st.st_uid != ::geteuid() && st.st_gid != dir.st_gid)
+        return false;
+    static const QRegularExpression number(QStringLiteral("^[0-9]+(\\.[0-9]+)?\r\n$"));
+    if (isScore) {
+        const auto text = smallFile(localPath, 64);
+        return text && number.match(QString::fromLatin1(*text)).hasMatch();
+    }
+    const auto text = smallFile(localPath, maxRecordFileSize);
+    return text && text->endsWith("\r\n");
+}
+
+// Removes what lies at a ".new" name that no game wrote; a folder only when it is empty.
+void discardPlanted(const QString &localPath)
+{
+    const QByteArray name = QFile::encodeName(localPath);
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0)
+        return;
+    if (S_ISDIR(st.st_mode))
+        ::rmdir(name.constData());
+    else
+        ::unlink(name.constData());
+}
+
+// Renames the committed pair over the record files, the name first: once the score is in place
+// nothing of the save is left to do.
+void putPairInPlace(const QString &scorePath, const QString &namePath)
+{
+    struct stat st {};
+    // A folder in the score file's place would stop the second move after the first.
+    if (::lstat(QFile::encodeName(scorePath).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        throwFileError(scorePath, EISDIR);
+    if (entryExists(committedPath(namePath)))
+        moveIntoPlace(committedPath(namePath), namePath);
+    moveIntoPlace(committedPath(scorePath), scorePath);
+}
+
+// Under the lock: completes a save that reached its commit, drops one that did not and whatever
+// else lies at the pair's ".new" names, and removes the temporary files a killed save left.
 void finishInterruptedSave(const QString &scorePath, const QString &namePath)
 {
-    if (QFileInfo::exists(committedPath(scorePath))) {
-        if (QFileInfo::exists(committedPath(namePath)))
-            moveIntoPlace(committedPath(namePath), namePath);
-        moveIntoPlace(committedPath(scorePath), scorePath);
+    const QString newName = committedPath(namePath);
+    const bool nameSound = !entryExists(newName) || writtenByAGame(newName, false);
+    if (nameSound && writtenByAGame(committedPath(scorePath), true)) {
+        putPairInPlace(scorePath, namePath);
     } else {
-        QFile::remove(committedPath(namePath));
+        discardPlanted(committedPath(scorePath));
+        discardPlanted(newName);
     }
     PendingFile::removeLeftovers(scorePath);
     PendingFile::removeLeftovers(namePath);
@@ -140,20 +263,30 @@ QString recordDirectory()
 {
     QString dir = QString::fromUtf8(VORANDI_RECORD_DIR);
     if (dir.isEmpty()) {
-        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        const QString data = dataHome();
         if (data.isEmpty())
             return QString();
         dir = data + QStringLiteral("/vorandi");
     }
-    // A directory that cannot be made shows up when its files are opened, with the reason.
-    QDir().mkpath(dir);
-    return QDir::cleanPath(dir);
+    dir = QDir::cleanPath(dir);
+    makeDirectory(dir);
+    return dir;
 }
 
 QString GetSystemDir()
 {
-    QByteArray buffer(systemDirBufferSize, '\0');
-    const std::uint32_t n = GetWindowsDirectoryA(buffer.data(), systemDirBufferSize);
+    std::uint32_t size = systemDirBufferSize;
+    QByteArray buffer(size, '\0');
+    std::uint32_t n = GetWindowsDirectoryA(buffer.data(), size);
+    // A directory that does not fit: the call answers with the size it needs, so ask again with
+    // that size (twice more at most, should the directory change in between).
+    for (int again = 0; n > size && again < 3; ++again) {
+        size = n;
+        buffer = QByteArray(size, '\0');
+        n = GetWindowsDirectoryA(buffer.data(), size);
+    }
+    if (n >= size)
+        n = 0;
     // Blanks only: the code-0 characters after the text stay until the cut. Trimmed and cut as
     // bytes, so a directory name of several bytes a character keeps its length right.
     qsizetype first = 0;
@@ -182,6 +315,13 @@ QString readWholeFile(const QString &path)
     return Input(length, number);
 }
 
+PairReading::PairReading(const QString &windowsDir)
+    : lock_(std::make_unique<DirectoryLock>(
+          directoryOf(resolvePath(recordPath(windowsDir, scoreFileName))), LockPurpose::Reading))
+{}
+
+PairReading::~PairReading() = default;
+
 int createRecordFiles(const QString &windowsDir)
 {
     const int number = FreeFile();
@@ -192,7 +332,7 @@ int createRecordFiles(const QString &windowsDir)
         shareLikeDirectory(resolvePath(path));
     }
     const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
-    DirectoryLock lock(directoryOf(scorePath));
+    DirectoryLock lock(directoryOf(scorePath), LockPurpose::Reading);
     finishInterruptedSave(scorePath, resolvePath(recordPath(windowsDir, nameFileName)));
     return number;
 }
@@ -213,7 +353,9 @@ bool saveRecord(const QString &windowsDir, const QString &scoreText, const QStri
         score.commitAs(committedPath(scorePath)); // from here on the new pair is saved
     }
     lock.sync();
-    finishInterruptedSave(scorePath, namePath);
+    putPairInPlace(scorePath, namePath);
+    PendingFile::removeLeftovers(scorePath);
+    PendingFile::removeLeftovers(namePath);
     lock.sync();
     return true;
 }

@@ -1,7 +1,7 @@
 #include "systemcalls.h"
 
 #include <cstdio>
-#include <sys/file.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace records {
@@ -31,9 +31,15 @@ int callRename(const char *from, const char *to)
     return replaced().rename ? replaced().rename(from, to) : std::rename(from, to);
 }
 
-int callFlock(int fd, int operation)
+int callLock(int fd)
 {
-    return replaced().flock ? replaced().flock(fd, operation) : ::flock(fd, operation);
+    if (replaced().lock)
+        return replaced().lock(fd);
+    // A lock of the open file, not of the process, and one that needs the file open for writing.
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    return ::fcntl(fd, F_OFD_SETLK, &whole);
 }
 
 } // namespace records

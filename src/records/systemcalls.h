@@ -11,7 +11,8 @@ namespace records {
 struct SystemCalls {
     std::function<ssize_t(int fd, const void *data, std::size_t size)> write;
     std::function<int(const char *from, const char *to)> rename;
-    std::function<int(int fd, int operation)> flock;
+    // Takes the write lock on the whole open file without waiting (EAGAIN when it is held).
+    std::function<int(int fd)> lock;
 };
 
 // An empty member stands for the real call; setSystemCalls({}) restores them all.
@@ -19,6 +20,6 @@ void setSystemCalls(SystemCalls calls);
 
 ssize_t callWrite(int fd, const void *data, std::size_t size);
 int callRename(const char *from, const char *to);
-int callFlock(int fd, int operation);
+int callLock(int fd);
 
 } // namespace records
