@@ -3,7 +3,8 @@ BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps configure build run test clean screenshots test-sanitize test-fuzz fuzz soak reliability
+.PHONY: all deps configure build run test clean screenshots test-sanitize test-fuzz fuzz soak reliability \
+        deb deb-test
 
 all: build
 
@@ -38,7 +39,20 @@ bench: build
 	cmake --build $(BUILD) --target bench
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(DEB_BUILD) vorandi_*.deb
+
+# --- Debian package -------------------------------------------------------------------------------
+DEB_BUILD ?= build-deb
+
+# vorandi_<version>_<arch>.deb here, from a release build of its own in $(DEB_BUILD).
+deb:
+	@tools/install-deps.sh deb
+	@rm -f vorandi_*.deb
+	tools/make-deb.sh $(DEB_BUILD) .
+
+# Builds the package, runs lintian, installs it, checks it and removes it again (as root).
+deb-test: deb
+	tools/deb-test.sh vorandi_*.deb
 
 # Pictures for docs/: the window (fresh game, menu open) and every icon enlarged. The generator
 # also rewrites the committed pictures, byte for byte the same unless their source changed.

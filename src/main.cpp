@@ -1,37 +1,46 @@
 // Vorandi: a drill on powers for schoolchildren.
 #include "game/tavola.h"
 #include "platform/appstyle.h"
+#include "platform/commandline.h"
+#include "platform/display.h"
 
 #include <QApplication>
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
-bool displayAvailable()
+QStringList argumentList(int argc, char *argv[])
 {
-    auto set = [](const char *name) {
-        const char *v = std::getenv(name);
-        return v && *v;
-    };
-    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (!displayAvailable()) {
-        std::fputs("Vorandi needs a graphical display: run it from a desktop session, or try "
-                   "'xvfb-run -a make run'.\n",
-                   stderr);
+    // Help and version need no display, so they are answered before the application exists.
+    const platform::CommandLineOutcome command =
+        platform::readCommandLine(argumentList(argc, argv));
+    if (!command.play) {
+        std::fputs(command.output.toLocal8Bit().constData(), stdout);
+        std::fputs(command.error.toLocal8Bit().constData(), stderr);
+        return command.status;
+    }
+    if (!platform::displayAvailable()) {
+        std::fputs(
+            "vorandi: serve uno schermo grafico; avviare il gioco da una sessione desktop.\n",
+            stderr);
         return 1;
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorandi"));
+    QApplication::setApplicationVersion(QStringLiteral(VORANDI_VERSION));
     // Ties the window to its desktop entry, whose icon Wayland desktops show for it.
-    QGuiApplication::setDesktopFileName(QStringLiteral("vorandi"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(VORANDI_APP_ID));
     QApplication::setStyle(platform::applicationStyle());
     Tavola tavola;
     tavola.Show();

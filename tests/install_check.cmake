@@ -1,6 +1,7 @@
 # Installs the build into a scratch prefix and checks that the program, its desktop entry, its
-# icons and its software-centre description land where desktops look for them.
+# icons, its software-centre description and its manual page land where desktops look for them.
 # -DBUILD=<build directory> -DPREFIX=<scratch prefix> -DDATADIR=<datadir> -DBINDIR=<bindir>
+# -DAPP_ID=<AppStream id> -DMANDIR=<mandir>
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${PREFIX}"
                 RESULT_VARIABLE status OUTPUT_QUIET)
@@ -9,8 +10,9 @@ if(NOT status EQUAL 0)
 endif()
 set(expected
   "${BINDIR}/vorandi"
-  "${DATADIR}/applications/vorandi.desktop"
-  "${DATADIR}/metainfo/org.example.vorandi.metainfo.xml")
+  "${DATADIR}/applications/${APP_ID}.desktop"
+  "${DATADIR}/metainfo/${APP_ID}.metainfo.xml"
+  "${MANDIR}/man6/vorandi.6")
 foreach(size 16 32 48 64 128)
   list(APPEND expected "${DATADIR}/icons/hicolor/${size}x${size}/apps/vorandi.png")
 endforeach()

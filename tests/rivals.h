@@ -2,7 +2,7 @@
 // record's lock, lock the directory itself, and a watch that frees them when a game would hang.
 #pragma once
 
-#include "records/recordfiles.h"
+#include "records/directorylock.h"
 
 #include <QFile>
 #include <QProcess>

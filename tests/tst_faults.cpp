@@ -666,16 +666,14 @@ void TestFaults::pairIsReadWholeWhileAnotherGameSaves()
     std::unique_ptr<rivals::GameHoldingTheLock> rival;
     int attempts = 0;
     // The other game takes the lock right after this game's start created the files.
-    records::setSystemCalls({{}, {}, [&](int fd) {
+    records::setSystemCalls({{}, {}, [&](int fd, int operation) {
                                  if (++attempts == 2) {
                                      rival =
                                          std::make_unique<rivals::GameHoldingTheLock>(seams.dir());
                                      seams.write(records::nameFileName, "Bruno\r\n");
                                      seams.write(records::scoreFileName + ".new", "9\r\n");
                                  }
-                                 struct flock whole {};
-                                 whole.l_type = F_WRLCK;
-                                 return ::fcntl(fd, F_OFD_SETLK, &whole);
+                                 return records::systemFlock(fd, operation);
                              }});
     seams.wait.rounds.push_back([&] {
         QVERIFY(QFile::rename(seams.path(records::scoreFileName + ".new"),

@@ -1,16 +1,13 @@
 #include "files.h"
 #include "cp1252.h"
+#include "nativefile.h"
 #include "runtime.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <map>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace platform {
 
@@ -49,36 +46,12 @@ void writeAll(const OpenFile &file, const QByteArray &bytes)
     const char *data = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
-        const ssize_t n = ::write(file.fd, data, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
+        const qint64 n = native::writeSome(file.fd, data, left);
         if (n <= 0)
             fail(file.path, n < 0 ? errno : ENOSPC);
         data += n;
         left -= n;
     }
-}
-
-const QString linkReason = QStringLiteral("è un collegamento simbolico, che il gioco non segue");
-
-// A link, a pipe or a device where a file should be is never opened: opening a device can do
-// harm, and what a link points at is not the game's to show.
-void refuseSpecialFile(const QString &local, const QByteArray &name)
-{
-    struct stat st {};
-    if (::lstat(name.constData(), &st) != 0 || S_ISREG(st.st_mode))
-        return;
-    if (S_ISLNK(st.st_mode))
-        throw RuntimeError(errPathFileAccess, fileErrorMessage(local, linkReason));
-    fail(local, S_ISDIR(st.st_mode) ? EISDIR : ENXIO);
-}
-
-[[noreturn]] void failOpen(const QString &local, const QByteArray &name, int errnum)
-{
-    struct stat st {};
-    if (errnum == ELOOP && ::lstat(name.constData(), &st) == 0 && S_ISLNK(st.st_mode))
-        throw RuntimeError(errPathFileAccess, fileErrorMessage(local, linkReason));
-    fail(local, errnum);
 }
 
 } // namespace
@@ -156,8 +129,8 @@ QString reasonFor(int errnum)
         return QStringLiteral("il disco è pieno");
     case EFBIG:
         return QStringLiteral("il file supera la dimensione consentita");
-    case ELOOP:
-        return QStringLiteral("il collegamento rimanda a sé stesso");
+    case ELOOP: // a link at the file's name: files are opened without following links
+        return QStringLiteral("è un collegamento simbolico, che il gioco non segue");
     case ENAMETOOLONG:
         return QStringLiteral("il percorso è troppo lungo");
     case EIO:
@@ -211,36 +184,9 @@ void Open(const QString &path, OpenMode mode, int number)
     if (table().count(number))
         throw RuntimeError(errFileAlreadyOpen, QStringLiteral("File già aperto: %1").arg(number));
     const QString local = resolvePath(path);
-    // Non-blocking only for the open itself: a pipe in a record file's place must not hang it.
-    // A link is never followed: it could show or create a file outside the record's folder.
-    int flags = O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
-    switch (mode) {
-    case OpenMode::Input:
-        flags |= O_RDONLY;
-        break;
-    case OpenMode::Output:
-        flags |= O_WRONLY | O_CREAT | O_TRUNC;
-        break;
-    case OpenMode::Append:
-        flags |= O_WRONLY | O_CREAT | O_APPEND;
-        break;
-    }
-    const QByteArray name = QFile::encodeName(local);
-    refuseSpecialFile(local, name);
-    int fd = -1;
-    do {
-        fd = ::open(name.constData(), flags, 0666);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = native::openRegularFile(local, mode);
     if (fd < 0)
-        failOpen(local, name, errno);
-    struct stat st {};
-    const bool statted = ::fstat(fd, &st) == 0;
-    if (!statted || !S_ISREG(st.st_mode)) {
-        const int e = !statted ? errno : S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
-        ::close(fd);
-        fail(local, e);
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        fail(local, errno);
     table()[number] = OpenFile{fd, mode, local};
 }
 
@@ -255,10 +201,10 @@ void Print(int number, const QString &text)
 qint64 LOF(int number)
 {
     const OpenFile &file = lookup(number);
-    struct stat st {};
-    if (::fstat(file.fd, &st) != 0)
+    const qint64 size = native::fileSize(file.fd);
+    if (size < 0)
         fail(file.path, errno);
-    return st.st_size;
+    return size;
 }
 
 QString Input(qint64 count, int number)
@@ -270,9 +216,7 @@ QString Input(qint64 count, int number)
     bytes.resize(count);
     qint64 got = 0;
     while (got < count) {
-        const ssize_t n = ::read(file.fd, bytes.data() + got, size_t(count - got));
-        if (n < 0 && errno == EINTR)
-            continue;
+        const qint64 n = native::readSome(file.fd, bytes.data() + got, count - got);
         if (n < 0)
             fail(file.path, errno);
         if (n == 0)
@@ -290,14 +234,14 @@ void Close(int number)
         return;
     const OpenFile file = it->second;
     table().erase(it);
-    if (::close(file.fd) != 0 && errno != EINTR)
+    if (native::closeFile(file.fd) != 0)
         fail(file.path, errno);
 }
 
 void CloseAll()
 {
     for (auto &[number, file] : table())
-        ::close(file.fd);
+        native::closeFile(file.fd);
     table().clear();
 }
 

@@ -1,7 +1,6 @@
 #include "directorylock.h"
 #include "platform/files.h"
 #include "platform/runtime.h"
-#include "recordfiles.h"
 #include "sharing.h"
 #include "systemcalls.h"
 
@@ -9,7 +8,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,13 +28,6 @@ bool mayNotWrite(int errnum)
     return errnum == EACCES || errnum == EPERM || errnum == EROFS;
 }
 
-// The locks this process holds, by directory: its second lock on a directory is no rival.
-std::map<QString, int> &heldHere()
-{
-    static std::map<QString, int> held;
-    return held;
-}
-
 // Anything but a regular file at the lock file's name (a link, a pipe, a device) was planted
 // there: it is removed, never opened.
 void removeIfPlanted(const QByteArray &name)
@@ -51,8 +42,8 @@ void removeIfPlanted(const QByteArray &name)
 DirectoryLock::DirectoryLock(const QString &dir, LockPurpose purpose)
     : dir_(dir), path_(dir + u'/' + lockFileName)
 {
-    if (heldHere()[dir_] > 0) {
-        ++heldHere()[dir_];
+    if (locksHeldHere(dir_) > 0) {
+        ++locksHeldHere(dir_);
         nested_ = held_ = true;
         return;
     }
@@ -65,13 +56,13 @@ DirectoryLock::DirectoryLock(const QString &dir, LockPurpose purpose)
         throw;
     }
     if (held_)
-        ++heldHere()[dir_];
+        ++locksHeldHere(dir_);
 }
 
 DirectoryLock::~DirectoryLock()
 {
-    if (held_ && --heldHere()[dir_] == 0)
-        heldHere().erase(dir_);
+    if (held_)
+        --locksHeldHere(dir_);
     if (fd_ >= 0)
         ::close(fd_); // releases the lock
 }
@@ -109,14 +100,14 @@ bool DirectoryLock::tryLock()
 {
     int result = 0;
     do {
-        result = callLock(fd_);
+        result = callFlock(fd_, LOCK_EX | LOCK_NB);
     } while (result != 0 && errno == EINTR);
     if (result == 0) {
         held_ = true;
         return true;
     }
     const int e = errno;
-    if (e == EAGAIN || e == EACCES)
+    if (e == EAGAIN || e == EWOULDBLOCK || e == EACCES)
         return false;
     // Losing a beaten record because the disk cannot lock would be worse than saving unlocked.
     if (lockingUnsupported(e))

@@ -9,6 +9,9 @@
 
 namespace records {
 
+// On Windows, which locks files only, the file inside the directory whose lock stands for it.
+inline const QString lockFileName = QStringLiteral("vora.lock");
+
 class DirectoryLock {
 public:
     // Takes the lock, waiting with a message while another game holds it (see lockwait.h). A

@@ -5,6 +5,8 @@
 
 #include <QDir>
 
+#include <map>
+
 namespace records {
 
 using namespace platform;
@@ -52,6 +54,12 @@ bool playerWantsToWaitMore(LockPurpose purpose)
 }
 
 } // namespace
+
+int &locksHeldHere(const QString &dir)
+{
+    static std::map<QString, int> held;
+    return held[dir];
+}
 
 void waitForLock(const QString &lockPath, LockPurpose purpose, const std::function<bool()> &tryLock)
 {

@@ -26,4 +26,8 @@ constexpr std::chrono::milliseconds quietLockWait = std::chrono::seconds(5);
 void waitForLock(const QString &lockPath, LockPurpose purpose,
                  const std::function<bool()> &tryLock);
 
+// How many locks this process holds on the directory: a second lock of the same game is no rival
+// to wait for.
+int &locksHeldHere(const QString &dir);
+
 } // namespace records

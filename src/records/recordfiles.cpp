@@ -1,5 +1,6 @@
 #include "recordfiles.h"
 #include "directorylock.h"
+#include "entries.h"
 #include "pendingfile.h"
 #include "platform/cp1252.h"
 #include "platform/files.h"
@@ -7,21 +8,12 @@
 #include "sharing.h"
 #include "systemcalls.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <optional>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#ifndef VORANDI_RECORD_DIR
-#define VORANDI_RECORD_DIR ""
-#endif
 
 namespace records {
 
@@ -48,47 +40,6 @@ std::uint32_t ownWindowsDirectory(char *buffer, std::uint32_t size)
         return needed;
     std::memcpy(buffer, text.constData(), size_t(text.size()) + 1);
     return std::uint32_t(text.size());
-}
-
-// The per-user data directory of the XDG rules: $XDG_DATA_HOME when it is an absolute path (a
-// relative one is ignored, or every folder the game starts from would hold a record of its own),
-// else .local/share in the home directory; the account's home from the system when HOME is unset
-// or not absolute. Empty when there is none.
-QString dataHome()
-{
-    const QString xdg = QFile::decodeName(qgetenv("XDG_DATA_HOME"));
-    if (xdg.startsWith(u'/'))
-        return xdg;
-    QString home = QFile::decodeName(qgetenv("HOME"));
-    if (!home.startsWith(u'/')) {
-        const passwd *account = ::getpwuid(::geteuid());
-        home = account && account->pw_dir ? QFile::decodeName(account->pw_dir) : QString();
-        if (!home.startsWith(u'/'))
-            return QString();
-    }
-    return (home == QStringLiteral("/") ? QString() : home) + QStringLiteral("/.local/share");
-}
-
-// Makes the directory and every missing parent; one that cannot be made is a RuntimeError
-// naming it, with the reason the system gave.
-void makeDirectory(const QString &dir)
-{
-    qsizetype end = 0;
-    while (end < dir.size()) {
-        end = dir.indexOf(u'/', end + 1);
-        if (end < 0)
-            end = dir.size();
-        const QString part = dir.left(end);
-        const QByteArray name = QFile::encodeName(part);
-        struct stat st {};
-        if (::stat(name.constData(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode))
-                throwFileError(part, ENOTDIR);
-            continue;
-        }
-        if (::mkdir(name.constData(), 0777) != 0 && errno != EEXIST)
-            throwFileError(part, errno);
-    }
 }
 
 // Files by number, closed however the reading ends.
@@ -120,20 +71,14 @@ QString recordPath(const QString &windowsDir, const QString &fileName)
 // a RuntimeError naming it.
 std::optional<QString> storedText(const QString &localPath)
 {
-    struct stat st {};
-    if (::lstat(QFile::encodeName(localPath).constData(), &st) != 0)
-        return std::nullopt;
-    if (S_ISDIR(st.st_mode)) // a folder cannot be replaced: say so before anything moves
+    switch (entryKind(localPath)) {
+    case EntryKind::Regular:
+        return readWholeFile(localPath);
+    case EntryKind::Directory: // it cannot be replaced: say so before anything moves
         throwFileError(localPath, EISDIR);
-    if (!S_ISREG(st.st_mode))
+    default:
         return std::nullopt;
-    return readWholeFile(localPath);
-}
-
-bool entryExists(const QString &localPath)
-{
-    struct stat st {};
-    return ::lstat(QFile::encodeName(localPath).constData(), &st) == 0;
+    }
 }
 
 // A save moves the new pair in place in two steps. First both complete files are renamed to
@@ -147,27 +92,8 @@ QString committedPath(const QString &localPath)
 
 void moveIntoPlace(const QString &from, const QString &to)
 {
-    if (callRename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+    if (callRename(systemName(from).constData(), systemName(to).constData()) != 0)
         throwFileError(to, errno);
-}
-
-// The whole content of a small regular file, read without following a link; nothing when it is
-// not one or holds more than limit bytes.
-std::optional<QByteArray> smallFile(const QString &localPath, qint64 limit)
-{
-    const int fd = ::open(QFile::encodeName(localPath).constData(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat st {};
-    std::optional<QByteArray> content;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= limit) {
-        QByteArray bytes(qsizetype(st.st_size), '\0');
-        if (::read(fd, bytes.data(), size_t(bytes.size())) == ssize_t(bytes.size()))
-            content = bytes;
-    }
-    ::close(fd);
-    return content;
 }
 
 // What a save of a game leaves as a ".new" file: a regular file of this account or of the
@@ -175,12 +101,7 @@ std::optional<QByteArray> smallFile(const QString &localPath, qint64 limit)
 // put there by someone else and never replaces a record file.
 bool writtenByAGame(const QString &localPath, bool isScore)
 {
-    struct stat st {};
-    struct stat dir {};
-    if (::lstat(QFile::encodeName(localPath).constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        ::stat(QFile::encodeName(directoryOf(localPath)).constData(), &dir) != 0)
-        return false;
-    if (st.st_uid != ::geteuid() && st.st_gid != dir.st_gid)
+    if (entryKind(localPath) != EntryKind::Regular || !ownedByPlayerOrGroup(localPath))
         return false;
     static const QRegularExpression number(QStringLiteral("^[0-9]+(\\.[0-9]+)?\r\n$"));
     if (isScore) {
@@ -191,28 +112,14 @@ bool writtenByAGame(const QString &localPath, bool isScore)
     return text && text->endsWith("\r\n");
 }
 
-// Removes what lies at a ".new" name that no game wrote; a folder only when it is empty.
-void discardPlanted(const QString &localPath)
-{
-    const QByteArray name = QFile::encodeName(localPath);
-    struct stat st {};
-    if (::lstat(name.constData(), &st) != 0)
-        return;
-    if (S_ISDIR(st.st_mode))
-        ::rmdir(name.constData());
-    else
-        ::unlink(name.constData());
-}
-
 // Renames the committed pair over the record files, the name first: once the score is in place
 // nothing of the save is left to do.
 void putPairInPlace(const QString &scorePath, const QString &namePath)
 {
-    struct stat st {};
     // A folder in the score file's place would stop the second move after the first.
-    if (::lstat(QFile::encodeName(scorePath).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+    if (entryKind(scorePath) == EntryKind::Directory)
         throwFileError(scorePath, EISDIR);
-    if (entryExists(committedPath(namePath)))
+    if (entryKind(committedPath(namePath)) != EntryKind::None)
         moveIntoPlace(committedPath(namePath), namePath);
     moveIntoPlace(committedPath(scorePath), scorePath);
 }
@@ -222,12 +129,12 @@ void putPairInPlace(const QString &scorePath, const QString &namePath)
 void finishInterruptedSave(const QString &scorePath, const QString &namePath)
 {
     const QString newName = committedPath(namePath);
-    const bool nameSound = !entryExists(newName) || writtenByAGame(newName, false);
+    const bool nameSound = entryKind(newName) == EntryKind::None || writtenByAGame(newName, false);
     if (nameSound && writtenByAGame(committedPath(scorePath), true)) {
         putPairInPlace(scorePath, namePath);
     } else {
-        discardPlanted(committedPath(scorePath));
-        discardPlanted(newName);
+        removeEntry(committedPath(scorePath));
+        removeEntry(newName);
     }
     PendingFile::removeLeftovers(scorePath);
     PendingFile::removeLeftovers(namePath);
@@ -257,20 +164,6 @@ WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text)
         std::memcpy(buffer, text.constData(), size_t(text.size()) + 1);
         return std::uint32_t(text.size());
     };
-}
-
-QString recordDirectory()
-{
-    QString dir = QString::fromUtf8(VORANDI_RECORD_DIR);
-    if (dir.isEmpty()) {
-        const QString data = dataHome();
-        if (data.isEmpty())
-            return QString();
-        dir = data + QStringLiteral("/vorandi");
-    }
-    dir = QDir::cleanPath(dir);
-    makeDirectory(dir);
-    return dir;
 }
 
 QString GetSystemDir()

@@ -12,8 +12,6 @@ namespace records {
 
 inline const QString scoreFileName = QStringLiteral("vora.txt");
 inline const QString nameFileName = QStringLiteral("nvora.txt");
-// Beside them, the file whose lock a game holds while it reads or saves the pair.
-inline const QString lockFileName = QStringLiteral(".vora.lock");
 
 // A record file longer than this is no record file; reading it is refused with a clear message
 // rather than filling the memory and the window.

@@ -1,9 +1,5 @@
 #include "systemcalls.h"
 
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace records {
 
 namespace {
@@ -23,23 +19,17 @@ void setSystemCalls(SystemCalls calls)
 
 ssize_t callWrite(int fd, const void *data, std::size_t size)
 {
-    return replaced().write ? replaced().write(fd, data, size) : ::write(fd, data, size);
+    return replaced().write ? replaced().write(fd, data, size) : systemWrite(fd, data, size);
 }
 
 int callRename(const char *from, const char *to)
 {
-    return replaced().rename ? replaced().rename(from, to) : std::rename(from, to);
+    return replaced().rename ? replaced().rename(from, to) : systemRename(from, to);
 }
 
-int callLock(int fd)
+int callFlock(int fd, int operation)
 {
-    if (replaced().lock)
-        return replaced().lock(fd);
-    // A lock of the open file, not of the process, and one that needs the file open for writing.
-    struct flock whole {};
-    whole.l_type = F_WRLCK;
-    whole.l_whence = SEEK_SET;
-    return ::fcntl(fd, F_OFD_SETLK, &whole);
+    return replaced().flock ? replaced().flock(fd, operation) : systemFlock(fd, operation);
 }
 
 } // namespace records

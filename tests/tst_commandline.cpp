@@ -1,0 +1,85 @@
+// The command line: help and version without a window, one-line errors, the toolkit's options.
+#include "platform/commandline.h"
+
+#include <QtTest>
+
+using namespace platform;
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+private slots:
+    void outcome_data();
+    void outcome();
+    void helpIsItalianAndNamesEveryOption();
+};
+
+void TestCommandLine::outcome_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("play");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("error");
+
+    const QString ver = QStringLiteral("vorandi " VORANDI_VERSION "\n");
+    QTest::newRow("nothing plays") << QStringList{} << true << 0 << ""
+                                   << "";
+    QTest::newRow("--version") << QStringList{"--version"} << false << 0 << ver << "";
+    QTest::newRow("-v") << QStringList{"-v"} << false << 0 << ver << "";
+    QTest::newRow("session restart plays") << QStringList{"-session", "1a2b3c_4"} << true << 0 << ""
+                                           << "";
+    QTest::newRow("platform and style play")
+        << QStringList{"-platform", "xcb", "--style=fusion", "-reverse"} << true << 0 << ""
+        << "";
+    QTest::newRow("unknown long option")
+        << QStringList{"--fullscreen"} << false << 2 << ""
+        << "vorandi: opzione sconosciuta: --fullscreen (vedere: vorandi --help)\n";
+    QTest::newRow("unknown short option")
+        << QStringList{"-x"} << false << 2 << ""
+        << "vorandi: opzione sconosciuta: -x (vedere: vorandi --help)\n";
+    QTest::newRow("unknown option after a good one")
+        << QStringList{"--version", "--bogus"} << false << 2 << ""
+        << "vorandi: opzione sconosciuta: --bogus (vedere: vorandi --help)\n";
+    QTest::newRow("toolkit option without its value")
+        << QStringList{"-platform"} << false << 2 << ""
+        << "vorandi: manca il valore dell'opzione -platform (vedere: vorandi --help)\n";
+    QTest::newRow("value given to a flag")
+        << QStringList{"--version=2"} << false << 2 << ""
+        << "vorandi: argomenti non validi (vedere: vorandi --help)\n";
+    QTest::newRow("stray argument")
+        << QStringList{"vora.txt"} << false << 2 << ""
+        << "vorandi: argomento inatteso: vora.txt (vedere: vorandi --help)\n";
+}
+
+void TestCommandLine::outcome()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, play);
+    QFETCH(int, status);
+    QFETCH(QString, output);
+    QFETCH(QString, error);
+    arguments.prepend(QStringLiteral("/usr/games/vorandi"));
+    const CommandLineOutcome got = readCommandLine(arguments);
+    QCOMPARE(got.play, play);
+    QCOMPARE(got.status, status);
+    QCOMPARE(got.output, output);
+    QCOMPARE(got.error, error);
+}
+
+void TestCommandLine::helpIsItalianAndNamesEveryOption()
+{
+    for (const char *option : {"--help", "-h"}) {
+        const CommandLineOutcome got = readCommandLine({QStringLiteral("vorandi"), option});
+        QVERIFY(!got.play);
+        QCOMPARE(got.status, 0);
+        QVERIFY(got.error.isEmpty());
+        QVERIFY(got.output.startsWith(QStringLiteral("Uso: vorandi [opzioni]\n")));
+        QVERIFY(got.output.contains(QStringLiteral("-h, --help")));
+        QVERIFY(got.output.contains(QStringLiteral("-v, --version")));
+        // The toolkit's options are accepted but not advertised.
+        QVERIFY(!got.output.contains(QStringLiteral("session")));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"
