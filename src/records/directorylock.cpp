@@ -42,11 +42,8 @@ void removeIfPlanted(const QByteArray &name)
 DirectoryLock::DirectoryLock(const QString &dir, LockPurpose purpose)
     : dir_(dir), path_(dir + u'/' + lockFileName)
 {
-    if (locksHeldHere(dir_) > 0) {
-        ++locksHeldHere(dir_);
-        nested_ = held_ = true;
+    if (joinOwnLock())
         return;
-    }
     if (!open())
         return;
     try {

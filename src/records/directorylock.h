@@ -29,6 +29,15 @@ public:
     void sync();
 
 private:
+    // This game holds the lock already (it reads the pair inside its start): held once more.
+    bool joinOwnLock()
+    {
+        if (locksHeldHere(dir_) == 0)
+            return false;
+        ++locksHeldHere(dir_);
+        nested_ = held_ = true;
+        return true;
+    }
     bool open();
     bool tryLock();
 

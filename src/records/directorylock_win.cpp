@@ -24,11 +24,8 @@ bool lockingUnsupported(int errnum)
 DirectoryLock::DirectoryLock(const QString &dir, LockPurpose purpose)
     : dir_(dir), path_(dir + u'/' + lockFileName)
 {
-    if (locksHeldHere(dir_) > 0) {
-        ++locksHeldHere(dir_);
-        nested_ = held_ = true;
+    if (joinOwnLock())
         return;
-    }
     fd_ = platform::openShared(path_, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS,
                                FILE_ATTRIBUTE_HIDDEN, _O_RDWR);
     if (fd_ < 0)
