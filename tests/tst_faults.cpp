@@ -664,7 +664,7 @@ void TestFaults::pairIsReadWholeWhileAnotherGameSaves()
     GameSeams seams;
     writeOldPair(seams);
     std::unique_ptr<rivals::GameHoldingTheLock> rival;
-    int attempts = 0;
+    std::atomic<int> attempts = 0;
     // The other game takes the lock right after this game's start created the files.
     records::setSystemCalls({{}, {}, [&](int fd, int operation) {
                                  if (++attempts == 2) {

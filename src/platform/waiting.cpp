@@ -16,6 +16,7 @@ namespace platform {
 namespace {
 
 constexpr auto pollInterval = std::chrono::milliseconds(100);
+constexpr auto silentPollInterval = std::chrono::milliseconds(2);
 // A wait shorter than this (another game's save in progress) shows nothing.
 constexpr int showAfterMs = 400;
 
@@ -86,7 +87,8 @@ bool SilentWait::waitFor(const QString &, const std::function<bool()> &ready,
     while (!ready()) {
         if (clock.elapsed() >= limit.count())
             return false;
-        std::this_thread::sleep_for(pollInterval);
+        // Often: a lock that came free is held, unused, until the next look.
+        std::this_thread::sleep_for(silentPollInterval);
     }
     return true;
 }

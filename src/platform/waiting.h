@@ -26,7 +26,7 @@ public:
                  std::chrono::milliseconds limit) override;
 };
 
-// Nothing on screen: asks ready() every tenth of a second until the limit.
+// Nothing on screen: asks ready() every few milliseconds until the limit.
 class SilentWait : public WaitService {
 public:
     bool waitFor(const QString &message, const std::function<bool()> &ready,

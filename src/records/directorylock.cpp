@@ -8,7 +8,10 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace records {
@@ -47,13 +50,69 @@ DirectoryLock::DirectoryLock(const QString &dir, LockPurpose purpose)
     if (!open())
         return;
     try {
-        waitForLock(path_, purpose, [this] { return tryLock(); });
+        if (!tryLock())
+            waitInLine(purpose);
     } catch (...) {
-        ::close(fd_);
+        if (fd_ >= 0)
+            ::close(fd_);
         throw;
     }
     if (held_)
         ++locksHeldHere(dir_);
+}
+
+namespace {
+
+// A blocking request for the lock, made on the side while the game looks again and again: a game
+// that saves over and over would otherwise take the lock back between any two looks.
+struct Queued {
+    std::mutex mutex;
+    bool done = false;
+    bool got = false;
+    bool abandoned = false; // the request's descriptor is then its own to close
+};
+
+} // namespace
+
+void DirectoryLock::waitInLine(LockPurpose purpose)
+{
+    auto queued = std::make_shared<Queued>();
+    std::thread request([queued, fd = fd_] {
+        int result = 0;
+        do {
+            result = callFlock(fd, LOCK_EX);
+        } while (result != 0 && errno == EINTR);
+        const std::lock_guard guard(queued->mutex);
+        queued->done = true;
+        queued->got = result == 0;
+        if (queued->abandoned)
+            ::close(fd);
+    });
+    try {
+        waitForLock(path_, purpose, [this, queued] {
+            {
+                const std::lock_guard guard(queued->mutex);
+                if (queued->got)
+                    return held_ = true;
+            }
+            return tryLock();
+        });
+    } catch (...) {
+        {
+            const std::lock_guard guard(queued->mutex);
+            if (!queued->done) {
+                queued->abandoned = true;
+                fd_ = -1;
+            }
+        }
+        if (fd_ < 0)
+            request.detach();
+        else
+            request.join();
+        throw;
+    }
+    // The lock is this descriptor's now, so the request on it is granted at once.
+    request.join();
 }
 
 DirectoryLock::~DirectoryLock()

@@ -40,6 +40,7 @@ private:
     }
     bool open();
     bool tryLock();
+    void waitInLine(LockPurpose purpose);
 
     QString dir_;
     QString path_;
