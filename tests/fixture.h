@@ -4,6 +4,7 @@
 #include "game/tavola.h"
 #include "platform/dialogs.h"
 #include "platform/program.h"
+#include "platform/waiting.h"
 #include "records/recordfiles.h"
 
 #include <QApplication>
@@ -11,6 +12,28 @@
 #include <QtTest>
 
 #include <cstring>
+#include <deque>
+
+// A wait for a lock another game holds, with nothing on screen: it keeps the message, runs what
+// the test gives (the other game letting go, say) and answers whether the lock came free.
+class ScriptedWait : public platform::WaitService {
+public:
+    bool waitFor(const QString &message, const std::function<bool()> &ready,
+                 std::chrono::milliseconds) override
+    {
+        messages << message;
+        if (!rounds.empty()) {
+            auto round = std::move(rounds.front());
+            rounds.pop_front();
+            if (round)
+                round();
+        }
+        return ready();
+    }
+    // What happens during each wait in turn; a wait with nothing left to run just looks again.
+    std::deque<std::function<void()>> rounds;
+    QStringList messages;
+};
 
 // Installs every seam for the lifetime of the object and restores the real ones after.
 class GameSeams {
@@ -19,8 +42,13 @@ public:
     {
         dir_ = recordDir.isEmpty() ? temp_.path() : recordDir;
         platform::setDialogService(&dialogs);
+        platform::setWaitService(&wait);
     }
-    ~GameSeams() { platform::setDialogService(nullptr); }
+    ~GameSeams()
+    {
+        platform::setDialogService(nullptr);
+        platform::setWaitService(nullptr);
+    }
     GameSeams(const GameSeams &) = delete;
     GameSeams &operator=(const GameSeams &) = delete;
 
@@ -63,6 +91,7 @@ public:
     }
 
     platform::ScriptedDialogs dialogs;
+    ScriptedWait wait;
 
 private:
     static void throwEnd(int code) { throw platform::ProgramEnded{code}; }

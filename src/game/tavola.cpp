@@ -96,12 +96,15 @@ void Tavola::Form_Load()
     drill_.resetCounts();
     WindowsDir = GetSystemDir();
     records::createRecordFiles(WindowsDir);
-    QString scorePath = recordPath(records::scoreFileName);
-    const QString recordText = Leggifiletxt(scorePath);
-    lblpunti->setCaption(recordText);
-    drill_.setRecord(recordText);
-    QString namePath = recordPath(records::nameFileName);
-    lblnome->setCaption(Leggifiletxt(namePath));
+    {
+        const records::PairReading reading(WindowsDir);
+        QString scorePath = recordPath(records::scoreFileName);
+        const QString recordText = Leggifiletxt(scorePath);
+        lblpunti->setCaption(recordText);
+        drill_.setRecord(recordText);
+        QString namePath = recordPath(records::nameFileName);
+        lblnome->setCaption(Leggifiletxt(namePath));
+    }
     lblconto->setCaption(drill_.clockText());
 }
 
