@@ -18,6 +18,7 @@
 
 #include <csignal>
 #include <optional>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -50,6 +51,10 @@ private slots:
     void everyWayOutFromOutsideSaves_data();
     void everyWayOutFromOutsideSaves();
     void logoutSavesWithoutABox();
+    void dataDirectoryFromTheEnvironment_data();
+    void dataDirectoryFromTheEnvironment();
+    void readOnlyHome();
+    void recordDirectoryOf300Characters();
     void interruptedSaveIsFinishedAtTheNextStart_data();
     void interruptedSaveIsFinishedAtTheNextStart();
     void killedSavesLeaveACompletePair();
@@ -792,6 +797,92 @@ void TestFaults::logoutSavesWithoutABox()
     QVERIFY(connected);
     QVERIFY(saved);
     QVERIFY(silent);
+}
+
+void TestFaults::dataDirectoryFromTheEnvironment_data()
+{
+    QTest::addColumn<QByteArray>("xdg"); // null: unset
+    QTest::addColumn<bool>("homeSet");
+    QTest::newRow("a relative XDG_DATA_HOME is ignored") << QByteArray("dati") << true;
+    QTest::newRow("HOME unset: the account's home") << QByteArray() << false;
+}
+
+void TestFaults::dataDirectoryFromTheEnvironment()
+{
+    QFETCH(QByteArray, xdg);
+    QFETCH(bool, homeSet);
+    QTemporaryDir home;
+    const QByteArray savedXdg = qgetenv("XDG_DATA_HOME");
+    const QByteArray savedHome = qgetenv("HOME");
+    const passwd *account = ::getpwuid(::geteuid());
+    const QString accountHome = account ? QFile::decodeName(account->pw_dir) : QString();
+    const QString expected =
+        (homeSet ? home.path() : accountHome) + QStringLiteral("/.local/share/vorandi");
+    const bool existed = QFileInfo::exists(expected);
+    xdg.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", xdg);
+    homeSet ? qputenv("HOME", QFile::encodeName(home.path())) : qunsetenv("HOME");
+    const QString dir = records::recordDirectory();
+    qputenv("XDG_DATA_HOME", savedXdg);
+    qputenv("HOME", savedHome);
+    const bool right = dir == expected && QFileInfo(dir).isDir();
+    if (!existed)
+        QDir().rmdir(expected);
+    reliability::outcome("fault", QStringLiteral("environment: %1").arg(QTest::currentDataTag()),
+                         QStringLiteral("environment"), right, 0);
+    QCOMPARE(dir, expected);
+}
+
+// A home where nothing can be made: the message names the folder that could not be made and
+// gives the real reason.
+void TestFaults::readOnlyHome()
+{
+    Tmpfs disk;
+    if (!disk.mounted()) {
+        reliability::skipped(QStringLiteral("read-only home"), QStringLiteral("tmpfs"),
+                             QStringLiteral("no private mount namespace"));
+        QSKIP("no private mount namespace here");
+    }
+    QVERIFY(disk.remountReadOnly());
+    const QByteArray savedXdg = qgetenv("XDG_DATA_HOME");
+    const QByteArray savedHome = qgetenv("HOME");
+    qunsetenv("XDG_DATA_HOME");
+    qputenv("HOME", QFile::encodeName(disk.path()));
+    GameSeams seams;
+    records::setWindowsDirectoryCall({}); // the real directory look-up
+    Tavola game;
+    const int code = startExpectingTheEnd(seams, game);
+    qputenv("XDG_DATA_HOME", savedXdg);
+    qputenv("HOME", savedHome);
+    const bool told = saidWhy(seams, disk.path() + QStringLiteral("/.local:"),
+                              QStringLiteral("il disco è di sola lettura"));
+    reliability::outcome("fault", QStringLiteral("read-only home"), QStringLiteral("tmpfs"),
+                         code == 1 && told, 0);
+    QCOMPARE(code, 1);
+    QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
+}
+
+// A record directory of 300 characters: the game starts, saves and reads the record back.
+void TestFaults::recordDirectoryOf300Characters()
+{
+    QTemporaryDir base;
+    QString dir = base.path();
+    while (dir.size() < 300)
+        dir += QStringLiteral("/cartella-dei-record");
+    dir.truncate(300);
+    QVERIFY(QDir().mkpath(dir));
+    GameSeams seams(dir);
+    writeOldPair(seams);
+    Tavola game;
+    seams.start(game);
+    beatTheRecord(game);
+    const int code = leaveByExit(seams, game);
+    Tavola next;
+    seams.start(next, QStringLiteral("Bruno"));
+    const bool works = code == 0 && next.lblpunti->Caption() == QStringLiteral("4\r\n") &&
+                       next.lblnome->Caption() == QStringLiteral("Anna\r\n");
+    reliability::outcome("fault", QStringLiteral("record directory of 300 characters"),
+                         QStringLiteral("long path"), works, works ? 0 : 1);
+    QVERIFY(works);
 }
 
 // Each state a save killed at some point leaves on disk, and what the next game reads from it.
