@@ -546,7 +546,20 @@ def cpu_model():
     return platform.processor() or "unknown CPU"
 
 
-def header(settings, quick, when):
+def load_text(loads):
+    """The machine's load over the run, and a warning when the figures suffer from it."""
+    if not loads:
+        return ""
+    cores = os.cpu_count() or 1
+    text = (f" Load average over 1 min: {min(loads):.1f}–{max(loads):.1f} on {cores} cores"
+            f" during the run")
+    if max(loads) > cores:
+        text += (" — other work competed for the processors, so the times by the wall clock "
+                 "spread widely; the CPU-time and pair-by-pair figures suffer least")
+    return text + "."
+
+
+def header(settings, quick, when, loads=()):
     mode = "quick pass (1 run, short durations: figures not meaningful)" if quick else (
         f"median (min–max) of {settings.runs} runs after a warm-up")
     return (f"Measured {when:%Y-%m-%d %H:%M} UTC on commit {commit_text()}; machine: "
@@ -556,7 +569,7 @@ def header(settings, quick, when):
             f"labels and a text box) run alternately on a private Xvfb; ratios are pair by pair. "
             f"Idle CPU over {settings.idle_s:g} s of a running game; the clock and the single "
             f"operations in process (QElapsedTimer; Google Benchmark, offscreen, painting left "
-            f"out).")
+            f"out).{load_text(loads)}")
 
 
 def replace_section(document, heading, body):
@@ -600,11 +613,13 @@ def main(argv=None):
         print(f"[bench] {message}", file=sys.stderr, flush=True)
 
     when = datetime.datetime.now(datetime.timezone.utc)
+    loads = [os.getloadavg()[0]]
     clock = start_clock(args, settings)
     try:
         log("measuring single operations")
         ops = run_ops(args, settings)
         log("measuring windows: start-up, peak memory, idle CPU")
+        loads.append(os.getloadavg()[0])
         game, floor, baseline = window_pairs(args, settings, log)
         log("waiting for the clock")
         clock_out, _ = clock.communicate(
@@ -616,7 +631,8 @@ def main(argv=None):
     elapsed = parse_clock_lines(clock_out, settings.warmup)
 
     rows = window_rows(game, floor, baseline) + [clock_row(elapsed, settings.clock_ticks)] + ops_rows(ops)
-    text = header(settings, args.quick, when) + "\n\n" + markdown_table(rows) + "\n"
+    loads.append(os.getloadavg()[0])
+    text = header(settings, args.quick, when, loads) + "\n\n" + markdown_table(rows) + "\n"
     print(text)
     if args.output:
         Path(args.output).write_text(f"# Benchmark results\n\n{text}")

@@ -171,6 +171,12 @@ class Figures(unittest.TestCase):
         alone = rb.enter_rows(rb.Series(enters=[90, -1, 110]), rb.Series())
         self.assertEqual([(r.game, r.verdict) for r in alone], [("100 (90–110)", "—")])
 
+    def test_load_is_reported_and_warned_about_above_one_per_core(self):
+        cores = os.cpu_count() or 1
+        self.assertNotIn("competed", rb.load_text([0.2, cores - 0.5]))
+        self.assertIn("competed", rb.load_text([0.2, cores + 0.5]))
+        self.assertEqual(rb.load_text([]), "")
+
     def test_start_up_ratios_keep_their_pairs(self):
         game = rb.Series([], [(30, 20), (60, -1), (90, 60)])
         floor = rb.Series([], [(10, 10), (20, 10), (30, -1)])
