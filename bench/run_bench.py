@@ -41,14 +41,15 @@ class Settings:
     settle_s: float = 3.0
     idle_s: float = 30.0
     clock_ticks: int = 60
-    extra_startups: int = 2
+    extra_startups: int = 5
+    extra_enters: int = 2
     ops_args: tuple = ("--benchmark_repetitions=7", "--benchmark_min_time=0.2",
                        "--benchmark_min_warmup_time=0.1")
 
     @staticmethod
     def quick():
         return Settings(runs=1, warmup=False, settle_s=1.0, idle_s=3.0, clock_ticks=5,
-                        extra_startups=0,
+                        extra_startups=0, extra_enters=0,
                         ops_args=("--benchmark_repetitions=1", "--benchmark_min_time=0.01"))
 
 
@@ -363,6 +364,13 @@ def window_pairs(tools, settings, log):
                     baseline.enters.append(b.enter_to_paint_ms)
                 game.startups.append((g.startup_ms, g.startup_cpu_ms))
                 floor.startups.append((f.startup_ms, f.startup_cpu_ms))
+                for _ in range(settings.extra_enters):
+                    game.enters.append(window_run(tools, tools.game, screen.display, settings,
+                                                  scratch, True).enter_to_paint_ms)
+                    if tools.baseline:
+                        baseline.enters.append(window_run(tools, tools.baseline, screen.display,
+                                                          settings, scratch,
+                                                          True).enter_to_paint_ms)
                 for _ in range(settings.extra_startups):
                     game.startups.append(startup_run(tools, tools.game, screen.display, scratch))
                     floor.startups.append(startup_run(tools, tools.floor, screen.display,
