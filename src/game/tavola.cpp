@@ -108,10 +108,13 @@ void Tavola::Form_Load()
     WrongCount = 0;
     WindowsDir = GetSystemDir();
     FileNumber = Integer(records::createRecordFiles(WindowsDir));
-    QString scorePath = recordPath(records::scoreFileName);
-    lblpunti->setCaption(Leggifiletxt(scorePath));
-    QString namePath = recordPath(records::nameFileName);
-    lblnome->setCaption(Leggifiletxt(namePath));
+    {
+        const records::PairReading reading(WindowsDir);
+        QString scorePath = recordPath(records::scoreFileName);
+        lblpunti->setCaption(Leggifiletxt(scorePath));
+        QString namePath = recordPath(records::nameFileName);
+        lblnome->setCaption(Leggifiletxt(namePath));
+    }
     SecondsLeft = CInt(ClockSeconds + 900);
     lblconto->setCaption(clockText());
 }
@@ -148,8 +151,6 @@ void Tavola::cmdNext_Click()
     lblNum1->setCaption(Format(Base, QStringLiteral("#0")));
     lblNum2->setCaption(Format(Exponent, QStringLiteral("#0")));
     ExpectedAnswer = CInt(std::pow(double(Base), double(Exponent)));
-    txtAnswer->setAccessibleDescription(lblNum1->Caption() + QStringLiteral(" alla ") +
-                                        lblNum2->Caption());
     cmdNext->setEnabled(false);
     setBackColor(RGB(Base * 20, Exponent * 20, Base * 50));
     txtAnswer->SetFocus();
