@@ -2,11 +2,13 @@
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/program.h"
+#include "platform/waiting.h"
 #include "records/recordfiles.h"
 #include "ui/tavola_design.h"
 
 #include <QPushButton>
 
+#include <cstdio>
 #include <cstdlib>
 
 using namespace platform;
@@ -237,6 +239,17 @@ void Tavola::Form_Closing()
     End();
 }
 
+void Tavola::SilentRecordCheck()
+{
+    if (!isLoaded() || !lblScore)
+        return;
+    try {
+        CheckRecord();
+    } catch (const RuntimeError &error) {
+        std::fprintf(stderr, "Vorandi: %s\n", error.message().toLocal8Bit().constData());
+    }
+}
+
 void Tavola::CheckRecord()
 {
     if (!drill_.scoreBeatsRecord())
@@ -251,14 +264,21 @@ void Tavola::CheckRecord()
 
 // --- The world, as the window was given it ------------------------------------------------
 
+// While the program is ended from outside (QuietScope) no box may show: the platform's silent
+// ones stand in for the window's own.
+DialogService &Tavola::boxes() const
+{
+    return canAsk() ? *services_.boxes : dialogService();
+}
+
 int Tavola::MsgBox(const QString &prompt, int style, const QString &title)
 {
-    return services_.boxes->msgBox(prompt, style, title);
+    return boxes().msgBox(prompt, style, title);
 }
 
 QString Tavola::InputBox(const QString &prompt)
 {
-    return services_.boxes->inputBox(prompt, QString());
+    return boxes().inputBox(prompt, QString());
 }
 
 void Tavola::End(int code)

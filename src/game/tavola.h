@@ -32,6 +32,10 @@ public:
     QString GetSystemDir();
     QString Leggifiletxt(QString &nomefile);
 
+    // The record check for a way out that comes from outside (a signal, the logout, a display
+    // gone): no box, a failure told on the standard error stream.
+    void SilentRecordCheck();
+
     // Event handlers.
     void cmdNext_Click();
     void txtAnswer_KeyPress(Integer &KeyAscii);
@@ -96,6 +100,7 @@ private:
     int MsgBox(const QString &prompt, int style = platform::vbOKOnly,
                const QString &title = QString());
     QString InputBox(const QString &prompt);
+    platform::DialogService &boxes() const;
     [[noreturn]] void End(int code = 0);
 
     game::Services services_;

@@ -8,9 +8,40 @@
 
 namespace platform {
 
+namespace {
+
+std::function<void(int)> &endHook()
+{
+    static std::function<void(int)> hook;
+    return hook;
+}
+
+bool &ending()
+{
+    static bool ending = false;
+    return ending;
+}
+
+} // namespace
+
+bool endedByProgram()
+{
+    return ending();
+}
+
+void setEndHook(std::function<void(int)> hook)
+{
+    endHook() = std::move(hook);
+}
+
 void End(int code)
 {
     CloseAll();
+    if (endHook()) {
+        endHook()(code);
+        std::abort(); // a hook must not return: code after End never runs
+    }
+    ending() = true;
     std::fflush(nullptr);
     std::exit(code);
 }

@@ -7,13 +7,19 @@ namespace platform {
 
 class RuntimeError;
 
-// Thrown by the end tests give a window in place of End; never let it cross the event loop.
+// Thrown by the end hook tests install; never let it cross the event loop.
 struct ProgramEnded {
     int code;
 };
 
 // Closes every open file and ends the program at once: no code after it runs.
 [[noreturn]] void End(int code = 0);
+
+// Whether the program is ending through End (its own way out, after its own record check).
+bool endedByProgram();
+
+// Replaces the process exit (tests throw ProgramEnded from it); empty restores it.
+void setEndHook(std::function<void(int)> hook);
 
 // Runs an event handler; a run-time error escaping it shows its message, then ends the program.
 void runHandler(const std::function<void()> &handler);
