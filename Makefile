@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The whole set-up: `make run` plays, `make test` proves. Both install what is missing first.
 BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo

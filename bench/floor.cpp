@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor: the least a Qt Widgets program showing a window like the game's costs on this machine.
 // One 688x580 window, a few labels and a text box, the same style; nothing else.
 #include <QApplication>

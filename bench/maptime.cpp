@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts a program and reports, as the X server announces them, the top-level windows it maps:
 // the time from the fork to each MapNotify comes from the event itself, never from polling.
 //

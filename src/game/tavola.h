@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tavola, the game's one window: a game's state, its questions, answers, clock, start and end.
 #pragma once
 

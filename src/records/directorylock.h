@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An exclusive lock on the record directory, so that two games never interleave their saves.
 #pragma once
 
