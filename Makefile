@@ -1,27 +1,45 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The whole set-up: `make run` plays, `make test` proves. Both install what is missing first.
+# The whole set-up: `make run` plays, `make test` proves. Both install what is missing first:
+# `make run` only what building and playing the game needs, and builds only the game; `make test`
+# everything else too, builds everything and runs every check (what CI runs). `make check` is the
+# quick day-to-day pass: the plain build's tests alone.
 BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps configure build run test clean screenshots test-sanitize test-fuzz fuzz soak reliability \
-        deb deb-test
+.PHONY: all deps deps-run configure build run check test clean screenshots test-sanitize test-fuzz \
+        fuzz soak reliability deb deb-test
 
 all: build
 
-deps:
-	@tools/install-deps.sh
+deps-run:
+	@tools/install-deps.sh run
 
-$(BUILD)/build.ninja: | deps
+deps:
+	@tools/install-deps.sh test
+
+# Configuring needs only the game's packages; the tests and benchmarks look for their own tools.
+$(BUILD)/build.ninja: | deps-run
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 
 configure: $(BUILD)/build.ninja
 
-build: deps configure
+# A build directory that `make run` configured before the test tools were installed looks for
+# them once more, so that no test or benchmark is left out.
+$(BUILD)/test-tools.stamp: $(BUILD)/build.ninja | deps
+	cmake -S . -B $(BUILD) > /dev/null
+	@touch $@
+
+build: deps $(BUILD)/test-tools.stamp
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: deps-run configure
+	cmake --build $(BUILD) -j $(JOBS) --target vorandi
 	@tools/run.sh $(BUILD)/src/vorandi
+
+# The plain build's tests only (about a minute and a half); `make test` runs them too.
+check: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 test: deps
 	@rm -f $(BUILD)/reliability.jsonl $(STAGES); mkdir -p $(BUILD)

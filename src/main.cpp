@@ -3,22 +3,13 @@
 #include "game/tavola.h"
 #include "platform/appstyle.h"
 #include "platform/commandline.h"
+#include "platform/display.h"
 
 #include <QApplication>
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
-
-bool displayAvailable()
-{
-    auto set = [](const char *name) {
-        const char *v = std::getenv(name);
-        return v && *v;
-    };
-    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
-}
 
 QStringList argumentList(int argc, char *argv[])
 {
@@ -40,7 +31,7 @@ int main(int argc, char *argv[])
         std::fputs(command.error.toLocal8Bit().constData(), stderr);
         return command.status;
     }
-    if (!displayAvailable()) {
+    if (!platform::displayAvailable()) {
         std::fputs(
             "vorandi: serve uno schermo grafico; avviare il gioco da una sessione desktop.\n",
             stderr);

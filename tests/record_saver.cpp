@@ -5,14 +5,13 @@
 // Each save is FIRST + i * STEP with the name PREFIX-score; prints the error of a failed save.
 #include "platform/runtime.h"
 #include "records/recordfiles.h"
+#include "systemtest.h"
 
 #include <QString>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -22,14 +21,6 @@ void waitForStdinToClose()
     char byte;
     while (::read(STDIN_FILENO, &byte, 1) > 0) {
     }
-}
-
-void limitFileSize(long bytes)
-{
-    // Without this the kernel ends the process instead of failing the write.
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{rlim_t(bytes), rlim_t(bytes)};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 } // namespace
@@ -50,7 +41,7 @@ int main(int argc, char *argv[])
             else if (std::strcmp(argv[i], "--wait-stdin") == 0)
                 waitForStdinToClose();
             else if (std::strcmp(argv[i], "--fsize-limit") == 0 && i + 1 < argc)
-                limitFileSize(std::atol(argv[++i]));
+                systemtest::limitFileSize(std::atol(argv[++i]));
         }
         for (int i = 0; i < count; ++i) {
             const QString score = QString::number(first + i * step);

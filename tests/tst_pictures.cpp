@@ -20,6 +20,7 @@ private slots:
     void qtReadsEveryIcon_data();
     void qtReadsEveryIcon();
     void qtReadsCursorAndBitmap();
+    void picturesAreReadInTheFormatTheirNamesGive();
     void windowIconAndPointer();
     void buttonsShowTheirFaces();
     void stopwatchAtNaturalSize();
@@ -240,6 +241,25 @@ void TestPictures::qtReadsCursorAndBitmap()
         }
     }
     QVERIFY(blue > green && green > red);
+}
+
+// The window reads each picture in the format its name gives, never guessing from the content
+// (guessing loads every image plugin of the system to ask it).
+void TestPictures::picturesAreReadInTheFormatTheirNamesGive()
+{
+    for (const char *name : {"window.ico", "hand.cur", "smile.ico", "background.bmp"})
+        QCOMPARE(argb(QPixmap::fromImage(readPicture(QStringLiteral(":/pics/") + name))),
+                 argb(QString::fromLatin1(name)));
+    QCOMPARE(readIcon(QStringLiteral(":/pics/stopwatch.ico")).availableSizes(),
+             QList<QSize>({QSize(32, 32), QSize(16, 16)}));
+
+    // An icon under a bitmap's name is not a bitmap, although content sniffing would take it.
+    QTemporaryDir dir;
+    const QString misnamed = dir.filePath(QStringLiteral("face.bmp"));
+    QVERIFY(QFile::copy(QStringLiteral(":/pics/smile.ico"), misnamed));
+    QVERIFY(!QImage(misnamed).isNull());
+    QVERIFY(readPicture(misnamed).isNull());
+    QVERIFY(readPicture(dir.filePath(QStringLiteral("missing.bmp"))).isNull());
 }
 
 void TestPictures::windowIconAndPointer()

@@ -3,7 +3,9 @@
 #include "fixture.h"
 
 #include <QImage>
+#include <QInputDialog>
 #include <QMap>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QToolTip>
 
@@ -13,6 +15,7 @@ class TestWindow : public QObject {
     Q_OBJECT
 private slots:
     void windowAsCreated();
+    void dressedWhileTheNameIsAskedAndLookingTheSame();
     void frameAroundTheBackgroundShowsTheBackColour();
     void autoSizeFollowsTheBase();
     void autoSizeLabelsGrowRightAndShrinkBack_data();
@@ -100,6 +103,59 @@ void TestWindow::windowAsCreated()
     QCOMPARE(game.Label12->text(), QStringLiteral("Il record  è di "));
     QVERIFY(game.cmdNext->geometry().contains(game.Command1->geometry()));
     QCOMPARE(w->clientArea()->childAt(game.Command1->geometry().center()), game.cmdNext);
+}
+
+namespace {
+
+// Plays the start of a game through the real boxes, answering the name prompt only once the
+// window behind it has been dressed (or, failing that, after a few seconds). Returns the window
+// as first shown, and whether it was dressed while the prompt waited.
+QImage startWithRealBoxes(bool &dressedWhileAsked)
+{
+    GameSeams seams;
+    setDialogService(nullptr);
+    Tavola game;
+    dressedWhileAsked = false;
+    int waits = 0;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        if (auto *prompt = qobject_cast<QInputDialog *>(box)) {
+            dressedWhileAsked = game.window() && game.window()->isDressed();
+            if (!dressedWhileAsked && ++waits < 500)
+                return;
+            prompt->setTextValue(QStringLiteral("Anna"));
+            prompt->accept();
+        } else if (auto *greeting = qobject_cast<QMessageBox *>(box)) {
+            greeting->accept();
+        }
+    });
+    driver.start(10);
+    game.Show();
+    driver.stop();
+    if (!game.window())
+        return {};
+    // Which window the real boxes leave active is no matter of the dressing: no focus, no caret.
+    game.txtAnswer->clearFocus();
+    return game.window()->grab().toImage();
+}
+
+} // namespace
+
+// Fonts and pictures are read while the name prompt waits for its answer; the window looks the
+// same as when they are read just before it is shown (boxes answered at once).
+void TestWindow::dressedWhileTheNameIsAskedAndLookingTheSame()
+{
+    bool dressedWhileAsked = false;
+    const QImage dressedEarly = startWithRealBoxes(dressedWhileAsked);
+    QVERIFY(dressedWhileAsked);
+
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    QVERIFY(!dressedEarly.isNull());
+    game.txtAnswer->clearFocus();
+    QCOMPARE(game.window()->grab().toImage(), dressedEarly);
 }
 
 void TestWindow::frameAroundTheBackgroundShowsTheBackColour()

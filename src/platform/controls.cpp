@@ -124,6 +124,14 @@ void Label::fitToCaption()
     move(topLeft);
 }
 
+// A label that sizes itself follows a new font as it follows a new caption.
+void Label::changeEvent(QEvent *event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        fitToCaption();
+}
+
 void Label::paintEvent(QPaintEvent *event)
 {
     QLabel::paintEvent(event);

@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files.h"
 #include "cp1252.h"
+#include "nativefile.h"
 #include "runtime.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <map>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace platform {
 
@@ -50,9 +47,7 @@ void writeAll(const OpenFile &file, const QByteArray &bytes)
     const char *data = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
-        const ssize_t n = ::write(file.fd, data, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
+        const qint64 n = native::writeSome(file.fd, data, left);
         if (n <= 0)
             fail(file.path, n < 0 ? errno : ENOSPC);
         data += n;
@@ -190,34 +185,9 @@ void Open(const QString &path, OpenMode mode, int number)
     if (table().count(number))
         throw RuntimeError(errFileAlreadyOpen, QStringLiteral("File già aperto: %1").arg(number));
     const QString local = resolvePath(path);
-    // Non-blocking only for the open itself: a pipe in a record file's place must not hang it.
-    int flags = O_CLOEXEC | O_NONBLOCK;
-    switch (mode) {
-    case OpenMode::Input:
-        flags |= O_RDONLY;
-        break;
-    case OpenMode::Output:
-        flags |= O_WRONLY | O_CREAT | O_TRUNC;
-        break;
-    case OpenMode::Append:
-        flags |= O_WRONLY | O_CREAT | O_APPEND;
-        break;
-    }
-    const QByteArray name = QFile::encodeName(local);
-    int fd = -1;
-    do {
-        fd = ::open(name.constData(), flags, 0666);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = native::openRegularFile(local, mode);
     if (fd < 0)
         fail(local, errno);
-    struct stat st {};
-    const bool statted = ::fstat(fd, &st) == 0;
-    if (!statted || !S_ISREG(st.st_mode)) {
-        const int e = !statted ? errno : S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
-        ::close(fd);
-        fail(local, e);
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     table()[number] = OpenFile{fd, mode, local};
 }
 
@@ -232,10 +202,10 @@ void Print(int number, const QString &text)
 qint64 LOF(int number)
 {
     const OpenFile &file = lookup(number);
-    struct stat st {};
-    if (::fstat(file.fd, &st) != 0)
+    const qint64 size = native::fileSize(file.fd);
+    if (size < 0)
         fail(file.path, errno);
-    return st.st_size;
+    return size;
 }
 
 QString Input(qint64 count, int number)
@@ -247,9 +217,7 @@ QString Input(qint64 count, int number)
     bytes.resize(count);
     qint64 got = 0;
     while (got < count) {
-        const ssize_t n = ::read(file.fd, bytes.data() + got, size_t(count - got));
-        if (n < 0 && errno == EINTR)
-            continue;
+        const qint64 n = native::readSome(file.fd, bytes.data() + got, count - got);
         if (n < 0)
             fail(file.path, errno);
         if (n == 0)
@@ -267,14 +235,14 @@ void Close(int number)
         return;
     const OpenFile file = it->second;
     table().erase(it);
-    if (::close(file.fd) != 0 && errno != EINTR)
+    if (native::closeFile(file.fd) != 0)
         fail(file.path, errno);
 }
 
 void CloseAll()
 {
     for (auto &[number, file] : table())
-        ::close(file.fd);
+        native::closeFile(file.fd);
     table().clear();
 }
 

@@ -3,10 +3,14 @@
 #include "program.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
+#include <QImageReader>
 #include <QLayout>
 #include <QMenuBar>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -33,7 +37,7 @@ QFont fontFor(const FontDesc &desc)
     return font;
 }
 
-FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form)
+FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form), desc_(desc)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(desc.caption);
@@ -44,10 +48,6 @@ FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form)
     client_->setObjectName(QStringLiteral("clientArea"));
     client_->setFixedSize(pixels(desc.clientWidth), pixels(desc.clientHeight));
     setCentralWidget(client_);
-    if (!desc.icon.isEmpty())
-        setWindowIcon(QIcon(desc.icon));
-    if (const QPixmap hand(desc.cursor); !hand.isNull())
-        client_->setCursor(QCursor(hand, desc.cursorHotX, desc.cursorHotY));
     setBackColor(desc.backColor);
     buildControls(desc);
     buildMenus(desc);
@@ -81,6 +81,40 @@ void ClientArea::paintEvent(QPaintEvent *event)
 
 namespace {
 
+// The format is the one the name ends with: sniffing the content instead would load every image
+// plugin of the system to ask it.
+void readAsNamed(QImageReader &reader, const QString &path)
+{
+    reader.setFileName(path);
+    reader.setFormat(QFileInfo(path).suffix().toLatin1());
+    reader.setAutoDetectImageFormat(false);
+}
+
+} // namespace
+
+QImage readPicture(const QString &path)
+{
+    QImageReader reader;
+    readAsNamed(reader, path);
+    return reader.read();
+}
+
+QIcon readIcon(const QString &path)
+{
+    QImageReader reader;
+    readAsNamed(reader, path);
+    QIcon icon;
+    QImage image;
+    do {
+        if (!reader.read(&image))
+            break;
+        icon.addPixmap(QPixmap::fromImage(image));
+    } while (reader.jumpToNextImage());
+    return icon;
+}
+
+namespace {
+
 QPixmap blank(QSize size, const QColor &colour)
 {
     QPixmap placeholder(size);
@@ -94,8 +128,8 @@ QPixmap pictureOrBlank(const QString &path, QSize size, const QColor &blankColou
 {
     if (path.isEmpty())
         return {};
-    if (QPixmap picture(path); !picture.isNull())
-        return picture;
+    if (const QImage picture = readPicture(path); !picture.isNull())
+        return QPixmap::fromImage(picture);
     return blank(size, blankColour);
 }
 
@@ -104,7 +138,7 @@ QPixmap pictureOrBlank(const QString &path, QSize size, const QColor &blankColou
 // its own size is not kept beside the stretched one.
 QPixmap stretchedOrBlank(const QString &path, QSize size, const QColor &blankColour)
 {
-    const QImage picture(path);
+    const QImage picture = readPicture(path);
     if (picture.isNull())
         return blank(size, blankColour);
     return QPixmap::fromImage(
@@ -150,19 +184,11 @@ QWidget *FormWindow::makeControl(const ControlDesc &c)
         auto *button = new CommandButton(client_);
         if (c.backColor)
             button->setBackColor(toQColor(*c.backColor));
-        button->setPictures(pictureOrBlank(c.picture, buttonIconSize),
-                            pictureOrBlank(c.downPicture, buttonIconSize),
-                            pictureOrBlank(c.disabledPicture, buttonIconSize));
         return button;
     }
     case ControlKind::Image: {
         auto *image = new Image(client_);
         image->setStretch(c.stretch);
-        const QSize size(pixels(c.width), pixels(c.height));
-        if (c.stretch)
-            image->setPicture(stretchedOrBlank(c.picture, size, backgroundBlank));
-        else
-            image->setPicture(pictureOrBlank(c.picture, size));
         return image;
     }
     case ControlKind::Timer:
@@ -185,8 +211,6 @@ void FormWindow::buildControls(const WindowDesc &desc)
         }
         QWidget *w = makeControl(c);
         w->setObjectName(name);
-        if (c.font)
-            w->setFont(fontFor(*c.font));
         if (c.foreColor) {
             QPalette p = w->palette();
             p.setColor(QPalette::WindowText, toQColor(*c.foreColor));
@@ -212,6 +236,37 @@ void FormWindow::buildControls(const WindowDesc &desc)
     }
     stack(desc);
     orderTabs(desc);
+}
+
+void FormWindow::dress()
+{
+    if (dressed_)
+        return;
+    dressed_ = true;
+    placeMenuBar();
+    if (!desc_.icon.isEmpty())
+        setWindowIcon(readIcon(desc_.icon));
+    if (const QImage hand = readPicture(desc_.cursor); !hand.isNull())
+        client_->setCursor(QCursor(QPixmap::fromImage(hand), desc_.cursorHotX, desc_.cursorHotY));
+    for (const ControlDesc &c : desc_.controls) {
+        if (auto *w = qobject_cast<QWidget *>(controls_.value(QString::fromLatin1(c.name))))
+            dressControl(w, c);
+    }
+}
+
+void FormWindow::dressControl(QWidget *w, const ControlDesc &c)
+{
+    if (c.font)
+        w->setFont(fontFor(*c.font));
+    if (auto *button = qobject_cast<CommandButton *>(w)) {
+        button->setPictures(pictureOrBlank(c.picture, buttonIconSize),
+                            pictureOrBlank(c.downPicture, buttonIconSize),
+                            pictureOrBlank(c.disabledPicture, buttonIconSize));
+    } else if (auto *image = qobject_cast<Image *>(w)) {
+        const QSize size(pixels(c.width), pixels(c.height));
+        image->setPicture(c.stretch ? stretchedOrBlank(c.picture, size, backgroundBlank)
+                                    : pictureOrBlank(c.picture, size));
+    }
 }
 
 // Among labels and images an earlier control lies over a later one; the controls with a window
@@ -249,18 +304,16 @@ void FormWindow::orderTabs(const WindowDesc &desc)
     }
 }
 
+// The menus and their items; the bar that carries them comes with the dressing, because making
+// it reads the pictures of the style's buttons.
 void FormWindow::buildMenus(const WindowDesc &desc)
 {
-    if (desc.menus.empty())
-        return;
-    QMenuBar *bar = menuBar();
-    bar->setNativeMenuBar(false);
     for (const MenuDesc &m : desc.menus) {
         QAction *entry = nullptr;
         if (m.items.empty()) {
-            entry = bar->addAction(m.caption);
+            entry = new QAction(m.caption, this);
         } else {
-            QMenu *menu = bar->addMenu(m.caption);
+            auto *menu = new QMenu(m.caption, this);
             entry = menu->menuAction();
             for (const MenuDesc &item : m.items) {
                 QAction *a = menu->addAction(item.caption);
@@ -270,7 +323,18 @@ void FormWindow::buildMenus(const WindowDesc &desc)
         }
         entry->setObjectName(QString::fromLatin1(m.name));
         menus_.insert(entry->objectName(), entry);
+        barEntries_.push_back(entry);
     }
+}
+
+void FormWindow::placeMenuBar()
+{
+    if (barEntries_.empty())
+        return;
+    QMenuBar *bar = menuBar();
+    bar->setNativeMenuBar(false);
+    for (QAction *entry : barEntries_)
+        bar->addAction(entry);
 }
 
 void FormWindow::showEvent(QShowEvent *event)
@@ -309,15 +373,52 @@ Form::~Form()
     delete window_.data();
 }
 
+namespace {
+
+// Dresses a window once another top-level window (the box that Load shows first) has been
+// exposed: the fonts and pictures are then read while the box waits for its answer, not before
+// it appears. The dressing runs after the box has painted itself.
+class DressWhileBoxWaits : public QObject {
+public:
+    explicit DressWhileBoxWaits(FormWindow *window) : window_(window)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~DressWhileBoxWaits() override { QCoreApplication::instance()->removeEventFilter(this); }
+    DressWhileBoxWaits(const DressWhileBoxWaits &) = delete;
+    DressWhileBoxWaits &operator=(const DressWhileBoxWaits &) = delete;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Expose || scheduled_ || !window_)
+            return false;
+        auto *exposed = qobject_cast<QWindow *>(watched);
+        if (exposed && exposed->isExposed() && exposed != window_->windowHandle()) {
+            scheduled_ = true;
+            QTimer::singleShot(0, window_.data(), &FormWindow::dress);
+        }
+        return false;
+    }
+
+private:
+    QPointer<FormWindow> window_;
+    bool scheduled_ = false;
+};
+
+} // namespace
+
 void Form::Show()
 {
     if (!window_) {
         window_ = new FormWindow(*this, desc_);
         bindControls(*window_);
+        DressWhileBoxWaits dressing(window_);
         runHandler([this] { Form_Load(); });
     }
     if (!window_)
-        return; // unloaded while loading
+        return;       // unloaded while loading
+    window_->dress(); // at once when Load showed no box, or it was answered first
     window_->show();
     window_->raise();
     window_->activateWindow();

@@ -11,6 +11,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <vector>
+
 namespace platform {
 
 class Form;
@@ -31,11 +33,19 @@ private:
     QColor back_ = Qt::black;
 };
 
-// The top-level window of a loaded form; it lives from Load to Unload.
+// The top-level window of a loaded form; it lives from Load to Unload. It is built in two steps:
+// the controls with their places, captions, colours and states, which Load works with, and then
+// their fonts and pictures (dress), which only the window on screen needs. A program's first
+// box (the name asked in Load) thus appears before the fonts and pictures are read, which are
+// read while it waits for its answer.
 class FormWindow : public QMainWindow {
     Q_OBJECT
 public:
     FormWindow(Form &form, const WindowDesc &desc);
+
+    // Gives every control its font and picture, and the window its icon and pointer; once.
+    void dress();
+    bool isDressed() const { return dressed_; }
 
     ClientArea *clientArea() const { return client_; }
     QObject *control(const QString &name) const { return controls_.value(name); }
@@ -53,14 +63,19 @@ protected:
 private:
     void buildControls(const WindowDesc &desc);
     void buildMenus(const WindowDesc &desc);
+    void placeMenuBar();
     void stack(const WindowDesc &desc);
     void orderTabs(const WindowDesc &desc);
     QWidget *makeControl(const ControlDesc &c);
+    void dressControl(QWidget *w, const ControlDesc &c);
 
     Form &form_;
+    const WindowDesc &desc_;
+    bool dressed_ = false;
     ClientArea *client_ = nullptr;
     QHash<QString, QObject *> controls_;
     QHash<QString, QAction *> menus_;
+    std::vector<QAction *> barEntries_;
     Long backColor_ = 0;
     bool unloading_ = false;
 };
@@ -115,5 +130,12 @@ private:
 // Font substitutes for the faces the window description names; call before building windows.
 void installFontSubstitutes();
 QFont fontFor(const FontDesc &font);
+
+// A picture built into the program, read in the format its name ends with (bmp, ico, cur)
+// without sniffing its content, which would load every image plugin to ask it; null when
+// missing or unreadable.
+QImage readPicture(const QString &path);
+// Every image of an icon file, each size of it.
+QIcon readIcon(const QString &path);
 
 } // namespace platform

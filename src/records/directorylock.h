@@ -6,6 +6,9 @@
 
 namespace records {
 
+// On Windows, which locks files only, the file inside the directory whose lock stands for it.
+inline const QString lockFileName = QStringLiteral("vora.lock");
+
 class DirectoryLock {
 public:
     // Waits for the lock; a directory that cannot be opened is a RuntimeError naming it.

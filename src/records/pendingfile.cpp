@@ -6,12 +6,9 @@
 #include "systemcalls.h"
 
 #include <QDir>
-#include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace records {
 
@@ -33,14 +30,14 @@ PendingFile::PendingFile(const QString &path, const QByteArray &content) : path_
     try {
         writeAll(fd, content);
         shareLikeDirectory(fd, directoryOf(path_));
-        if (::fsync(fd) != 0)
+        if (systemFlush(fd) != 0)
             platform::throwFileError(path_, errno);
     } catch (...) {
-        ::close(fd);
+        systemClose(fd);
         discard();
         throw;
     }
-    if (::close(fd) != 0) {
+    if (systemClose(fd) != 0) {
         const int e = errno;
         discard();
         platform::throwFileError(path_, e);
@@ -58,9 +55,8 @@ int PendingFile::createTemporary()
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString suffix = QString::number(QRandomGenerator::global()->generate(), 16)
                                    .rightJustified(randomDigits, u'0');
-        const QByteArray name = QFile::encodeName(stem + suffix);
-        // 0666 lets the umask decide, as for any file the program creates.
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const QByteArray name = systemName(stem + suffix);
+        const int fd = systemCreateNew(name);
         if (fd >= 0) {
             temp_ = name;
             return fd;
@@ -86,7 +82,7 @@ void PendingFile::writeAll(int fd, const QByteArray &content)
 
 void PendingFile::commitAs(const QString &path)
 {
-    if (callRename(temp_.constData(), QFile::encodeName(path).constData()) != 0)
+    if (callRename(temp_.constData(), systemName(path).constData()) != 0)
         platform::throwFileError(path_, errno);
     temp_.clear();
 }
@@ -95,7 +91,7 @@ void PendingFile::discard()
 {
     if (temp_.isEmpty())
         return;
-    ::unlink(temp_.constData());
+    systemRemove(temp_);
     temp_.clear();
 }
 

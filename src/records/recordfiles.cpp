@@ -8,19 +8,12 @@
 #include "sharing.h"
 #include "systemcalls.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
 #include <optional>
-#include <unistd.h>
-
-#ifndef VORANDI_RECORD_DIR
-#define VORANDI_RECORD_DIR ""
-#endif
 
 namespace records {
 
@@ -92,7 +85,7 @@ QString committedPath(const QString &localPath)
 
 void moveIntoPlace(const QString &from, const QString &to)
 {
-    if (callRename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+    if (callRename(systemName(from).constData(), systemName(to).constData()) != 0)
         throwFileError(to, errno);
 }
 
@@ -135,20 +128,6 @@ WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text)
         std::memcpy(buffer, text.constData(), size_t(text.size()) + 1);
         return std::uint32_t(text.size());
     };
-}
-
-QString recordDirectory()
-{
-    QString dir = QString::fromUtf8(VORANDI_RECORD_DIR);
-    if (dir.isEmpty()) {
-        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-        if (data.isEmpty())
-            return QString();
-        dir = data + QStringLiteral("/vorandi");
-    }
-    // A directory that cannot be made shows up when its files are opened, with the reason.
-    QDir().mkpath(dir);
-    return QDir::cleanPath(dir);
 }
 
 QString GetSystemDir()

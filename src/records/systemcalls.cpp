@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "systemcalls.h"
 
-#include <cstdio>
-#include <sys/file.h>
-#include <unistd.h>
-
 namespace records {
 
 namespace {
@@ -24,17 +20,17 @@ void setSystemCalls(SystemCalls calls)
 
 ssize_t callWrite(int fd, const void *data, std::size_t size)
 {
-    return replaced().write ? replaced().write(fd, data, size) : ::write(fd, data, size);
+    return replaced().write ? replaced().write(fd, data, size) : systemWrite(fd, data, size);
 }
 
 int callRename(const char *from, const char *to)
 {
-    return replaced().rename ? replaced().rename(from, to) : std::rename(from, to);
+    return replaced().rename ? replaced().rename(from, to) : systemRename(from, to);
 }
 
 int callFlock(int fd, int operation)
 {
-    return replaced().flock ? replaced().flock(fd, operation) : ::flock(fd, operation);
+    return replaced().flock ? replaced().flock(fd, operation) : systemFlock(fd, operation);
 }
 
 } // namespace records

@@ -1,0 +1,16 @@
+#include "display.h"
+
+#include <cstdlib>
+
+namespace platform {
+
+bool displayAvailable()
+{
+    auto set = [](const char *name) {
+        const char *v = std::getenv(name);
+        return v && *v;
+    };
+    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+} // namespace platform

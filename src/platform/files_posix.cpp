@@ -1,0 +1,75 @@
+#include "nativefile.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform::native {
+
+int openRegularFile(const QString &localPath, OpenMode mode)
+{
+    // Non-blocking only for the open itself: a pipe in a record file's place must not hang it.
+    int flags = O_CLOEXEC | O_NONBLOCK;
+    switch (mode) {
+    case OpenMode::Input:
+        flags |= O_RDONLY;
+        break;
+    case OpenMode::Output:
+        flags |= O_WRONLY | O_CREAT | O_TRUNC;
+        break;
+    case OpenMode::Append:
+        flags |= O_WRONLY | O_CREAT | O_APPEND;
+        break;
+    }
+    const QByteArray name = QFile::encodeName(localPath);
+    int fd = -1;
+    do {
+        fd = ::open(name.constData(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    const bool statted = ::fstat(fd, &st) == 0;
+    if (!statted || !S_ISREG(st.st_mode)) {
+        const int e = !statted ? errno : S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
+        ::close(fd);
+        errno = e;
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+qint64 writeSome(int fd, const char *data, qint64 size)
+{
+    ssize_t n = 0;
+    do {
+        n = ::write(fd, data, size_t(size));
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
+qint64 readSome(int fd, char *data, qint64 size)
+{
+    ssize_t n = 0;
+    do {
+        n = ::read(fd, data, size_t(size));
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
+qint64 fileSize(int fd)
+{
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 ? qint64(st.st_size) : -1;
+}
+
+int closeFile(int fd)
+{
+    // After EINTR the descriptor is gone all the same.
+    return ::close(fd) != 0 && errno != EINTR ? -1 : 0;
+}
+
+} // namespace platform::native

@@ -1,0 +1,55 @@
+// Windows locks files, not folders: the directory's lock is a lock on one file inside it, which
+// only an account that may write the folder can open.
+#include "directorylock.h"
+#include "platform/files.h"
+#include "platform/windowserror.h"
+#include "systemcalls.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+namespace records {
+
+namespace {
+
+// Errors of a file system that cannot lock at all (some network shares).
+bool lockingUnsupported(int errnum)
+{
+    return errnum == EOPNOTSUPP || errnum == ENOLCK || errnum == EINVAL;
+}
+
+} // namespace
+
+DirectoryLock::DirectoryLock(const QString &dir)
+{
+    const QString path = dir + u'/' + lockFileName;
+    fd_ = platform::openShared(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_HIDDEN, _O_RDWR);
+    if (fd_ < 0)
+        platform::throwFileError(dir, errno);
+    if (callFlock(fd_, LOCK_EX) == 0) {
+        held_ = true;
+        return;
+    }
+    const int e = errno;
+    // Losing a beaten record because the disk cannot lock would be worse than saving unlocked.
+    if (lockingUnsupported(e))
+        return;
+    _close(fd_);
+    platform::throwFileError(dir, e);
+}
+
+DirectoryLock::~DirectoryLock()
+{
+    if (held_)
+        callFlock(fd_, LOCK_UN);
+    _close(fd_);
+}
+
+void DirectoryLock::sync()
+{
+    // Every rename was written through to the disk before it returned.
+}
+
+} // namespace records

@@ -1,0 +1,172 @@
+// Where the record lives on Windows. The game was designed to keep it in the Windows directory,
+// which a standard account may not write since Windows Vista: the machine-wide data folder takes
+// its place, open to every account.
+#include "directorylock.h"
+#include "pendingfile.h"
+#include "platform/cp1252.h"
+#include "platform/files.h"
+#include "platform/runtime.h"
+#include "platform/windowserror.h"
+#include "recordfiles.h"
+#include "recordfolder_win.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <optional>
+
+#include <windows.h>
+
+#include <sddl.h>
+#include <shlobj.h>
+
+#ifndef VORANDI_RECORD_DIR
+#define VORANDI_RECORD_DIR ""
+#endif
+
+namespace records {
+
+namespace {
+
+QString knownFolder(REFKNOWNFOLDERID id)
+{
+    PWSTR path = nullptr;
+    QString folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &path)))
+        folder = QString::fromWCharArray(path);
+    CoTaskMemFree(path);
+    return folder;
+}
+
+QString windowsDirectory()
+{
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const UINT n = GetWindowsDirectoryW(buffer, MAX_PATH + 1);
+    return n > 0 && n <= MAX_PATH ? QString::fromWCharArray(buffer, int(n)) : QString();
+}
+
+bool createSharedFolder(const QString &dir)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(recordFolderSddl, SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const BOOL made = CreateDirectoryW(platform::widePath(dir).c_str(), &attributes);
+    LocalFree(descriptor);
+    return made;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    if (file.size() > maxRecordFileSize || !file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+struct RecordPair {
+    QByteArray score;
+    QByteArray name;
+};
+
+// A pair of record files in dir whose score file holds something.
+std::optional<RecordPair> pairIn(const QString &dir)
+{
+    const QString score = dir + u'/' + scoreFileName;
+    const QString name = dir + u'/' + nameFileName;
+    if (!QFileInfo(score).isFile() || !QFileInfo(name).isFile())
+        return std::nullopt;
+    RecordPair pair{fileBytes(score), fileBytes(name)};
+    if (pair.score.isEmpty())
+        return std::nullopt;
+    return pair;
+}
+
+std::optional<RecordPair> highestPair(const QStringList &places)
+{
+    std::optional<RecordPair> best;
+    for (const QString &place : places) {
+        const std::optional<RecordPair> pair = pairIn(QDir::fromNativeSeparators(place));
+        const auto value = [](const RecordPair &p) {
+            return platform::Val(platform::fromCp1252(p.score));
+        };
+        if (pair && (!best || value(*pair) > value(*best)))
+            best = pair;
+    }
+    return best;
+}
+
+bool holdsRecord(const QString &dir)
+{
+    return QFileInfo(dir + u'/' + scoreFileName).size() > 0 ||
+           QFileInfo(dir + u'/' + nameFileName).size() > 0;
+}
+
+// Under the directory lock, so that no game's save can fall between the look and the copy. The
+// score file goes last: a copy cut short leaves no score and is made again by the next start.
+void takeOverOldRecord(const QString &dir, const QStringList &oldPlaces)
+{
+    DirectoryLock lock(dir);
+    if (holdsRecord(dir))
+        return;
+    const std::optional<RecordPair> pair = highestPair(oldPlaces);
+    if (!pair)
+        return;
+    PendingFile name(dir + u'/' + nameFileName, pair->name);
+    PendingFile score(dir + u'/' + scoreFileName, pair->score);
+    name.commit();
+    score.commit();
+}
+
+} // namespace
+
+QString sharedRecordFolder()
+{
+    const QString data = knownFolder(FOLDERID_ProgramData);
+    return data.isEmpty() ? QString() : QDir::toNativeSeparators(data + QStringLiteral("/Vorandi"));
+}
+
+QStringList oldRecordPlaces()
+{
+    const QString windows = windowsDirectory();
+    if (windows.isEmpty())
+        return {};
+    QStringList places{windows};
+    // C:\Windows is redirected to %LOCALAPPDATA%\VirtualStore\Windows.
+    const QString local = knownFolder(FOLDERID_LocalAppData);
+    if (!local.isEmpty() && windows.size() > 3 && windows.at(1) == u':')
+        places << local + QStringLiteral("\\VirtualStore\\") + windows.mid(3);
+    return places;
+}
+
+void prepareRecordFolder(const QString &dir, const QStringList &oldPlaces)
+{
+    const QString local = QDir::cleanPath(QDir::fromNativeSeparators(dir));
+    if (!QFileInfo(local).isDir()) {
+        QDir().mkpath(QFileInfo(local).absolutePath());
+        if (!createSharedFolder(local))
+            return;
+    }
+    try {
+        takeOverOldRecord(local, oldPlaces);
+    } catch (const platform::RuntimeError &) {
+        // Only a convenience: the game starts with an empty record, and the files' own errors
+        // are reported when the game opens them.
+    }
+}
+
+QString recordDirectory()
+{
+    QString dir = QString::fromUtf8(VORANDI_RECORD_DIR);
+    if (dir.isEmpty())
+        dir = sharedRecordFolder();
+    if (dir.isEmpty())
+        return QString();
+    dir = QDir::toNativeSeparators(QDir::cleanPath(QDir::fromNativeSeparators(dir)));
+    prepareRecordFolder(dir, oldRecordPlaces());
+    return dir;
+}
+
+} // namespace records

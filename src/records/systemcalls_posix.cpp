@@ -1,0 +1,53 @@
+#include "systemcalls.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace records {
+
+ssize_t systemWrite(int fd, const void *data, std::size_t size)
+{
+    return ::write(fd, data, size);
+}
+
+int systemRename(const char *from, const char *to)
+{
+    return std::rename(from, to);
+}
+
+int systemFlock(int fd, int operation)
+{
+    return ::flock(fd, operation);
+}
+
+int systemCreateNew(const QByteArray &name)
+{
+    // 0666 lets the umask decide, as for any file the program creates.
+    return ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+
+int systemFlush(int fd)
+{
+    return ::fsync(fd);
+}
+
+int systemClose(int fd)
+{
+    return ::close(fd);
+}
+
+int systemRemove(const QByteArray &name)
+{
+    return ::unlink(name.constData());
+}
+
+QByteArray systemName(const QString &localPath)
+{
+    return QFile::encodeName(localPath);
+}
+
+} // namespace records

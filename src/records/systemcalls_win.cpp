@@ -1,0 +1,86 @@
+#include "platform/windowserror.h"
+#include "systemcalls.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+namespace records {
+
+namespace {
+
+HANDLE handleOf(int fd)
+{
+    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+}
+
+} // namespace
+
+ssize_t systemWrite(int fd, const void *data, std::size_t size)
+{
+    DWORD written = 0;
+    const auto chunk = DWORD(std::min<std::size_t>(size, std::size_t(1) << 30));
+    if (!WriteFile(handleOf(fd), data, chunk, &written, nullptr))
+        return platform::failWithLastError();
+    return ssize_t(written);
+}
+
+int systemRename(const char *from, const char *to)
+{
+    const QString target = QString::fromUtf8(to);
+    // Write-through: the call returns only when the new name is on the disk.
+    if (!MoveFileExW(platform::widePath(QString::fromUtf8(from)).c_str(),
+                     platform::widePath(target).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return platform::failWithLastError(target);
+    return 0;
+}
+
+int systemFlock(int fd, int operation)
+{
+    // The whole file's range, so every game asks for the very same lock.
+    OVERLAPPED whole{};
+    const BOOL done = (operation & LOCK_UN)
+                          ? UnlockFileEx(handleOf(fd), 0, MAXDWORD, MAXDWORD, &whole)
+                          : LockFileEx(handleOf(fd),
+                                       ((operation & LOCK_EX) ? LOCKFILE_EXCLUSIVE_LOCK : 0) |
+                                           ((operation & LOCK_NB) ? LOCKFILE_FAIL_IMMEDIATELY : 0),
+                                       0, MAXDWORD, MAXDWORD, &whole);
+    if (done)
+        return 0;
+    if ((operation & LOCK_NB) && GetLastError() == ERROR_LOCK_VIOLATION) {
+        errno = EWOULDBLOCK; // what flock says of a lock held elsewhere
+        return -1;
+    }
+    return platform::failWithLastError();
+}
+
+int systemCreateNew(const QByteArray &name)
+{
+    return platform::openShared(QString::fromUtf8(name), GENERIC_WRITE, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, _O_WRONLY);
+}
+
+int systemFlush(int fd)
+{
+    return FlushFileBuffers(handleOf(fd)) ? 0 : platform::failWithLastError();
+}
+
+int systemClose(int fd)
+{
+    return _close(fd);
+}
+
+int systemRemove(const QByteArray &name)
+{
+    const QString path = QString::fromUtf8(name);
+    return DeleteFileW(platform::widePath(path).c_str()) ? 0 : platform::failWithLastError(path);
+}
+
+QByteArray systemName(const QString &localPath)
+{
+    return localPath.toUtf8();
+}
+
+} // namespace records

@@ -1,0 +1,3 @@
+# Says why a test does not run in this build, and reports it skipped (exit code 77).
+message("SKIPPED: ${REASON}")
+cmake_language(EXIT 77)

@@ -1,0 +1,229 @@
+// The record directory on Windows: %ProgramData%\Vorandi, which every account may write, made by
+// the first game and taking over a record that older installations kept in the Windows directory.
+#include "fixture.h"
+#include "records/recordfolder_win.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+#include <windows.h>
+
+using namespace platform;
+
+// A pair of record files' contents; "<missing>" stands for a file that is not there.
+struct Pair {
+    QByteArray score;
+    QByteArray name;
+};
+Q_DECLARE_METATYPE(Pair)
+
+class TestWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void ownCallAnswersTheSharedFolder();
+    void folderRightsLetEveryAccountPlay();
+    void folderAndFilesGrantUsersModify();
+    void oldRecordIsTakenOver_data();
+    void oldRecordIsTakenOver();
+    void gameSavesUnderAnAccentedPath();
+};
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Puts a pair in dir.
+void putPair(const QString &dir, const Pair &pair)
+{
+    QDir().mkpath(dir);
+    if (pair.score != "<missing>")
+        writeFile(dir + QStringLiteral("/vora.txt"), pair.score);
+    if (pair.name != "<missing>")
+        writeFile(dir + QStringLiteral("/nvora.txt"), pair.name);
+}
+
+bool runsUnderWine()
+{
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// Read, write, run and delete: what Windows calls modify.
+constexpr ACCESS_MASK modify =
+    FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
+
+// The rights the Users group holds through allowing entries of a DACL, and those entries' flags.
+struct UsersEntry {
+    ACCESS_MASK rights = 0;
+    BYTE flags = 0;
+};
+
+UsersEntry usersEntryOf(PACL dacl)
+{
+    UsersEntry found;
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        void *ace = nullptr;
+        if (!GetAce(dacl, i, &ace) ||
+            static_cast<ACE_HEADER *>(ace)->AceType != ACCESS_ALLOWED_ACE_TYPE)
+            continue;
+        auto *allowed = static_cast<ACCESS_ALLOWED_ACE *>(ace);
+        if (IsWellKnownSid(&allowed->SidStart, WinBuiltinUsersSid)) {
+            found.rights |= allowed->Mask;
+            found.flags |= allowed->Header.AceFlags;
+        }
+    }
+    return found;
+}
+
+UsersEntry usersEntry(const QString &path)
+{
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    std::wstring name = QDir::toNativeSeparators(path).toStdWString();
+    if (GetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return {};
+    const UsersEntry found = usersEntryOf(dacl);
+    LocalFree(descriptor);
+    return found;
+}
+
+} // namespace
+
+void TestWindows::ownCallAnswersTheSharedFolder()
+{
+    // The known folder, checked against the environment's idea of it.
+    const QString expected = qEnvironmentVariable("ProgramData") + QStringLiteral("\\Vorandi");
+    QByteArray buffer(128, 'x');
+    const std::uint32_t n = records::GetWindowsDirectoryA(buffer.data(), 128);
+    const QString answer = QString::fromLocal8Bit(buffer.left(qsizetype(n)));
+    QCOMPARE(answer.toLower(), expected.toLower());
+    QCOMPARE(buffer.at(qsizetype(n)), '\0');
+    QCOMPARE(buffer.mid(qsizetype(n) + 1), QByteArray(127 - qsizetype(n), 'x'));
+    QVERIFY(QFileInfo(answer).isDir());
+    QVERIFY(records::GetSystemDir().endsWith(QStringLiteral("\\Vorandi\\")));
+}
+
+void TestWindows::folderRightsLetEveryAccountPlay()
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    QVERIFY(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        records::recordFolderSddl, SDDL_REVISION_1, &descriptor, nullptr));
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    QVERIFY(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    QVERIFY(GetSecurityDescriptorControl(descriptor, &control, &revision));
+    const UsersEntry users = usersEntryOf(dacl);
+    LocalFree(descriptor);
+    QVERIFY(present && dacl);
+    QCOMPARE(users.rights, modify); // and not the right to change rights or take ownership
+    QCOMPARE(users.flags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE),
+             OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+    QVERIFY(!(users.flags & INHERIT_ONLY_ACE));
+    // Administrators and SYSTEM keep what the parent folder gives them.
+    QVERIFY(!(control & SE_DACL_PROTECTED));
+}
+
+void TestWindows::folderAndFilesGrantUsersModify()
+{
+    QTemporaryDir base;
+    const QString dir = base.path() + QStringLiteral("/Vorandi");
+    records::prepareRecordFolder(QDir::toNativeSeparators(dir), {});
+    QVERIFY(QFileInfo(dir).isDir());
+    const UsersEntry folder = usersEntry(dir);
+    if (folder.rights == 0 && runsUnderWine())
+        QSKIP("Wine keeps no access-control list of its own for a folder");
+    QCOMPARE(folder.rights & modify, modify);
+    QVERIFY(folder.flags & OBJECT_INHERIT_ACE);
+    QVERIFY(folder.flags & CONTAINER_INHERIT_ACE);
+
+    // A game's files, made by the start and replaced by a save, inherit the right.
+    GameSeams seams(dir);
+    Tavola game;
+    seams.start(game);
+    answer(game, rightAnswer(game));
+    seams.dialogs.answer(vbYes);
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.cmdExit->click());
+    QCOMPARE(seams.bytes(records::scoreFileName), QByteArray("1\r\n"));
+    for (const QString &name : {records::scoreFileName, records::nameFileName}) {
+        const UsersEntry file = usersEntry(seams.path(name));
+        QCOMPARE(file.rights & modify, modify);
+        QVERIFY(file.flags & INHERITED_ACE);
+    }
+}
+
+void TestWindows::oldRecordIsTakenOver_data()
+{
+    QTest::addColumn<Pair>("windows");
+    QTest::addColumn<Pair>("virtualStore");
+    QTest::addColumn<Pair>("already");
+    QTest::addColumn<Pair>("expected");
+    const Pair none{"<missing>", "<missing>"};
+    const Pair old{"12\r\n", "Nicol\xF2\r\n"};
+    const Pair higher{"15\r\n", "Bea\r\n"};
+    const Pair empty{"", ""};
+    QTest::newRow("windows directory") << old << none << none << old;
+    QTest::newRow("virtual store copy") << none << old << none << old;
+    QTest::newRow("the higher of both") << old << higher << none << higher;
+    QTest::newRow("over the empty pair of a first start") << old << none << empty << old;
+    QTest::newRow("a record of its own is kept") << higher << none << old << old;
+    QTest::newRow("a score without a name is no pair")
+        << Pair{"12\r\n", "<missing>"} << none << none << none;
+    QTest::newRow("an empty old pair is no record") << empty << none << none << none;
+    QTest::newRow("a hand-edited pair, unchanged")
+        << Pair{"7.5 punti\r\naltro\r\n", "A\r\nB"} << none << none
+        << Pair{"7.5 punti\r\naltro\r\n", "A\r\nB"};
+}
+
+void TestWindows::oldRecordIsTakenOver()
+{
+    QFETCH(Pair, windows);
+    QFETCH(Pair, virtualStore);
+    QFETCH(Pair, already);
+    QFETCH(Pair, expected);
+    QTemporaryDir base;
+    const QString windowsDir = base.path() + QStringLiteral("/WINDOWS");
+    const QString storeDir = base.path() + QStringLiteral("/VirtualStore/WINDOWS");
+    const QString dir = base.path() + QStringLiteral("/ProgramData/Vorandi");
+    putPair(windowsDir, windows);
+    putPair(storeDir, virtualStore);
+    if (already.score != "<missing>")
+        putPair(dir, already);
+    records::prepareRecordFolder(QDir::toNativeSeparators(dir),
+                                 {QDir::toNativeSeparators(windowsDir), storeDir});
+    QCOMPARE(readFile(dir + QStringLiteral("/vora.txt")), expected.score);
+    QCOMPARE(readFile(dir + QStringLiteral("/nvora.txt")), expected.name);
+    // The old places are left as they were.
+    QCOMPARE(readFile(windowsDir + QStringLiteral("/vora.txt")), windows.score);
+    QCOMPARE(readFile(storeDir + QStringLiteral("/nvora.txt")), virtualStore.name);
+}
+
+void TestWindows::gameSavesUnderAnAccentedPath()
+{
+    QTemporaryDir base;
+    const QString dir = base.path() + QStringLiteral("/Niccolò");
+    records::prepareRecordFolder(dir, {});
+    GameSeams seams(dir);
+    Tavola game;
+    seams.start(game, QStringLiteral("Nicolò"));
+    answer(game, rightAnswer(game));
+    seams.dialogs.answer(vbYes);
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.cmdExit->click());
+    QCOMPARE(seams.bytes(records::scoreFileName), QByteArray("1\r\n"));
+    QCOMPARE(seams.bytes(records::nameFileName), QByteArray("Nicol\xF2\r\n"));
+}
+
+QTEST_MAIN(TestWindows)
+#include "tst_windows.moc"
