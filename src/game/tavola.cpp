@@ -149,8 +149,6 @@ void Tavola::cmdNext_Click()
     lblNum1->setCaption(Format(Base, QStringLiteral("#0")));
     lblNum2->setCaption(Format(Exponent, QStringLiteral("#0")));
     ExpectedAnswer = CInt(std::pow(double(Base), double(Exponent)));
-    txtAnswer->setAccessibleDescription(lblNum1->Caption() + QStringLiteral(" alla ") +
-                                        lblNum2->Caption());
     cmdNext->setEnabled(false);
     setBackColor(RGB(Base * 20, Exponent * 20, Base * 50));
     txtAnswer->SetFocus();

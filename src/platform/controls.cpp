@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controls.h"
+#include "accessibility.h"
 #include "dialogs.h"
 
+#include <QApplication>
 #include <QBitmap>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyleOptionToolButton>
@@ -77,8 +81,14 @@ QString Label::displayText(const QString &caption)
 void Label::setCaption(const QString &caption)
 {
     caption_ = caption;
-    setText(displayText(caption));
+    {
+        std::optional<QuietAccessibility> silence;
+        if (quiet_)
+            silence.emplace();
+        setText(displayText(caption));
+    }
     fitToCaption();
+    emit captionChanged();
 }
 
 void Label::setAutoSize(bool on)
@@ -147,6 +157,18 @@ void Label::paintEvent(QPaintEvent *event)
 TextBox::TextBox(QWidget *parent) : QLineEdit(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
+    // A drop would put text in the box past the handler.
+    setAcceptDrops(false);
+}
+
+void TextBox::setText(const QString &text)
+{
+    // A box changed while the focus is elsewhere tells nobody: a screen reader that heard of the
+    // change would take the box for the focus and stay silent when the focus really comes.
+    std::optional<QuietAccessibility> silence;
+    if (!hasFocus())
+        silence.emplace();
+    QLineEdit::setText(text);
 }
 
 bool TextBox::event(QEvent *event)
@@ -157,6 +179,10 @@ bool TextBox::event(QEvent *event)
             // Alt with a letter is a menu or access key, never typing: an access key whose
             // button is disabled must not slip its letter past the KeyPress handler.
             key->ignore();
+            return true;
+        }
+        if (keyPress_ && !isReadOnly() && key->matches(QKeySequence::Paste)) {
+            pasteFiltered(QClipboard::Clipboard);
             return true;
         }
         if (keyPress_ && filterKey(key))
@@ -173,29 +199,122 @@ bool TextBox::isMenuKey(const QKeyEvent *key)
            key->text().at(0).isPrint();
 }
 
+namespace {
+
+// The character codes that the handler sees: printable characters, Backspace and Enter. Delete
+// (127), Escape and the Ctrl letters are editing keys and shortcuts of the box itself.
+bool isTypedCode(char16_t code)
+{
+    return code == 8 || code == 13 || (code >= 32 && code != 127);
+}
+
+// A character beyond the Integer range cannot be a KeyAscii; the handler sees it as 0xFFFF.
+Integer keyAscii(char16_t c)
+{
+    return Integer(c > 0x7FFF ? -1 : c);
+}
+
+QChar fromKeyAscii(Integer code)
+{
+    return QChar(char16_t(std::uint16_t(code)));
+}
+
+} // namespace
+
 // Returns true when the key was consumed here.
 bool TextBox::filterKey(QKeyEvent *key)
 {
     const QString typed = key->text();
-    if (typed.size() != 1 || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+    if (typed.isEmpty() || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
         return false;
-    if (key->modifiers() & (Qt::AltModifier | Qt::MetaModifier))
-        return false;
+    if (typed.size() > 1) {
+        // Several characters from one key (a surrogate pair, a keyboard macro) pass one by one.
+        insert(filtered(typed));
+        return true;
+    }
     const char16_t original = typed.at(0).unicode();
-    // A character beyond the Integer range cannot be a KeyAscii; the handler sees it as 0xFFFF.
-    auto code = Integer(original > 0x7FFF ? -1 : original);
+    if (!isTypedCode(original))
+        return false;
+    const Qt::KeyboardModifiers mods = key->modifiers();
+    if (original >= 32 && (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier))
+        return false; // a Ctrl shortcut: the box types nothing for it
+    Integer code = keyAscii(original);
     keyPress_(code);
     if (code == 0 || code == 13)
         return true;
-    if (code != Integer(original > 0x7FFF ? -1 : original)) {
-        QKeyEvent replaced(QEvent::KeyPress, 0, key->modifiers(),
-                           QString(QChar(char16_t(std::uint16_t(code)))));
+    if (code != keyAscii(original)) {
+        QKeyEvent replaced(QEvent::KeyPress, 0, mods, QString(fromKeyAscii(code)));
         reentry_ = true;
         QLineEdit::event(&replaced);
         reentry_ = false;
         return true;
     }
     return false;
+}
+
+QString TextBox::filtered(const QString &text)
+{
+    QString kept;
+    for (QChar c : text) {
+        // Line breaks and other controls in pasted or composed text are no keys: Enter in
+        // pasted text must not score an answer.
+        if (!c.isPrint() && !c.isSurrogate())
+            continue;
+        Integer code = keyAscii(c.unicode());
+        if (keyPress_)
+            keyPress_(code);
+        if (code != 0 && code != 13 && code != 8 && isTypedCode(char16_t(std::uint16_t(code))))
+            kept += fromKeyAscii(code);
+    }
+    return kept;
+}
+
+// Composed text goes through the handler as typed keys do; what is still being composed is not
+// shown, since only what passes the handler may appear in the box.
+void TextBox::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (!keyPress_) {
+        QLineEdit::inputMethodEvent(event);
+        return;
+    }
+    QInputMethodEvent passed;
+    passed.setCommitString(filtered(event->commitString()), event->replacementStart(),
+                           event->replacementLength());
+    QLineEdit::inputMethodEvent(&passed);
+    event->accept();
+}
+
+void TextBox::pasteFiltered(QClipboard::Mode mode)
+{
+    const QString text = QGuiApplication::clipboard()->text(mode);
+    if (!text.isEmpty())
+        insert(filtered(text));
+}
+
+// The menu's own Paste would put any text in the box; this one passes the handler.
+void TextBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    if (auto *paste = menu->findChild<QAction *>(QStringLiteral("edit-paste"));
+        paste && keyPress_) {
+        disconnect(paste, &QAction::triggered, nullptr, nullptr);
+        connect(paste, &QAction::triggered, this, [this] { pasteFiltered(QClipboard::Clipboard); });
+    }
+    menu->popup(event->globalPos());
+}
+
+// The middle button pastes the selection on X11; through the handler here too.
+void TextBox::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::MiddleButton && keyPress_ &&
+        QGuiApplication::clipboard()->supportsSelection()) {
+        if (!isReadOnly())
+            pasteFiltered(QClipboard::Selection);
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
 }
 
 CommandButton::CommandButton(QWidget *parent) : QToolButton(parent)
@@ -267,11 +386,12 @@ void CommandButton::paintEvent(QPaintEvent *)
     option.state &= ~(QStyle::State_MouseOver | QStyle::State_AutoRaise);
     painter.drawControl(QStyle::CE_ToolButtonLabel, option);
     if (hasFocus()) {
-        QStyleOptionFocusRect focus;
-        focus.initFrom(this);
-        focus.rect = rect().adjusted(4, 4, -4, -4);
-        focus.backgroundColor = face.color();
-        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+        // The dotted focus mark is drawn whatever moved the focus here: the style draws one
+        // only once Tab has been used, and after an answer the focus comes by itself.
+        const QPen dots(qGray(face.color().rgb()) > 128 ? Qt::black : Qt::white, 1, Qt::DotLine);
+        painter.setPen(dots);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect().adjusted(4, 4, -5, -5));
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "runtime.h"
 
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -27,6 +28,9 @@ public:
 
     QString Caption() const { return caption_; }
     void setCaption(const QString &caption);
+    // Changes of the caption are not announced to screen readers (a clock): it is read on
+    // request.
+    void setQuiet(bool on) { quiet_ = on; }
 
     void setAutoSize(bool on);
     bool autoSize() const { return autoSize_; }
@@ -36,6 +40,9 @@ public:
 
     // What the label draws for a caption.
     static QString displayText(const QString &caption);
+
+signals:
+    void captionChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -47,9 +54,12 @@ private:
     QString caption_;
     bool autoSize_ = false;
     bool border_ = false;
+    bool quiet_ = false;
 };
 
-// Single-line edit field whose KeyPress handler sees each typed character first.
+// Single-line edit field whose KeyPress handler sees each typed character first: keys, composed
+// input (dead keys, input methods) and pasted text alike. Keys that type no character (Delete,
+// Escape, Ctrl shortcuts) are the box's own editing keys and never reach the handler.
 class TextBox : public QLineEdit {
     Q_OBJECT
 public:
@@ -59,16 +69,22 @@ public:
     explicit TextBox(QWidget *parent = nullptr);
 
     QString Text() const { return text(); }
-    void setText(const QString &text) { QLineEdit::setText(text); }
+    void setText(const QString &text);
     void SetFocus() { setFocus(Qt::OtherFocusReason); }
     void setKeyPressHandler(KeyPressHandler handler) { keyPress_ = std::move(handler); }
 
 protected:
     bool event(QEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     bool filterKey(class QKeyEvent *key);
     static bool isMenuKey(const QKeyEvent *key);
+    // What is left of the text once each character has passed the KeyPress handler.
+    QString filtered(const QString &text);
+    void pasteFiltered(QClipboard::Mode mode);
 
     KeyPressHandler keyPress_;
     bool reentry_ = false;

@@ -46,6 +46,11 @@ struct ControlDesc {
     bool stretch = false;     // images
     int interval = 0;         // timers, milliseconds
     QString toolTip;
+    // What a screen reader says of the control, as name and description: "{Label6}" stands for
+    // the caption of the label of that name, kept up to date as it changes.
+    QString spokenName;
+    QString spokenDescription;
+    bool quiet = false; // changes of the caption are read on request, never announced (a clock)
 };
 
 struct MenuDesc {

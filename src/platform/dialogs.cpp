@@ -3,10 +3,15 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QSpacerItem>
+
+#include <algorithm>
 
 namespace platform {
 
@@ -65,6 +70,96 @@ QMessageBox::Icon iconFor(int style)
     }
 }
 
+QRect screenSpace(const QWidget *parent)
+{
+    QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
+}
+
+// Room the title bar takes beside the title: the window's icon and its buttons.
+constexpr int titleBarButtons = 160;
+
+// Wide enough for the whole title in the title bar (which uses a bold face), never wider than the
+// screen.
+int widthForTitle(const QWidget &box, const QString &title)
+{
+    QFont bold = QApplication::font("QMdiSubWindowTitleBar");
+    bold.setBold(true);
+    const int wanted = QFontMetrics(bold).horizontalAdvance(title) + titleBarButtons;
+    return std::min(wanted, screenSpace(box.parentWidget()).width() - 20);
+}
+
+// A message box sizes itself from its text; a spacer across its grid makes it as wide as its title.
+void widenToTitle(QMessageBox &box)
+{
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    if (!grid)
+        return;
+    grid->addItem(new QSpacerItem(widthForTitle(box, box.windowTitle()), 0, QSizePolicy::Minimum,
+                                  QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+// Appends a word to the lines, breaking it where it is wider than a line alone.
+void addWord(QStringList &lines, const QString &word, const QFontMetrics &fm, int width)
+{
+    const QString joined = lines.back().isEmpty() ? word : lines.back() + u' ' + word;
+    if (fm.horizontalAdvance(joined) <= width) {
+        lines.back() = joined;
+        return;
+    }
+    if (!lines.back().isEmpty())
+        lines.append(QString());
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        const qsizetype n = word.at(i).isHighSurrogate() && i + 1 < word.size() ? 2 : 1;
+        const QString piece = word.mid(i, n);
+        if (!lines.back().isEmpty() && fm.horizontalAdvance(lines.back() + piece) > width)
+            lines.append(QString());
+        lines.back() += piece;
+        i += n - 1;
+    }
+}
+
+} // namespace
+
+// The prompt as a box shows it: broken into lines no wider than the width, words longer than a
+// line broken too, and at most so many lines, the last ending in "…" when text is left out.
+QString shownPrompt(const QString &prompt, const QFontMetrics &fm, int width, int maxLines)
+{
+    QStringList lines;
+    for (const QString &paragraph : prompt.split(u'\n')) {
+        lines.append(QString());
+        if (fm.horizontalAdvance(paragraph) <= width) {
+            lines.back() = paragraph;
+            continue;
+        }
+        for (const QString &word : paragraph.split(u' ', Qt::SkipEmptyParts))
+            addWord(lines, word, fm, width);
+    }
+    if (lines.size() > maxLines) {
+        lines.resize(maxLines);
+        QString &last = lines.back();
+        while (!last.isEmpty() && fm.horizontalAdvance(last + u'…') > width)
+            last.chop(last.back().isLowSurrogate() && last.size() > 1 ? 2 : 1);
+        last += u'…';
+    }
+    return lines.join(u'\n');
+}
+
+namespace {
+
+// Keeps the box within the screen: a prompt of any length (a very long player's name) is broken
+// into lines and shortened on screen only, so the box and its buttons stay in view.
+QString promptForScreen(const QMessageBox &box, const QString &prompt)
+{
+    const QRect space = screenSpace(box.parentWidget());
+    const QFontMetrics fm(QApplication::font("QMessageBox"));
+    // Room for the icon, the margins and the buttons' row.
+    const int width = std::clamp(space.width() - 160, 120, 900);
+    const int lines = std::max(3, (space.height() - 200) / std::max(1, fm.lineSpacing()));
+    return shownPrompt(prompt, fm, width, lines);
+}
+
 DialogService *&currentService()
 {
     static DialogService *service = nullptr;
@@ -78,7 +173,7 @@ int QtDialogs::msgBox(const QString &prompt, int style, const QString &title)
     QMessageBox box(boxParent());
     box.setWindowTitle(titleOr(title));
     box.setTextFormat(Qt::PlainText);
-    box.setText(prompt);
+    box.setText(promptForScreen(box, prompt));
     box.setIcon(iconFor(style));
     const bool yesNo = (style & 7) == vbYesNo;
     if (yesNo) {
@@ -89,6 +184,7 @@ int QtDialogs::msgBox(const QString &prompt, int style, const QString &title)
         box.setStandardButtons(QMessageBox::Ok);
     }
     italianButtons(box);
+    widenToTitle(box);
     {
         ModalScope scope;
         box.exec();
@@ -108,6 +204,7 @@ QString QtDialogs::inputBox(const QString &prompt, const QString &title)
     dialog.setCancelButtonText(QStringLiteral("Annulla"));
     if (auto *label = dialog.findChild<QLabel *>())
         label->setTextFormat(Qt::PlainText);
+    dialog.setMinimumWidth(widthForTitle(dialog, dialog.windowTitle()));
     int result = QDialog::Rejected;
     {
         ModalScope scope;

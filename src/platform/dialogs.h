@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 
+class QFontMetrics;
 class QWidget;
 
 namespace platform {
@@ -111,6 +112,10 @@ private:
 // The service every MsgBox and InputBox goes through; the real one unless a test set another.
 DialogService &dialogService();
 void setDialogService(DialogService *service);
+
+// The prompt as a box shows it: in lines at most `width` pixels wide and at most `maxLines` of
+// them. The box keeps the whole prompt for the caller; only the screen shows less.
+QString shownPrompt(const QString &prompt, const QFontMetrics &fm, int width, int maxLines);
 
 int MsgBox(const QString &prompt, int style = vbOKOnly, const QString &title = QString());
 QString InputBox(const QString &prompt, const QString &title = QString());

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "form.h"
+#include "accessibility.h"
 #include "program.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QMenuBar>
 #include <QPaintEvent>
@@ -13,6 +15,11 @@
 #include <QWindow>
 
 #include <algorithm>
+
+// QtGui's entry for a key from the window system, the one its own test library types with.
+Q_GUI_EXPORT void qt_handleKeyEvent(QWindow *w, QEvent::Type t, int k, Qt::KeyboardModifiers mods,
+                                    const QString &text = QString(), bool autorep = false,
+                                    ushort count = 1);
 
 namespace platform {
 
@@ -236,6 +243,18 @@ void FormWindow::buildControls(const WindowDesc &desc)
     }
     stack(desc);
     orderTabs(desc);
+    bindSpokenTexts(desc);
+}
+
+void FormWindow::bindSpokenTexts(const WindowDesc &desc)
+{
+    for (const ControlDesc &c : desc.controls) {
+        auto *w = qobject_cast<QWidget *>(controls_.value(QString::fromLatin1(c.name)));
+        if (auto *label = qobject_cast<Label *>(w))
+            label->setQuiet(c.quiet);
+        if (w && (!c.spokenName.isEmpty() || !c.spokenDescription.isEmpty()))
+            bindSpokenText(w, c.spokenName, c.spokenDescription, c.quiet, controls_);
+    }
 }
 
 void FormWindow::dress()
@@ -325,6 +344,20 @@ void FormWindow::buildMenus(const WindowDesc &desc)
         menus_.insert(entry->objectName(), entry);
         barEntries_.push_back(entry);
     }
+    // F10 does what Alt pressed and released alone does, as on every desktop: the bar takes the
+    // keys on its first entry; the arrows move and open, Return chooses, Escape leaves. The bar
+    // has no public way into that mode but a real Alt from the window system, so F10 makes one.
+    auto *f10 = new QAction(this);
+    f10->setShortcut(Qt::Key_F10);
+    f10->setShortcutContext(Qt::WindowShortcut);
+    addAction(f10);
+    connect(f10, &QAction::triggered, this, [this] {
+        if (QWindow *window = windowHandle(); window && isActiveWindow()) {
+            qt_handleKeyEvent(window, QEvent::KeyPress, Qt::Key_Alt, Qt::NoModifier);
+            qt_handleKeyEvent(window, QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+            qt_handleKeyEvent(window, QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+        }
+    });
 }
 
 void FormWindow::placeMenuBar()

@@ -66,6 +66,7 @@ private:
     void placeMenuBar();
     void stack(const WindowDesc &desc);
     void orderTabs(const WindowDesc &desc);
+    void bindSpokenTexts(const WindowDesc &desc);
     QWidget *makeControl(const ControlDesc &c);
     void dressControl(QWidget *w, const ControlDesc &c);
 

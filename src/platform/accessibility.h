@@ -1,0 +1,36 @@
+// What a screen reader hears of the window: names and descriptions made from the captions shown.
+#pragma once
+
+#include <QAccessible>
+#include <QHash>
+#include <QString>
+
+class QObject;
+class QWidget;
+
+namespace platform {
+
+// While one is alive, no accessibility event leaves the program: a change made meanwhile is
+// there to be read, but is not announced.
+class QuietAccessibility {
+public:
+    QuietAccessibility();
+    ~QuietAccessibility();
+    QuietAccessibility(const QuietAccessibility &) = delete;
+    QuietAccessibility &operator=(const QuietAccessibility &) = delete;
+
+private:
+    QAccessible::UpdateHandler previous_;
+};
+
+// The text of a pattern in which "{name}" stands for the caption of the label of that name, on
+// one line and without doubled blanks; what an empty caption leaves at either end (". ", ", ")
+// goes.
+QString spokenText(const QString &pattern, const QHash<QString, QObject *> &controls);
+
+// Keeps the target's accessible name and description made from their patterns, re-made whenever
+// one of the labels they name changes its caption. A quiet target changes without announcing it.
+void bindSpokenText(QWidget *target, const QString &namePattern, const QString &descriptionPattern,
+                    bool quiet, const QHash<QString, QObject *> &controls);
+
+} // namespace platform

@@ -1,0 +1,286 @@
+// Keys only: editing keys, composed and pasted text in the answer box, the focus mark, the menu
+// bar from F10, and the boxes' size on the screen.
+#include "fixture.h"
+
+#include <QAccessible>
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QInputMethodEvent>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+
+using namespace platform;
+
+class TestKeyboard : public QObject {
+    Q_OBJECT
+private slots:
+    void editingKeysEdit_data();
+    void editingKeysEdit();
+    void composedTextPassesTheFilter_data();
+    void composedTextPassesTheFilter();
+    void pastedTextPassesTheFilter();
+    void focusMarkAfterAnswer();
+    void f10ReachesNewGame();
+    void boxAsWideAsItsTitle();
+    void longNameBoxStaysOnScreen();
+    void shownPromptFits_data();
+    void shownPromptFits();
+};
+
+namespace {
+
+// A key as an X keyboard sends it, with the text the key carries.
+void sendKey(QWidget *to, int key, Qt::KeyboardModifiers mods, const QString &text)
+{
+    QKeyEvent press(QEvent::KeyPress, key, mods, text);
+    QApplication::sendEvent(to, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+    QApplication::sendEvent(to, &release);
+}
+
+struct Key {
+    int key;
+    Qt::KeyboardModifiers mods;
+    QString text;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Key)
+Q_DECLARE_METATYPE(QList<Key>)
+
+void TestKeyboard::editingKeysEdit_data()
+{
+    QTest::addColumn<QList<Key>>("keys");
+    QTest::addColumn<QString>("expected");
+    const Key home{Qt::Key_Home, Qt::NoModifier, {}};
+    const Key del{Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f")};
+    QTest::newRow("Delete at the start") << QList<Key>{home, del} << "23";
+    QTest::newRow("Escape") << QList<Key>{{Qt::Key_Escape, Qt::NoModifier, "\x1b"}} << "123";
+    QTest::newRow("Ctrl+A then Delete")
+        << QList<Key>{{Qt::Key_A, Qt::ControlModifier, "\x01"}, del} << "";
+    QTest::newRow("Ctrl with a digit types nothing")
+        << QList<Key>{{Qt::Key_4, Qt::ControlModifier, "4"}} << "123";
+    QTest::newRow("AltGr letter") << QList<Key>{{Qt::Key_E, Qt::ControlModifier | Qt::AltModifier,
+                                                 "€"}}
+                                  << "123";
+    QTest::newRow("AltGr digit") << QList<Key>{{Qt::Key_4, Qt::ControlModifier | Qt::AltModifier,
+                                                "4"}}
+                                 << "1234";
+    QTest::newRow("Meta letter") << QList<Key>{{Qt::Key_A, Qt::MetaModifier, "a"}} << "123";
+}
+
+void TestKeyboard::editingKeysEdit()
+{
+    QFETCH(QList<Key>, keys);
+    QFETCH(QString, expected);
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    QTest::keyClicks(game.txtAnswer, QStringLiteral("123"));
+    for (const Key &k : keys)
+        sendKey(game.txtAnswer, k.key, k.mods, k.text);
+    QCOMPARE(game.txtAnswer->text(), expected);
+    QCOMPARE(game.WrongCount + game.CorrectCount, 0);
+}
+
+void TestKeyboard::composedTextPassesTheFilter_data()
+{
+    QTest::addColumn<QString>("commit");
+    QTest::addColumn<QString>("preedit");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("dead acute and e") << "é"
+                                      << ""
+                                      << "1";
+    QTest::newRow("digit") << "7"
+                           << ""
+                           << "17";
+    QTest::newRow("mixed") << "4é-x"
+                           << ""
+                           << "14-";
+    QTest::newRow("line break scores nothing") << "2\r\n3"
+                                               << ""
+                                               << "123";
+    QTest::newRow("still composing") << ""
+                                     << "´"
+                                     << "1";
+    QTest::newRow("outside the 16-bit range") << "😀"
+                                              << ""
+                                              << "1";
+}
+
+void TestKeyboard::composedTextPassesTheFilter()
+{
+    QFETCH(QString, commit);
+    QFETCH(QString, preedit);
+    QFETCH(QString, expected);
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    QTest::keyClicks(game.txtAnswer, QStringLiteral("1"));
+    QInputMethodEvent composed(preedit, {});
+    composed.setCommitString(commit);
+    QApplication::sendEvent(game.txtAnswer, &composed);
+    QCOMPARE(game.txtAnswer->text(), expected);
+    QCOMPARE(game.lblMessage->Caption(), QString());
+    QVERIFY(!game.cmdNext->isEnabled());
+}
+
+void TestKeyboard::pastedTextPassesTheFilter()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    QGuiApplication::clipboard()->setText(QStringLiteral("4a\r\n9é"));
+    QTest::keyClick(game.txtAnswer, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("49"));
+    QVERIFY(!game.cmdNext->isEnabled()); // the line break in the text scored nothing
+}
+
+namespace {
+
+// Dark dots along the left edge of the focus mark, inside the button's face.
+int markDots(QWidget *button)
+{
+    const QImage face = button->grab().toImage();
+    int dots = 0;
+    for (int y = 6; y < face.height() - 6; ++y)
+        dots += qGray(face.pixel(4, y)) < 60 ? 1 : 0;
+    return dots;
+}
+
+} // namespace
+
+void TestKeyboard::focusMarkAfterAnswer()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    answer(game, rightAnswer(game));
+    QTRY_COMPARE(QApplication::focusWidget(), game.cmdNext);
+    const int focused = markDots(game.cmdNext);
+    QVERIFY2(focused > 10, qPrintable(QString::number(focused)));
+    game.txtAnswer->setFocus();
+    QCOMPARE(markDots(game.cmdNext), 0);
+}
+
+void TestKeyboard::f10ReachesNewGame()
+{
+    GameSeams seams;
+    Tavola game;
+    seams.start(game);
+    QVERIFY(QTest::qWaitForWindowActive(game.window()));
+    QWindow *win = game.window()->windowHandle();
+    QTest::keyClick(win, Qt::Key_F10);
+    QTRY_VERIFY(game.window()->menuBar()->hasFocus());
+    QCOMPARE(game.window()->menuBar()->activeAction(), game.INFOMAZIONI);
+    QTest::keyClick(win, Qt::Key_Down); // opens the list under the first entry
+    QTRY_VERIFY(QApplication::activePopupWidget());
+    seams.dialogs.clearCalls();
+    seams.dialogs.answer(vbNo);
+    QTest::keyClick(win, Qt::Key_Right);
+    QTRY_COMPARE(game.window()->menuBar()->activeAction(), game.copyr);
+    QTest::keyClick(win, Qt::Key_Right);
+    QTRY_COMPARE(game.window()->menuBar()->activeAction(), game.Next);
+    QTest::keyClick(win, Qt::Key_Return);
+    QTRY_COMPARE(seams.dialogs.prompts().value(0), QStringLiteral("INIZIAMO UNA NUOVA GARA  ?"));
+    QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer); // the keys go back to the box
+}
+
+namespace {
+
+// Runs `act` on the next box the program opens, from inside its event loop.
+void onNextBox(std::function<void(QWidget *)> act)
+{
+    auto *poll = new QTimer(qApp);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    QObject::connect(poll, &QTimer::timeout, poll, [=] {
+        QWidget *box = QApplication::activeModalWidget();
+        if (!box && clock->elapsed() < 10000)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        if (!box)
+            qFatal("no box appeared");
+        act(box);
+        if (QApplication::activeModalWidget() == box)
+            if (auto *d = qobject_cast<QDialog *>(box))
+                d->reject();
+    });
+    poll->start(10);
+}
+
+} // namespace
+
+void TestKeyboard::boxAsWideAsItsTitle()
+{
+    setDialogService(nullptr);
+    const QString title = QStringLiteral("Uscire dal programma");
+    int width = 0;
+    int titleWidth = 0;
+    onNextBox([&](QWidget *box) {
+        width = box->width();
+        QFont bold = QApplication::font("QMdiSubWindowTitleBar");
+        bold.setBold(true);
+        titleWidth = QFontMetrics(bold).horizontalAdvance(title);
+        static_cast<QMessageBox *>(box)->button(QMessageBox::No)->click();
+    });
+    QCOMPARE(MsgBox(QStringLiteral("Vuoi?"), vbYesNo | vbQuestion | vbDefaultButton2, title),
+             int(vbNo));
+    QVERIFY2(width >= titleWidth + 100,
+             qPrintable(QStringLiteral("%1 %2").arg(width).arg(titleWidth)));
+}
+
+void TestKeyboard::longNameBoxStaysOnScreen()
+{
+    setDialogService(nullptr);
+    const QString name = QString(3000, u'W') + u' ' + QString(20000, u'a');
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QRect box;
+    QRect ok;
+    onNextBox([&](QWidget *shown) {
+        box = shown->frameGeometry();
+        auto *button = static_cast<QMessageBox *>(shown)->button(QMessageBox::Ok);
+        ok = QRect(button->mapToGlobal(QPoint(0, 0)), button->size());
+        QTest::keyClick(shown, Qt::Key_Return);
+    });
+    QCOMPARE(MsgBox(u' ' + name + QStringLiteral(" vediamo se sei un vero campione  ")), int(vbOK));
+    QVERIFY2(box.width() <= screen.width() && box.height() <= screen.height(),
+             qPrintable(QStringLiteral("%1x%2").arg(box.width()).arg(box.height())));
+    QVERIFY(box.contains(ok));
+}
+
+void TestKeyboard::shownPromptFits_data()
+{
+    QTest::addColumn<QString>("prompt");
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<bool>("whole");
+    QTest::newRow("short") << " Anna vediamo se sei un vero campione  " << 10 << true;
+    QTest::newRow("one long word") << QString(500, u'm') << 40 << true;
+    QTest::newRow("too many lines") << QString(5000, u'm') << 5 << false;
+    QTest::newRow("many words") << QString(400, u'a').replace(QStringLiteral("aa"), "a ") << 50
+                                << true;
+    QTest::newRow("line breaks kept") << "a\nb\nc" << 3 << true;
+}
+
+void TestKeyboard::shownPromptFits()
+{
+    QFETCH(QString, prompt);
+    QFETCH(int, maxLines);
+    QFETCH(bool, whole);
+    const QFontMetrics fm(QApplication::font());
+    const int width = 300;
+    const QStringList lines = shownPrompt(prompt, fm, width, maxLines).split(u'\n');
+    QVERIFY(lines.size() <= maxLines);
+    for (const QString &line : lines)
+        QVERIFY2(fm.horizontalAdvance(line) <= width, qPrintable(line));
+    QString letters = lines.join(QString()).remove(u' ');
+    QCOMPARE(letters.endsWith(u'…'), !whole);
+    if (whole)
+        QCOMPARE(letters, QString(prompt).remove(u' ').remove(u'\n'));
+}
+
+QTEST_MAIN(TestKeyboard)
+#include "tst_keyboard.moc"
