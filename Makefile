@@ -8,7 +8,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 
 .PHONY: all deps deps-run configure build run check test clean screenshots test-sanitize test-fuzz \
-        fuzz soak reliability deb deb-test
+        fuzz soak reliability deb deb-test windows windows-test
 
 all: build
 
@@ -58,7 +58,7 @@ bench: build
 	cmake --build $(BUILD) --target bench
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(DEB_BUILD) vorandi_*.deb
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(DEB_BUILD) vorandi_*.deb $(WIN_BUILD) dist
 
 # --- Debian package -------------------------------------------------------------------------------
 DEB_BUILD ?= build-deb
@@ -139,3 +139,24 @@ reliability: test
 	@$(RELIABILITY) render $(RELIABILITY_RUNS) --stages $(STAGES) --soak $(BUILD)/soak.jsonl \
 	  --output docs/reliability.md
 	@echo "docs/reliability.md updated"
+
+# --- Windows: one vorandi.exe, cross-built with MinGW-w64 and a static Qt, tested under Wine -----
+WIN_BUILD ?= build-windows
+# Where tools/build-windows-qt.sh keeps the static Qt (built once per machine).
+WIN_QT    ?= $(shell tools/build-windows-qt.sh --prefix)
+
+$(WIN_BUILD)/build.ninja:
+	tools/build-windows-qt.sh
+	$(WIN_QT)/bin/qt-cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DVORANDI_BUILD_BENCH=OFF \
+	  -DCMAKE_CROSSCOMPILING_EMULATOR=$$(command -v wine64 || echo /usr/lib/wine/wine64)
+
+# The program, its tests and dist/vorandi-<version>-windows-x86_64.zip.
+windows: $(WIN_BUILD)/build.ninja
+	@tools/install-deps.sh windows
+	tools/build-windows-qt.sh
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+	tools/package-windows.sh $(WIN_BUILD)
+
+windows-test: windows
+	JOBS=$(JOBS) tools/test-windows.sh $(WIN_BUILD)

@@ -160,6 +160,15 @@ def check_minimized_caption(desk, main):
     desk.wait(lambda: title() == "Vorandi", "the title back to Vorandi")
 
 
+def end_and_report(app):
+    """Ends the program if it still runs, and prints what it wrote."""
+    if app.poll() is None:
+        app.kill()
+    output = app.communicate(timeout=10)[0].decode(errors="replace")
+    if output.strip():
+        print(output.strip())
+
+
 def play(env, program, records):
     app = subprocess.Popen([program], env=env, stdout=subprocess.PIPE,
                            stderr=subprocess.STDOUT)
@@ -195,11 +204,7 @@ def play(env, program, records):
         if app.returncode != 0:
             raise Failure(f"the program ended with code {app.returncode}")
     finally:
-        if app.poll() is None:
-            app.kill()
-        output = app.communicate(timeout=10)[0].decode(errors="replace")
-        if output.strip():
-            print(output.strip())
+        end_and_report(app)
 
 
 def check_records(records):

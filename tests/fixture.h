@@ -5,6 +5,7 @@
 #include "game/tavola.h"
 #include "platform/dialogs.h"
 #include "platform/program.h"
+#include "platform/waiting.h"
 #include "records/recordfiles.h"
 
 #include <QApplication>
@@ -12,6 +13,28 @@
 #include <QtTest>
 
 #include <cstring>
+#include <deque>
+
+// A wait for a lock another game holds, with nothing on screen: it keeps the message, runs what
+// the test gives (the other game letting go, say) and answers whether the lock came free.
+class ScriptedWait : public platform::WaitService {
+public:
+    bool waitFor(const QString &message, const std::function<bool()> &ready,
+                 std::chrono::milliseconds) override
+    {
+        messages << message;
+        if (!rounds.empty()) {
+            auto round = std::move(rounds.front());
+            rounds.pop_front();
+            if (round)
+                round();
+        }
+        return ready();
+    }
+    // What happens during each wait in turn; a wait with nothing left to run just looks again.
+    std::deque<std::function<void()>> rounds;
+    QStringList messages;
+};
 
 // Installs every seam for the lifetime of the object and restores the real ones after.
 class GameSeams {
@@ -20,6 +43,7 @@ public:
     {
         dir_ = recordDir.isEmpty() ? temp_.path() : recordDir;
         platform::setDialogService(&dialogs);
+        platform::setWaitService(&wait);
         platform::setEndHook([](int code) { throw platform::ProgramEnded{code}; });
         const QByteArray local = QFile::encodeName(dir_);
         records::setWindowsDirectoryCall(records::windowsDirectoryReturning(local));
@@ -29,6 +53,7 @@ public:
     ~GameSeams()
     {
         platform::setDialogService(nullptr);
+        platform::setWaitService(nullptr);
         platform::setEndHook({});
         records::setWindowsDirectoryCall({});
         platform::setSeedSource({});
@@ -62,6 +87,7 @@ public:
     }
 
     platform::ScriptedDialogs dialogs;
+    ScriptedWait wait;
 
 private:
     QTemporaryDir temp_;

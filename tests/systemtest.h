@@ -12,6 +12,7 @@
 #else
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -53,6 +54,17 @@ inline bool limitFileSize(long bytes)
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{rlim_t(bytes), rlim_t(bytes)};
     return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+#endif
+}
+
+// Makes a named pipe at path; false where the system has none.
+inline bool makeFifo(const QString &path)
+{
+#ifdef _WIN32
+    (void)path;
+    return false;
+#else
+    return ::mkfifo(QFile::encodeName(path), 0666) == 0;
 #endif
 }
 

@@ -84,7 +84,7 @@ void expectErrorBox(const GameSeams &seams, const QString &path, const QString &
     QVERIFY(!seams.dialogs.calls().isEmpty());
     const ScriptedDialogs::Call box = seams.dialogs.calls().last();
     QCOMPARE(box.style, int(vbCritical));
-    QVERIFY2(box.prompt.contains(path), qPrintable(box.prompt));
+    QVERIFY2(box.prompt.contains(QDir::toNativeSeparators(path)), qPrintable(box.prompt));
     QVERIFY2(box.prompt.contains(reason), qPrintable(box.prompt));
     QVERIFY2(!box.prompt.contains(QChar(0)), qPrintable(box.prompt));
 }
@@ -137,12 +137,13 @@ void TestRecords::systemDirFromEachOutcome_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("expected");
     const QByteArray dir127 = "C:\\" + QByteArray(124, 'a');
-    const QByteArray dir128 = "C:\\" + QByteArray(125, 'a');
+    const QByteArray dir300 = "C:\\" + QByteArray(297, 'a');
     QTest::newRow("windows directory") << QByteArray("C:\\WINDOWS") << "C:\\WINDOWS\\";
     QTest::newRow("root unchanged") << QByteArray("C:\\") << "C:\\";
     QTest::newRow("failed call") << QByteArray() << "\\";
     QTest::newRow("127 characters") << dir127 << QString::fromLatin1(dir127 + "\\");
-    QTest::newRow("128 characters do not fit") << dir128 << QString(128, QChar(0)) + u'\\';
+    QTest::newRow("300 characters, asked again with the size needed")
+        << dir300 << QString::fromLatin1(dir300 + "\\");
     QTest::newRow("several bytes a character")
         << QByteArray("C:\\Niccol\xC3\xB2") << QStringLiteral("C:\\Niccolò\\");
 }
@@ -201,7 +202,6 @@ void TestRecords::unusableFilesEndTheGameClearly_data()
     QTest::addColumn<QString>("named");
     QTest::addColumn<QString>("reason");
     addTextRow("failed call", {"fail", "\\\\vora.txt", "questo computer"});
-    addTextRow("128 characters", {"long", "\\\\vora.txt", "caratteri non validi"});
     addTextRow("missing directory", {"missing", "/vora.txt", "non esiste"});
     addTextRow("file for directory", {"file", "/vora.txt", "non è una cartella"});
     addTextRow("directory for score", {"vora.txt/", "/vora.txt", "cartella"});
@@ -222,11 +222,6 @@ void TestRecords::unusableFilesEndTheGameClearly()
     GameSeams seams(dir);
     if (setup == QStringLiteral("fail")) {
         records::setWindowsDirectoryCall(records::windowsDirectoryReturning(QByteArray()));
-    } else if (setup == QStringLiteral("long")) {
-        dir = base.path() + u'/' + QString(127 - base.path().size(), u'd');
-        QVERIFY(QDir().mkpath(dir));
-        records::setWindowsDirectoryCall(
-            records::windowsDirectoryReturning(QFile::encodeName(dir)));
     } else if (setup == QStringLiteral("missing")) {
         QVERIFY(QDir(dir).removeRecursively());
     } else if (setup == QStringLiteral("file")) {
@@ -236,7 +231,8 @@ void TestRecords::unusableFilesEndTheGameClearly()
     } else if (setup.endsWith(u'/')) {
         QVERIFY(QDir(dir).mkdir(setup.chopped(1)));
     } else if (setup == QStringLiteral("pipe")) {
-        QCOMPARE(::mkfifo(QFile::encodeName(seams.path(records::scoreFileName)), 0666), 0);
+        if (!systemtest::makeFifo(seams.path(records::scoreFileName)))
+            QSKIP("Windows has no named pipes in its file system");
     } else if (setup == QStringLiteral("huge")) {
         QFile file(seams.path(records::scoreFileName));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(records::maxRecordFileSize + 1));
@@ -526,12 +522,12 @@ void TestRecords::filesAreAsSharedAsTheirDirectory_data()
 
 void TestRecords::filesAreAsSharedAsTheirDirectory()
 {
-    QFETCH(int, dirMode);
-    QFETCH(int, mask);
-    QFETCH(int, fileMode);
 #ifdef _WIN32
     QSKIP("Windows gives files the rights of their folder (tst_windows checks them)");
 #else
+    QFETCH(int, dirMode);
+    QFETCH(int, mask);
+    QFETCH(int, fileMode);
     GameSeams seams;
     QCOMPARE(::chmod(QFile::encodeName(seams.dir()), mode_t(dirMode)), 0);
     const mode_t before = ::umask(mode_t(mask));
@@ -571,6 +567,8 @@ void TestRecords::twoGamesSavingAtOnce()
     QVERIFY(a.waitForStarted() && b.waitForStarted());
     a.closeWriteChannel();
     b.closeWriteChannel();
+    platform::SilentWait patient; // the games' saves take the lock only for moments
+    platform::setWaitService(&patient);
     double highest = 0;
     int looks = 0;
     auto look = [&] {

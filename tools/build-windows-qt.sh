@@ -3,12 +3,17 @@
 # Builds a static Qt for 64-bit Windows from Debian's own qt6-base source, once per machine.
 # The result is cached outside the clone (VORANDI_WINQT, default ~/.cache/vorandi/qt-<ver>-mingw);
 # a later run finds it and does nothing. Host tools (moc, rcc, uic) come from Debian's Qt.
+# `build-windows-qt.sh --prefix` only prints where the Qt goes.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools 2>/dev/null | sed 's/+.*//; s/-.*//')
 version=${version:-6.4.2}
 prefix=${VORANDI_WINQT:-$HOME/.cache/vorandi/qt-$version-mingw}
 jobs=${JOBS:-$(nproc)}
+if [ "${1:-}" = --prefix ]; then
+  echo "$prefix"
+  exit 0
+fi
 if [ -x "$prefix/bin/qt-cmake" ] && [ -f "$prefix/.complete" ]; then
   echo "Qt $version for Windows: reusing $prefix"
   exit 0

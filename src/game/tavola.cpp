@@ -109,10 +109,13 @@ void Tavola::Form_Load()
     WrongCount = 0;
     WindowsDir = GetSystemDir();
     FileNumber = Integer(records::createRecordFiles(WindowsDir));
-    QString scorePath = recordPath(records::scoreFileName);
-    lblpunti->setCaption(Leggifiletxt(scorePath));
-    QString namePath = recordPath(records::nameFileName);
-    lblnome->setCaption(Leggifiletxt(namePath));
+    {
+        const records::PairReading reading(WindowsDir);
+        QString scorePath = recordPath(records::scoreFileName);
+        lblpunti->setCaption(Leggifiletxt(scorePath));
+        QString namePath = recordPath(records::nameFileName);
+        lblnome->setCaption(Leggifiletxt(namePath));
+    }
     SecondsLeft = CInt(ClockSeconds + 900);
     lblconto->setCaption(clockText());
 }

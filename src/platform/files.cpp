@@ -130,8 +130,8 @@ QString reasonFor(int errnum)
         return QStringLiteral("il disco è pieno");
     case EFBIG:
         return QStringLiteral("il file supera la dimensione consentita");
-    case ELOOP:
-        return QStringLiteral("il collegamento rimanda a sé stesso");
+    case ELOOP: // a link at the file's name: files are opened without following links
+        return QStringLiteral("è un collegamento simbolico, che il gioco non segue");
     case ENAMETOOLONG:
         return QStringLiteral("il percorso è troppo lungo");
     case EIO:

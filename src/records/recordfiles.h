@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace records {
 
@@ -30,15 +31,31 @@ void setWindowsDirectoryCall(WindowsDirectoryCall call);
 WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text);
 
 // The directory the program keeps its record in, fixed when it is built: VORANDI_RECORD_DIR, or
-// else $XDG_DATA_HOME/vorandi (~/.local/share/vorandi); created when missing. Empty when there
-// is no data directory at all.
+// else $XDG_DATA_HOME/vorandi (~/.local/share/vorandi); created when missing, and a RuntimeError
+// naming the part that cannot be made and why. Empty when there is no data directory at all.
 QString recordDirectory();
 
-// The Windows directory followed by one backslash, from a 128-character buffer.
+// The Windows directory followed by one backslash; a directory longer than the first buffer of 128
+// characters is asked for again with the size the call reports.
 QString GetSystemDir();
 
 // The whole content of an existing file, exactly as stored.
 QString readWholeFile(const QString &path);
+
+class DirectoryLock;
+
+// Held by the start of a game while it reads the pair: the two files are then read as one save
+// left them, never one game's score with another game's name.
+class PairReading {
+public:
+    explicit PairReading(const QString &windowsDir);
+    ~PairReading();
+    PairReading(const PairReading &) = delete;
+    PairReading &operator=(const PairReading &) = delete;
+
+private:
+    std::unique_ptr<DirectoryLock> lock_;
+};
 
 // Creates both files empty where missing, leaving existing ones unchanged; returns the file
 // number it used.

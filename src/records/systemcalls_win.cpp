@@ -33,8 +33,15 @@ int systemRename(const char *from, const char *to)
     // Write-through: the call returns only when the new name is on the disk.
     if (!MoveFileExW(platform::widePath(QString::fromUtf8(from)).c_str(),
                      platform::widePath(target).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return platform::failWithLastError(target);
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = GetLastError();
+        // Windows says only "access denied" when a folder stands at the name.
+        const DWORD attributes = GetFileAttributesW(platform::widePath(target).c_str());
+        const bool folder =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        errno = folder ? EISDIR : platform::errnoFromWindows(error, target);
+        return -1;
+    }
     return 0;
 }
 
