@@ -37,7 +37,7 @@ run: deps-run configure
 	cmake --build $(BUILD) -j $(JOBS) --target vorandi
 	@tools/run.sh $(BUILD)/src/vorandi
 
-# The plain build's tests only (about a minute and a half); `make test` runs them too.
+# The plain build's tests only, the quick day-to-day pass; `make test` runs them too.
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 

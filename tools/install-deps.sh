@@ -16,7 +16,7 @@ test=(
   xvfb xauth xdotool x11-utils openbox
   desktop-file-utils appstream
   clang libclang-rt-14-dev
-  libxcb1-dev libbenchmark-dev
+  libxcb1-dev libxcb-damage0-dev libbenchmark-dev
   at-spi2-core python3-pyatspi dbus dbus-x11
 )
 windows=(

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 using namespace platform;
 
@@ -269,6 +270,17 @@ void Tavola::Form_Closing()
 {
     CheckRecord();
     End();
+}
+
+void Tavola::SilentRecordCheck()
+{
+    if (!isLoaded() || !lblScore)
+        return;
+    try {
+        CheckRecord();
+    } catch (const RuntimeError &error) {
+        std::fprintf(stderr, "Vorandi: %s\n", error.message().toLocal8Bit().constData());
+    }
 }
 
 void Tavola::CheckRecord()

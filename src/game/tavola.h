@@ -36,6 +36,10 @@ public:
     QString GetSystemDir();
     QString Leggifiletxt(QString &nomefile);
 
+    // The record check for a way out that comes from outside (a signal, the logout, a display
+    // gone): no box, a failure told on the standard error stream.
+    void SilentRecordCheck();
+
     // Event handlers.
     void cmdNext_Click();
     void txtAnswer_KeyPress(Integer &KeyAscii);

@@ -16,6 +16,9 @@ struct ProgramEnded {
 // Closes every open file and ends the program at once: no code after it runs.
 [[noreturn]] void End(int code = 0);
 
+// Whether the program is ending through End (its own way out, after its own record check).
+bool endedByProgram();
+
 // Replaces the process exit (tests throw ProgramEnded from it); empty restores it.
 void setEndHook(std::function<void(int)> hook);
 
