@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPU cost of the game's single operations, in process and headless: one scored answer (Enter in
 // the answer box until every label is updated) and one drawn question, painting left out; and,
 // to see what the clock costs while a child thinks, one tick with the repaint it asks for.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary sequences of keys, Enter presses, pasted and composed text, clicks, menu commands
 // and clock ticks against a running game window: no crash, no run-time error, the counters
 // and the verdict always agree, and the record files always hold a pair that a game wrote.

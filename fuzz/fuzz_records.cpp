@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record files of arbitrary bytes read into a game start: the captions hold the bytes exactly,
 // the game plays, and its record check keeps or replaces the pair as the stored score says.
 #include "fuzzgame.h"

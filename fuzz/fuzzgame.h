@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A headless application and a game window for the fuzz targets, with the test seams in place.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared test seams: scripted boxes, a catchable End, a private record directory, fixed seeds.
 #pragma once
 

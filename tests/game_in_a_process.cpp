@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A game in a process of its own, ended from outside by the fault tests: game_in_a_process DIR.
 // It starts a game whose record lives in DIR, makes four right answers, prints "ready" and plays
 // on until it is ended. Boxes are scripted; the ways out are installed as the program does.

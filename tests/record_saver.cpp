@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saves records from a process of its own, for the tests of two games ending at once and of a
 // file size limit: record_saver DIR PREFIX FIRST STEP COUNT [--create] [--wait-stdin]
 // [--fsize-limit N]

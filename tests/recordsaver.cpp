@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saves records in a loop until killed: the child process of the fault test that kills saves.
 // Usage: recordsaver DIR FIRST-SCORE. Prints "ready" once, then saves FIRST, FIRST+1, ...
 #include "game/drill.h"

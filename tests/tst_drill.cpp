@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drill's rules without a window: questions, scoring, counters, countdown and the record.
 #include "game/drill.h"
 

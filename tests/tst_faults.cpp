@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults of the disk and of the process: a missing, read-only or full record directory, record
 // files replaced by folders or broken links, and saves killed half-way. The game never crashes,
 // says what went wrong in Italian, and never leaves a record half-written or lost.

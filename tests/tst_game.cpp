@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole game: its start, the countdown tick by tick, and its three ends with the record check.
 #include "fixture.h"
 #include "platform/files.h"

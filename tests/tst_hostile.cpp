@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile input: names no school register holds and record files no game wrote. Each is shown
 // literally, the window stays usable, and the record check keeps or replaces the pair soundly.
 #include "fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keys only: editing keys, composed and pasted text in the answer box, the focus mark, the menu
 // bar from F10, and the boxes' size on the screen.
 #include "fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The menu bar by real clicks and keys: NUOVO GIOCO at any moment, the two notices inert.
 #include "fixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pictures: their files field by field, Qt reading them, and where the window shows them.
 #include "fixture.h"
 #include "ui/tavola_design.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Questions and answers through real key presses into the real window.
 #include "fixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record files byte for byte: where they lie, how a game reads, checks and saves them, and
 // what a fault, a crash or a second game ending at once can and cannot do to them.
 #include "fixture.h"

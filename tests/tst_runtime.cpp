@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number conversions, formatting, colours, random numbers and the one-byte code page.
 #include "platform/cp1252.h"
 #include "platform/files.h"

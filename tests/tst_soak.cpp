@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Five hundred new games in one process after a warm-up: no widget, open file or memory may pile
 // up from one game to the next.
 #include "fixture.h"

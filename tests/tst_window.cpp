@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as the player sees it: frame, sizes, stacking, fonts, focus, access keys, tooltips.
 #include "fixture.h"
 

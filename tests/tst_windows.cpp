@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record directory on Windows: %ProgramData%\Vorandi, which every account may write, made by
 // the first game and taking over a record that older installations kept in the Windows directory.
 #include "fixture.h"

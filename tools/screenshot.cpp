@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the game window offscreen in a chosen state and saves it as a PNG, for the README.
 //   screenshot fresh out.png            a new game, first question
 //   screenshot wrong-long-name out.png  a long player name, 10 to the 2 answered wrongly

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drill's rules with no window: questions, answers, counters, the countdown and the record.
 #pragma once
 

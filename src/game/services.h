@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the game takes from the world, passed to the window when it is made: tests replace any of
 // it, the program uses the real ones.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tavola.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"

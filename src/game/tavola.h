@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tavola, the game's one window: it wires its controls to the drill's rules. Every control and
 // handler keeps the name the game's design gives it, and each handler its steps in the design's
 // order (the tests follow them); the handlers ask the drill and write captions, and no decision

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MsgBox and InputBox through one replaceable service: real Qt boxes, or a script in tests.
 #pragma once
 

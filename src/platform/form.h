@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A form: the window built from its description at every load, with the events Load, Activate
 // and Resize, and Unload and Show.
 #pragma once

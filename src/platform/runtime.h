@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-time services the game logic calls: number conversions, formatting, colours, random numbers.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "recordfiles.h"
 #include "directorylock.h"
 #include "entries.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record files: vora.txt holds the record score, nvora.txt the record holder's name, both
 // one line in the Windows directory (on this system, the record directory).
 #pragma once
