@@ -21,11 +21,6 @@ QColor toQColor(Long colour)
     return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
 }
 
-Long fromQColor(const QColor &colour)
-{
-    return RGB(colour.red(), colour.green(), colour.blue());
-}
-
 Label::Label(QWidget *parent) : QLabel(parent)
 {
     setTextFormat(Qt::PlainText);

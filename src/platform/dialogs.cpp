@@ -29,8 +29,7 @@ void ModalGate::enter()
 
 void ModalGate::leave()
 {
-    if (--depth_ == 0)
-        emit allClosed();
+    --depth_;
 }
 
 namespace {

@@ -40,9 +40,6 @@ public:
     void enter();
     void leave();
 
-signals:
-    void allClosed();
-
 private:
     int depth_ = 0;
 };
