@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Vorandi: a drill on powers for schoolchildren.
 #include "game/tavola.h"
 #include "platform/appstyle.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The built program as a screen reader sees it, through the accessibility bus (AT-SPI).
 
 Under Xvfb, a window manager and a D-Bus session of its own, a player answers one question

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults of the disk and of the process: a missing, read-only or full record directory, record
 // files replaced by folders or broken links, and saves killed half-way. The game never crashes,
 // says what went wrong in Italian, and never leaves a record half-written or lost.
@@ -85,11 +86,8 @@ void writeOldPair(const GameSeams &seams)
 // Answers right until the score beats the old record of 3.
 void beatTheRecord(Tavola &game)
 {
-    for (int i = 0; i < 4; ++i) {
-        answer(game, rightAnswer(game));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    }
-    QCOMPARE(int(game.CorrectCount), 4);
+    answerRight(game, 4);
+    QCOMPARE(int(game.drill().correct()), 4);
 }
 
 // Starts a game that must fail; returns its end code.
@@ -135,7 +133,7 @@ void TestFaults::recordDirectoryMissingAtStart()
     QTemporaryDir parent;
     const QString gone = parent.path() + QStringLiteral("/sparita");
     GameSeams seams(gone);
-    Tavola game;
+    Tavola game(seams.services());
     const int code = startExpectingTheEnd(seams, game);
     const bool told = saidWhy(seams, records::scoreFileName, noFile);
     reliability::outcome("fault", QStringLiteral("record directory missing at the start"),
@@ -168,8 +166,9 @@ void TestFaults::dataDirectoryCannotBeCreated()
     const QByteArray saved = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", QFile::encodeName(blocker.fileName()));
     GameSeams seams;
-    records::setWindowsDirectoryCall({}); // the real directory look-up
-    Tavola game;
+    game::Services services = seams.services();
+    services.recordDirectory = records::GetWindowsDirectoryA; // the real directory look-up
+    Tavola game(services);
     const int code = startExpectingTheEnd(seams, game);
     qputenv("XDG_DATA_HOME", saved);
     // The message names the file that stands where a folder must be made.
@@ -188,7 +187,7 @@ void TestFaults::recordDirectoryRemovedDuringTheGame()
     QVERIFY(QDir().mkdir(dir));
     GameSeams seams(dir);
     writeOldPair(seams);
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     beatTheRecord(game);
     QVERIFY(QDir(dir).removeRecursively());
@@ -241,7 +240,7 @@ void TestFaults::readOnlyDisk()
         else
             injected = std::make_unique<InjectedFailure>(dir, EROFS);
     };
-    Tavola game;
+    Tavola game(seams.services());
     int code = -1;
     if (atStart) {
         makeReadOnly();
@@ -289,7 +288,7 @@ void TestFaults::fullDisk()
     const QString dir = how == QStringLiteral("tmpfs") ? disk.path() : plain.path();
     GameSeams seams(dir);
     writeOldPair(seams);
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     beatTheRecord(game);
     std::unique_ptr<InjectedFailure> injected;
@@ -332,7 +331,7 @@ void TestFaults::recordFileReplacedByDirectory()
         QVERIFY(QFile::remove(seams.path(file)));
         QVERIFY(QDir().mkdir(seams.path(file)));
     };
-    Tavola game;
+    Tavola game(seams.services());
     int code = -1;
     if (atStart) {
         replace();
@@ -350,7 +349,7 @@ void TestFaults::recordFileReplacedByDirectory()
         // The new pair waits beside the old one; once the folder is gone the next start
         // puts it in place whole.
         QVERIFY(QDir().rmdir(seams.path(file)));
-        Tavola next;
+        Tavola next(seams.services());
         seams.start(next, QStringLiteral("Bruno"));
         intact = intact && next.lblpunti->Caption() == QStringLiteral("4\r\n") &&
                  next.lblnome->Caption() == QStringLiteral("Anna\r\n");
@@ -406,7 +405,7 @@ void TestFaults::recordFileIsALink()
     };
     const QString other =
         file == records::scoreFileName ? records::nameFileName : records::scoreFileName;
-    Tavola game;
+    Tavola game(seams.services());
     bool survived = false;
     bool intact = false;
     if (atStart) {
@@ -495,7 +494,7 @@ void TestFaults::plantedNewFilesNeverReplaceTheRecord()
         seams.write(planted, "99\r\n");
         QCOMPARE(::chown(name, other->uid(), other->gid()), 0);
     }
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     const bool keptAtStart = game.lblpunti->Caption() == QStringLiteral("3\r\n") &&
                              game.lblnome->Caption() == QStringLiteral("Vecchio campione\r\n") &&
@@ -540,7 +539,7 @@ void TestFaults::lockHeldByAnotherGame()
     QFETCH(bool, goesOn);
     GameSeams seams;
     writeOldPair(seams);
-    Tavola game;
+    Tavola game(seams.services());
     if (!atStart) {
         seams.start(game);
         beatTheRecord(game);
@@ -566,7 +565,7 @@ void TestFaults::lockHeldByAnotherGame()
         if (atStart)
             game.Show();
         else
-            runHandler([&game] { game.cmdExit_Click(); });
+            game.runEvent([&game] { game.cmdExit_Click(); });
     } catch (const ProgramEnded &end) {
         code = end.code;
     }
@@ -617,7 +616,7 @@ void TestFaults::accountThatMayNotWriteCannotHoldTheGame()
     QCOMPARE(::chmod(QFile::encodeName(dir), 0755), 0);
     GameSeams seams(dir);
     writeOldPair(seams);
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     beatTheRecord(game);
     int toChild[2];
@@ -698,7 +697,7 @@ void TestFaults::pairIsReadWholeWhileAnotherGameSaves()
         if (rival)
             rival->letGo();
     });
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     const bool hung = watch.stop();
     records::setSystemCalls({});
@@ -777,7 +776,7 @@ void TestFaults::logoutSavesWithoutABox()
 {
     GameSeams seams;
     writeOldPair(seams);
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     beatTheRecord(game);
     platform::runBeforeEveryWayOut([&game] { game.SilentRecordCheck(); });
@@ -848,8 +847,9 @@ void TestFaults::readOnlyHome()
     qunsetenv("XDG_DATA_HOME");
     qputenv("HOME", QFile::encodeName(disk.path()));
     GameSeams seams;
-    records::setWindowsDirectoryCall({}); // the real directory look-up
-    Tavola game;
+    game::Services services = seams.services();
+    services.recordDirectory = records::GetWindowsDirectoryA; // the real directory look-up
+    Tavola game(services);
     const int code = startExpectingTheEnd(seams, game);
     qputenv("XDG_DATA_HOME", savedXdg);
     qputenv("HOME", savedHome);
@@ -872,11 +872,11 @@ void TestFaults::recordDirectoryOf300Characters()
     QVERIFY(QDir().mkpath(dir));
     GameSeams seams(dir);
     writeOldPair(seams);
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     beatTheRecord(game);
     const int code = leaveByExit(seams, game);
-    Tavola next;
+    Tavola next(seams.services());
     seams.start(next, QStringLiteral("Bruno"));
     const bool works = code == 0 && next.lblpunti->Caption() == QStringLiteral("4\r\n") &&
                        next.lblnome->Caption() == QStringLiteral("Anna\r\n");
@@ -914,7 +914,7 @@ void TestFaults::interruptedSaveIsFinishedAtTheNextStart()
         const bool isScore = !name.contains(records::nameFileName);
         seams.write(name, isScore ? "9\r\n" : "Nuova\r\n");
     }
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QCOMPARE(toCp1252(game.lblpunti->Caption()), score);
     QCOMPARE(toCp1252(game.lblnome->Caption()), holder);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The end of the program, and what an unhandled run-time error does.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The signals that ask a program to end (SIGTERM, SIGHUP, SIGINT), turned into an ordinary event
 // of the event loop. signals_posix.cpp; Windows sends a window program none of them.
 #pragma once
