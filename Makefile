@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The whole set-up: `make run` plays, `make test` proves. Both install what is missing first:
 # `make run` only what building and playing the game needs, and builds only the game; `make test`
 # everything else too, builds everything and runs every check (what CI runs). `make check` is the

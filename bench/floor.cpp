@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor: the least a Qt Widgets program showing a window like the game's costs on this machine.
 // One 688x580 window, five plain labels and a focused text box in the toolkit's own style and
 // font; no pictures, no fonts of its own, nothing else.

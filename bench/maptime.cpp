@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts a program and reports, as the X server announces them, the top-level windows it maps
 // and when each is first drawn: the times come from the events themselves, never from polling.
 //

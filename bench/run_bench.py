@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Measures the game against the floor of its own toolkit, side by side in one run.
 
 Start-up, peak memory and idle CPU come from real windows on a private virtual X server, game and

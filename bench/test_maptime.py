@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The start-up helper on a real virtual screen: what it reports, and that it never leaves a
 program behind."""
 

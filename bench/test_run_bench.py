@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The runner's readings, figures and documents: what would silently give a wrong table."""
 
 import io

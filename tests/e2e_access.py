@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The built program as a screen reader sees it, through the accessibility bus (AT-SPI).
 
 Under Xvfb, a window manager and a D-Bus session of its own, a player answers one question
@@ -92,6 +93,21 @@ def check_question(bus, app):
     return base ** exponent
 
 
+def box_text(app):
+    box = find(app, pyatspi.ROLE_TEXT, r"Quanto fa .*")
+    box.clearCache()
+    return box.queryText().getText(0, -1)
+
+
+def check_editing_keys(bus, desk, app):
+    """Delete deletes and a dead key with a letter types nothing, as real keys of a keyboard."""
+    desk.type("12")
+    desk.key("Home", "Delete")
+    bus.wait(lambda: box_text(app) == "2", "Delete to delete the first digit")
+    desk.key("dead_acute", "e", "End", "BackSpace")
+    bus.wait(lambda: box_text(app) == "", "the box empty: no accented letter got in")
+
+
 def check_verdict(bus, desk, app, expected):
     bus.events.clear()
     wrong = str(expected + 1)
@@ -165,6 +181,7 @@ def play(env, program):
         bus = Bus()
         app = bus.wait(application, "the program on the accessibility bus")
         expected = check_question(bus, app)
+        check_editing_keys(bus, desk, app)
         check_verdict(bus, desk, app, expected)
         check_clock(bus, app)
         check_next_question(bus, desk, app)

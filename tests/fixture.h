@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared test seams: scripted boxes, a catchable End, a private record directory, fixed seeds.
 #pragma once
 
@@ -43,22 +44,27 @@ public:
         dir_ = recordDir.isEmpty() ? temp_.path() : recordDir;
         platform::setDialogService(&dialogs);
         platform::setWaitService(&wait);
-        platform::setEndHook([](int code) { throw platform::ProgramEnded{code}; });
-        const QByteArray local = QFile::encodeName(dir_);
-        records::setWindowsDirectoryCall(records::windowsDirectoryReturning(local));
-        std::uint64_t seed = 1;
-        platform::setSeedSource([seed]() mutable { return seed++; });
     }
     ~GameSeams()
     {
         platform::setDialogService(nullptr);
         platform::setWaitService(nullptr);
-        platform::setEndHook({});
-        records::setWindowsDirectoryCall({});
-        platform::setSeedSource({});
     }
     GameSeams(const GameSeams &) = delete;
     GameSeams &operator=(const GameSeams &) = delete;
+
+    // A game's world: these boxes, an End the test catches, this record directory, questions
+    // from fixed seeds.
+    game::Services services()
+    {
+        game::Services s;
+        s.boxes = &dialogs;
+        s.end = throwEnd;
+        s.recordDirectory = records::windowsDirectoryReturning(QFile::encodeName(dir_));
+        std::uint64_t seed = 1;
+        s.random = std::make_shared<platform::Random>([seed]() mutable { return seed++; });
+        return s;
+    }
 
     QString dir() const { return dir_; }
     QString path(const QString &name) const { return dir_ + u'/' + name; }
@@ -89,6 +95,8 @@ public:
     ScriptedWait wait;
 
 private:
+    static void throwEnd(int code) { throw platform::ProgramEnded{code}; }
+
     QTemporaryDir temp_;
     QString dir_;
 };
@@ -108,7 +116,7 @@ inline int leaveByExit(GameSeams &seams, Tavola &game)
 {
     seams.dialogs.answer(platform::vbYes);
     try {
-        platform::runHandler([&game] { game.cmdExit_Click(); });
+        game.runEvent([&game] { game.cmdExit_Click(); });
     } catch (const platform::ProgramEnded &end) {
         return end.code;
     }
@@ -118,5 +126,14 @@ inline int leaveByExit(GameSeams &seams, Tavola &game)
 // The correct answer as text.
 inline QString rightAnswer(const Tavola &game)
 {
-    return QString::number(game.ExpectedAnswer);
+    return QString::number(game.drill().expectedAnswer());
+}
+
+// Answers right `count` times, each followed by Enter on the next-question button.
+inline void answerRight(Tavola &game, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        answer(game, rightAnswer(game));
+        QTest::keyClick(game.cmdNext, Qt::Key_Return);
+    }
 }

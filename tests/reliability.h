@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures for the reliability report: each test appends one JSON line per case to the file named
 // by VORANDI_RELIABILITY_OUT (set by CTest); without it nothing is written.
 #pragma once

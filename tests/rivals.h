@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What other games and other accounts do to the record directory in the fault tests: hold the
 // record's lock, lock the directory itself, and a watch that frees them when a game would hang.
 #pragma once

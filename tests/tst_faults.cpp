@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults of the disk and of the process: a missing, read-only or full record directory, record
 // files replaced by folders or broken links, and saves killed half-way. The game never crashes,
 // says what went wrong in Italian, and never leaves a record half-written or lost.
 #include "fixture.h"
 #include "platform/cp1252.h"
+#include "platform/ending.h"
 #include "platform/files.h"
 #include "records/systemcalls.h"
 #include "reliability.h"
@@ -12,9 +14,12 @@
 
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSessionManager>
+#include <QStandardPaths>
 
 #include <csignal>
 #include <optional>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -44,6 +49,13 @@ private slots:
     void lockHeldByAnotherGame();
     void accountThatMayNotWriteCannotHoldTheGame();
     void pairIsReadWholeWhileAnotherGameSaves();
+    void everyWayOutFromOutsideSaves_data();
+    void everyWayOutFromOutsideSaves();
+    void logoutSavesWithoutABox();
+    void dataDirectoryFromTheEnvironment_data();
+    void dataDirectoryFromTheEnvironment();
+    void readOnlyHome();
+    void recordDirectoryOf300Characters();
     void interruptedSaveIsFinishedAtTheNextStart_data();
     void interruptedSaveIsFinishedAtTheNextStart();
     void killedSavesLeaveACompletePair();
@@ -74,11 +86,8 @@ void writeOldPair(const GameSeams &seams)
 // Answers right until the score beats the old record of 3.
 void beatTheRecord(Tavola &game)
 {
-    for (int i = 0; i < 4; ++i) {
-        answer(game, rightAnswer(game));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    }
-    QCOMPARE(int(game.CorrectCount), 4);
+    answerRight(game, 4);
+    QCOMPARE(int(game.drill().correct()), 4);
 }
 
 // Starts a game that must fail; returns its end code.
@@ -124,7 +133,7 @@ void TestFaults::recordDirectoryMissingAtStart()
     QTemporaryDir parent;
     const QString gone = parent.path() + QStringLiteral("/sparita");
     GameSeams seams(gone);
-    Tavola game;
+    Tavola game(seams.services());
     const int code = startExpectingTheEnd(seams, game);
     const bool told = saidWhy(seams, records::scoreFileName, noFile);
     reliability::outcome("fault", QStringLiteral("record directory missing at the start"),
@@ -157,8 +166,9 @@ void TestFaults::dataDirectoryCannotBeCreated()
     const QByteArray saved = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", QFile::encodeName(blocker.fileName()));
     GameSeams seams;
-    records::setWindowsDirectoryCall({}); // the real directory look-up
-    Tavola game;
+    game::Services services = seams.services();
+    services.recordDirectory = records::GetWindowsDirectoryA; // the real directory look-up
+    Tavola game(services);
     const int code = startExpectingTheEnd(seams, game);
     qputenv("XDG_DATA_HOME", saved);
     // The message names the file that stands where a folder must be made.
@@ -177,7 +187,7 @@ void TestFaults::recordDirectoryRemovedDuringTheGame()
     QVERIFY(QDir().mkdir(dir));
     GameSeams seams(dir);
     writeOldPair(seams);
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     beatTheRecord(game);
     QVERIFY(QDir(dir).removeRecursively());
@@ -230,7 +240,7 @@ void TestFaults::readOnlyDisk()
         else
             injected = std::make_unique<InjectedFailure>(dir, EROFS);
     };
-    Tavola game;
+    Tavola game(seams.services());
     int code = -1;
     if (atStart) {
         makeReadOnly();
@@ -278,7 +288,7 @@ void TestFaults::fullDisk()
     const QString dir = how == QStringLiteral("tmpfs") ? disk.path() : plain.path();
     GameSeams seams(dir);
     writeOldPair(seams);
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     beatTheRecord(game);
     std::unique_ptr<InjectedFailure> injected;
@@ -321,7 +331,7 @@ void TestFaults::recordFileReplacedByDirectory()
         QVERIFY(QFile::remove(seams.path(file)));
         QVERIFY(QDir().mkdir(seams.path(file)));
     };
-    Tavola game;
+    Tavola game(seams.services());
     int code = -1;
     if (atStart) {
         replace();
@@ -339,7 +349,7 @@ void TestFaults::recordFileReplacedByDirectory()
         // The new pair waits beside the old one; once the folder is gone the next start
         // puts it in place whole.
         QVERIFY(QDir().rmdir(seams.path(file)));
-        Tavola next;
+        Tavola next(seams.services());
         seams.start(next, QStringLiteral("Bruno"));
         intact = intact && next.lblpunti->Caption() == QStringLiteral("4\r\n") &&
                  next.lblnome->Caption() == QStringLiteral("Anna\r\n");
@@ -395,7 +405,7 @@ void TestFaults::recordFileIsALink()
     };
     const QString other =
         file == records::scoreFileName ? records::nameFileName : records::scoreFileName;
-    Tavola game;
+    Tavola game(seams.services());
     bool survived = false;
     bool intact = false;
     if (atStart) {
@@ -484,7 +494,7 @@ void TestFaults::plantedNewFilesNeverReplaceTheRecord()
         seams.write(planted, "99\r\n");
         QCOMPARE(::chown(name, other->uid(), other->gid()), 0);
     }
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     const bool keptAtStart = game.lblpunti->Caption() == QStringLiteral("3\r\n") &&
                              game.lblnome->Caption() == QStringLiteral("Vecchio campione\r\n") &&
@@ -529,7 +539,7 @@ void TestFaults::lockHeldByAnotherGame()
     QFETCH(bool, goesOn);
     GameSeams seams;
     writeOldPair(seams);
-    Tavola game;
+    Tavola game(seams.services());
     if (!atStart) {
         seams.start(game);
         beatTheRecord(game);
@@ -555,7 +565,7 @@ void TestFaults::lockHeldByAnotherGame()
         if (atStart)
             game.Show();
         else
-            runHandler([&game] { game.cmdExit_Click(); });
+            game.runEvent([&game] { game.cmdExit_Click(); });
     } catch (const ProgramEnded &end) {
         code = end.code;
     }
@@ -606,7 +616,7 @@ void TestFaults::accountThatMayNotWriteCannotHoldTheGame()
     QCOMPARE(::chmod(QFile::encodeName(dir), 0755), 0);
     GameSeams seams(dir);
     writeOldPair(seams);
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     beatTheRecord(game);
     int toChild[2];
@@ -687,7 +697,7 @@ void TestFaults::pairIsReadWholeWhileAnotherGameSaves()
         if (rival)
             rival->letGo();
     });
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     const bool hung = watch.stop();
     records::setSystemCalls({});
@@ -697,6 +707,182 @@ void TestFaults::pairIsReadWholeWhileAnotherGameSaves()
                          QStringLiteral("lock file"), whole, 0, hung ? 1 : 0);
     QVERIFY(!hung);
     QVERIFY2(whole, qPrintable(game.lblpunti->Caption() + game.lblnome->Caption()));
+}
+
+void TestFaults::everyWayOutFromOutsideSaves_data()
+{
+    QTest::addColumn<int>("signal"); // 0: the display goes away instead
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("display connection broken") << 0;
+}
+
+// A game in a process of its own, with a beaten record, ended from outside: the record is saved
+// with no box, and the process ends by itself.
+void TestFaults::everyWayOutFromOutsideSaves()
+{
+    QFETCH(int, signal);
+    const QString rowName = QStringLiteral("game ended by %1").arg(QTest::currentDataTag());
+    QTemporaryDir dir;
+    GameSeams seams(dir.path());
+    writeOldPair(seams);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcess display;
+    if (signal == 0) {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (xvfb.isEmpty()) {
+            reliability::skipped(rowName, QStringLiteral("Xvfb killed"),
+                                 QStringLiteral("no Xvfb on this machine"));
+            QSKIP("no Xvfb on this machine");
+        }
+        display.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                             QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        QVERIFY(display.waitForReadyRead(30000));
+        env.insert(QStringLiteral("DISPLAY"),
+                   u':' + QString::fromLatin1(display.readAll().trimmed()));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    }
+    QProcess game;
+    game.setProcessEnvironment(env);
+    game.start(QStringLiteral(GAME_IN_A_PROCESS), {dir.path()});
+    QVERIFY(game.waitForStarted());
+    QVERIFY2(game.waitForReadyRead(30000), game.readAllStandardError().constData());
+    QVERIFY(game.readAllStandardOutput().contains("ready"));
+    if (signal != 0)
+        QCOMPARE(::kill(pid_t(game.processId()), signal), 0);
+    else
+        display.kill();
+    const bool ended = game.waitForFinished(20000);
+    if (!ended) {
+        game.kill();
+        game.waitForFinished();
+    }
+    const bool saved = pairIn(seams) == Pair{"4\r\n", "Anna\r\n"};
+    reliability::outcome("fault", rowName,
+                         signal ? QStringLiteral("kill") : QStringLiteral("Xvfb killed"),
+                         ended && saved, saved ? 0 : 1, ended ? 0 : 1);
+    QVERIFY2(ended, "the game did not end");
+    QVERIFY2(saved, game.readAllStandardError().constData());
+    if (signal != 0)
+        QCOMPARE(game.exitCode(), 0);
+    display.kill();
+    display.waitForFinished();
+}
+
+// The session's logout request saves a beaten record with no box on screen; the session then ends
+// the program.
+void TestFaults::logoutSavesWithoutABox()
+{
+    GameSeams seams;
+    writeOldPair(seams);
+    Tavola game(seams.services());
+    seams.start(game);
+    beatTheRecord(game);
+    platform::runBeforeEveryWayOut([&game] { game.SilentRecordCheck(); });
+    struct Peek : QGuiApplication {
+        using QObject::receivers;
+    };
+    const bool connected = static_cast<Peek *>(static_cast<QGuiApplication *>(qApp))
+                               ->receivers(SIGNAL(commitDataRequest(QSessionManager &))) > 0;
+    const qsizetype boxes = seams.dialogs.calls().size();
+    platform::sessionEnding();
+    platform::runBeforeEveryWayOut({});
+    const bool saved = pairIn(seams) == Pair{"4\r\n", "Anna\r\n"};
+    const bool silent = seams.dialogs.calls().size() == boxes;
+    reliability::outcome("fault", QStringLiteral("game ended by the session's logout"),
+                         QStringLiteral("logout request"), connected && saved && silent,
+                         saved ? 0 : 1);
+    QVERIFY(connected);
+    QVERIFY(saved);
+    QVERIFY(silent);
+}
+
+void TestFaults::dataDirectoryFromTheEnvironment_data()
+{
+    QTest::addColumn<QByteArray>("xdg"); // null: unset
+    QTest::addColumn<bool>("homeSet");
+    QTest::newRow("a relative XDG_DATA_HOME is ignored") << QByteArray("dati") << true;
+    QTest::newRow("HOME unset: the account's home") << QByteArray() << false;
+}
+
+void TestFaults::dataDirectoryFromTheEnvironment()
+{
+    QFETCH(QByteArray, xdg);
+    QFETCH(bool, homeSet);
+    QTemporaryDir home;
+    const QByteArray savedXdg = qgetenv("XDG_DATA_HOME");
+    const QByteArray savedHome = qgetenv("HOME");
+    const passwd *account = ::getpwuid(::geteuid());
+    const QString accountHome = account ? QFile::decodeName(account->pw_dir) : QString();
+    const QString expected =
+        (homeSet ? home.path() : accountHome) + QStringLiteral("/.local/share/vorandi");
+    const bool existed = QFileInfo::exists(expected);
+    xdg.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", xdg);
+    homeSet ? qputenv("HOME", QFile::encodeName(home.path())) : qunsetenv("HOME");
+    const QString dir = records::recordDirectory();
+    qputenv("XDG_DATA_HOME", savedXdg);
+    qputenv("HOME", savedHome);
+    const bool right = dir == expected && QFileInfo(dir).isDir();
+    if (!existed)
+        QDir().rmdir(expected);
+    reliability::outcome("fault", QStringLiteral("environment: %1").arg(QTest::currentDataTag()),
+                         QStringLiteral("environment"), right, 0);
+    QCOMPARE(dir, expected);
+}
+
+// A home where nothing can be made: the message names the folder that could not be made and
+// gives the real reason.
+void TestFaults::readOnlyHome()
+{
+    Tmpfs disk;
+    if (!disk.mounted()) {
+        reliability::skipped(QStringLiteral("read-only home"), QStringLiteral("tmpfs"),
+                             QStringLiteral("no private mount namespace"));
+        QSKIP("no private mount namespace here");
+    }
+    QVERIFY(disk.remountReadOnly());
+    const QByteArray savedXdg = qgetenv("XDG_DATA_HOME");
+    const QByteArray savedHome = qgetenv("HOME");
+    qunsetenv("XDG_DATA_HOME");
+    qputenv("HOME", QFile::encodeName(disk.path()));
+    GameSeams seams;
+    game::Services services = seams.services();
+    services.recordDirectory = records::GetWindowsDirectoryA; // the real directory look-up
+    Tavola game(services);
+    const int code = startExpectingTheEnd(seams, game);
+    qputenv("XDG_DATA_HOME", savedXdg);
+    qputenv("HOME", savedHome);
+    const bool told = saidWhy(seams, disk.path() + QStringLiteral("/.local:"),
+                              QStringLiteral("il disco è di sola lettura"));
+    reliability::outcome("fault", QStringLiteral("read-only home"), QStringLiteral("tmpfs"),
+                         code == 1 && told, 0);
+    QCOMPARE(code, 1);
+    QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
+}
+
+// A record directory of 300 characters: the game starts, saves and reads the record back.
+void TestFaults::recordDirectoryOf300Characters()
+{
+    QTemporaryDir base;
+    QString dir = base.path();
+    while (dir.size() < 300)
+        dir += QStringLiteral("/cartella-dei-record");
+    dir.truncate(300);
+    QVERIFY(QDir().mkpath(dir));
+    GameSeams seams(dir);
+    writeOldPair(seams);
+    Tavola game(seams.services());
+    seams.start(game);
+    beatTheRecord(game);
+    const int code = leaveByExit(seams, game);
+    Tavola next(seams.services());
+    seams.start(next, QStringLiteral("Bruno"));
+    const bool works = code == 0 && next.lblpunti->Caption() == QStringLiteral("4\r\n") &&
+                       next.lblnome->Caption() == QStringLiteral("Anna\r\n");
+    reliability::outcome("fault", QStringLiteral("record directory of 300 characters"),
+                         QStringLiteral("long path"), works, works ? 0 : 1);
+    QVERIFY(works);
 }
 
 // Each state a save killed at some point leaves on disk, and what the next game reads from it.
@@ -728,7 +914,7 @@ void TestFaults::interruptedSaveIsFinishedAtTheNextStart()
         const bool isScore = !name.contains(records::nameFileName);
         seams.write(name, isScore ? "9\r\n" : "Nuova\r\n");
     }
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QCOMPARE(toCp1252(game.lblpunti->Caption()), score);
     QCOMPARE(toCp1252(game.lblnome->Caption()), holder);

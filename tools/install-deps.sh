@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages a task needs; does nothing when all are there.
 #   tools/install-deps.sh run       building and playing the game
 #   tools/install-deps.sh [test]    everything `make test` uses (the default)

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reliability figures of a test run.
 
   reliability.py fuzz --binary B --corpus DIR --work DIR --seconds N --out FILE

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control types of the window toolkit: Label, TextBox, CommandButton, Image, Timer.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MsgBox and InputBox through one replaceable service: real Qt boxes, or a script in tests.
 #pragma once
 
@@ -108,7 +109,11 @@ private:
     QList<Call> calls_;
 };
 
-// The service every MsgBox and InputBox goes through; the real one unless a test set another.
+// The real boxes.
+QtDialogs &qtDialogs();
+
+// The service the platform's own MsgBox and InputBox go through; the real one unless a test set
+// another. A window uses the boxes it was given.
 DialogService &dialogService();
 void setDialogService(DialogService *service);
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "files.h"
 #include "cp1252.h"
 #include "nativefile.h"
@@ -21,6 +22,7 @@ struct OpenFile {
 
 std::map<int, OpenFile> &table()
 {
+    // File numbers belong to the process, as the run-time's did: FreeFile and End see them all.
     static std::map<int, OpenFile> files;
     return files;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "form.h"
 #include "accessibility.h"
 #include "program.h"
@@ -473,7 +474,7 @@ void Form::Show()
         window_ = new FormWindow(*this, desc_);
         bindControls(*window_);
         DressWhileBoxWaits dressing(window_);
-        runHandler([this] { Form_Load(); });
+        runEvent([this] { Form_Load(); });
     }
     if (!window_)
         return;       // unloaded while loading
@@ -481,7 +482,7 @@ void Form::Show()
     window_->show();
     window_->raise();
     window_->activateWindow();
-    runHandler([this] { Form_Activate(); });
+    runEvent([this] { Form_Activate(); });
 }
 
 void Form::Unload()
@@ -531,14 +532,19 @@ int Form::WindowState() const
     return s & Qt::WindowMaximized ? 2 : 0;
 }
 
+void Form::runEvent(const std::function<void()> &handler)
+{
+    runHandler(handler);
+}
+
 void Form::raiseResize()
 {
-    runHandler([this] { Form_Resize(); });
+    runEvent([this] { Form_Resize(); });
 }
 
 void Form::raiseClosing()
 {
-    runHandler([this] { Form_Closing(); });
+    runEvent([this] { Form_Closing(); });
 }
 
 } // namespace platform

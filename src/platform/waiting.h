@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Waiting for something another program holds: a box says so while the wait lasts. Where no box
 // may be shown (no display, the program being ended from outside) the wait is silent and short.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lock that keeps two games from reading or saving the record at the same moment: a write
 // lock on a lock file inside the record directory. An account that may not write the directory
 // cannot open that file for writing, so it cannot take the lock and hold every game up.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows locks files, not folders: the directory's lock is a lock on one file inside it, which
 // only an account that may write the folder can open.
 #include "directorylock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What lies at a name in the record directory, looked at without following a link: the record
 // files' names are never followed to a file elsewhere, and only what a game could have written is
 // ever put in place of a record file. entries_posix.cpp and entries_win.cpp.

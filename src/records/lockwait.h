@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a game does while another game holds the record's lock: it says so and waits, asks before
 // giving up, and gives up only with a clear message.
 #pragma once

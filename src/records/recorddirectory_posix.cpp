@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the record lives on a system without a Windows directory.
 #include "platform/files.h"
 #include "recordfiles.h"

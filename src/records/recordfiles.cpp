@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "recordfiles.h"
 #include "directorylock.h"
 #include "entries.h"
@@ -19,17 +20,7 @@ namespace records {
 
 using namespace platform;
 
-namespace {
-
-constexpr std::uint32_t systemDirBufferSize = 128;
-
-WindowsDirectoryCall &customCall()
-{
-    static WindowsDirectoryCall call;
-    return call;
-}
-
-std::uint32_t ownWindowsDirectory(char *buffer, std::uint32_t size)
+std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size)
 {
     const QString dir = recordDirectory();
     if (dir.isEmpty())
@@ -41,6 +32,10 @@ std::uint32_t ownWindowsDirectory(char *buffer, std::uint32_t size)
     std::memcpy(buffer, text.constData(), size_t(text.size()) + 1);
     return std::uint32_t(text.size());
 }
+
+namespace {
+
+constexpr std::uint32_t systemDirBufferSize = 128;
 
 // Files by number, closed however the reading ends.
 class ClosingFile {
@@ -142,18 +137,6 @@ void finishInterruptedSave(const QString &scorePath, const QString &namePath)
 
 } // namespace
 
-std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size)
-{
-    if (customCall())
-        return customCall()(buffer, size);
-    return ownWindowsDirectory(buffer, size);
-}
-
-void setWindowsDirectoryCall(WindowsDirectoryCall call)
-{
-    customCall() = std::move(call);
-}
-
 WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text)
 {
     return [text](char *buffer, std::uint32_t size) -> std::uint32_t {
@@ -166,17 +149,17 @@ WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text)
     };
 }
 
-QString GetSystemDir()
+QString GetSystemDir(const WindowsDirectoryCall &call)
 {
     std::uint32_t size = systemDirBufferSize;
     QByteArray buffer(size, '\0');
-    std::uint32_t n = GetWindowsDirectoryA(buffer.data(), size);
+    std::uint32_t n = call(buffer.data(), size);
     // A directory that does not fit: the call answers with the size it needs, so ask again with
     // that size (twice more at most, should the directory change in between).
     for (int again = 0; n > size && again < 3; ++again) {
         size = n;
         buffer = QByteArray(size, '\0');
-        n = GetWindowsDirectoryA(buffer.data(), size);
+        n = call(buffer.data(), size);
     }
     if (n >= size)
         n = 0;
@@ -230,14 +213,15 @@ int createRecordFiles(const QString &windowsDir)
     return number;
 }
 
-bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name)
+bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name,
+                const BeatsRecord &beats)
 {
     const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
     const QString namePath = resolvePath(recordPath(windowsDir, nameFileName));
     DirectoryLock lock(directoryOf(scorePath));
     finishInterruptedSave(scorePath, namePath);
     // Another game may have saved a higher record since this one read it.
-    if (Val(storedText(scorePath).value_or(QString())) >= CDbl(scoreText))
+    if (!beats(Val(storedText(scorePath).value_or(QString()))))
         return false;
     {
         PendingFile holder(namePath, toCp1252(name) + "\r\n");

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record files: vora.txt holds the record score, nvora.txt the record holder's name, both
 // one line in the Windows directory (on this system, the record directory).
 #pragma once
@@ -24,8 +25,6 @@ constexpr qint64 maxRecordFileSize = qint64(64) << 20;
 std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size);
 
 using WindowsDirectoryCall = std::function<std::uint32_t(char *buffer, std::uint32_t size)>;
-// Replaces the call (tests give each outcome); empty restores the real one.
-void setWindowsDirectoryCall(WindowsDirectoryCall call);
 // kernel32's contract over a fixed text, as tests and tools give it; a null text is a failed call.
 WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text);
 
@@ -36,7 +35,7 @@ QString recordDirectory();
 
 // The Windows directory followed by one backslash; a directory longer than the first buffer of 128
 // characters is asked for again with the size the call reports.
-QString GetSystemDir();
+QString GetSystemDir(const WindowsDirectoryCall &call = GetWindowsDirectoryA);
 
 // The whole content of an existing file, exactly as stored.
 QString readWholeFile(const QString &path);
@@ -60,10 +59,14 @@ private:
 // number it used.
 int createRecordFiles(const QString &windowsDir);
 
-// Saves score and name as the new record unless the score file already holds a number at least
-// as high (written by another game meanwhile). Both files are written whole to temporary files
+// Whether a game's score beats the record given: the game's one record rule.
+using BeatsRecord = std::function<bool(double record)>;
+
+// Saves score and name as the new record when the score beats the record on file (which another
+// game may have raised meanwhile). Both files are written whole to temporary files
 // and renamed over the old ones, the score file first, under an exclusive lock on the directory;
 // a failure leaves the old pair as it was. Returns true when it saved.
-bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name);
+bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name,
+                const BeatsRecord &beats);
 
 } // namespace records
