@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The whole set-up: `make run` plays, `make test` proves. Both install what is missing first:
 # `make run` only what building and playing the game needs, and builds only the game; `make test`
 # everything else too, builds everything and runs every check (what CI runs). `make check` is the
@@ -36,7 +37,7 @@ run: deps-run configure
 	cmake --build $(BUILD) -j $(JOBS) --target vorandi
 	@tools/run.sh $(BUILD)/src/vorandi
 
-# The plain build's tests only (about a minute and a half); `make test` runs them too.
+# The plain build's tests only, the quick day-to-day pass; `make test` runs them too.
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 

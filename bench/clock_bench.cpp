@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the game's clock takes for a number of ticks of one second: the real platform Timer,
 // counted in process against a monotonic clock.
 //

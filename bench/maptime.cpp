@@ -1,12 +1,17 @@
-// Starts a program and reports, as the X server announces them, the top-level windows it maps:
-// the time from the fork to each MapNotify comes from the event itself, never from polling.
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Starts a program and reports, as the X server announces them, the top-level windows it maps
+// and when each is first drawn: the times come from the events themselves, never from polling.
 //
 //   vorandi-maptime [--first] [--timeout SECONDS] -- PROGRAM [ARGS...]
 //
-// Lines on stdout: "pid PID", then "map MICROSECONDS WINDOW WIDTH HEIGHT CPU_MICROSECONDS" for
-// every top-level window mapped (the last field: the program's CPU time by then, all threads), and
-// "exit STATUS" when the program ends. With --first the program is ended after its first window;
-// with the timeout passed without a window it is ended and "timeout" printed.
+// Lines on stdout: "origin MICROSECONDS" (the monotonic clock at the fork, for callers that time
+// their own actions against the program's windows), "pid PID", then
+// "map MICROSECONDS WINDOW WIDTH HEIGHT CPU_MICROSECONDS" for every top-level window mapped (the
+// last field: the program's CPU time by then, all threads) and "paint MICROSECONDS WINDOW" when
+// something is first drawn into it (the DAMAGE extension's first report), and "exit STATUS" when
+// the program ends. Times are counted from the fork. With --first the program is ended after its
+// first window; with the timeout passed without a window it is ended and "timeout" printed.
+#include <xcb/damage.h>
 #include <xcb/xcb.h>
 
 #include <cerrno>
@@ -116,6 +121,35 @@ long long cpuMicroseconds(pid_t pid)
     return static_cast<long long>(total / 1000);
 }
 
+// The first event number of the DAMAGE extension; 0 when the server has none.
+uint8_t damageEvents = 0;
+
+bool startDamage(xcb_connection_t *connection)
+{
+    const xcb_query_extension_reply_t *ext = xcb_get_extension_data(connection, &xcb_damage_id);
+    if (!ext || !ext->present)
+        return false;
+    std::unique_ptr<xcb_damage_query_version_reply_t, decltype(&std::free)> version(
+        xcb_damage_query_version_reply(connection, xcb_damage_query_version(connection, 1, 1),
+                                       nullptr),
+        &std::free);
+    if (!version)
+        return false;
+    damageEvents = ext->first_event;
+    return true;
+}
+
+// The window's first drawing arrives as one DamageNotify; later ones are not reported, because
+// the damage is never subtracted.
+void watchDrawing(xcb_connection_t *connection, xcb_window_t window)
+{
+    if (damageEvents == 0)
+        return;
+    xcb_damage_create(connection, xcb_generate_id(connection), window,
+                      XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
+    xcb_flush(connection);
+}
+
 void report(xcb_connection_t *connection, xcb_window_t window, long long micros, long long cpu)
 {
     std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
@@ -139,6 +173,18 @@ bool drainEvents(xcb_connection_t *connection, xcb_window_t root, pid_t child, l
                 report(connection, map->window, micros, cpuMicroseconds(child));
                 mapped = true;
             }
+        } else if ((event->response_type & 0x7f) == XCB_CREATE_NOTIFY) {
+            // Watched from its creation: the program may draw as soon as it is mapped, before
+            // this helper has read the MapNotify.
+            auto *created = reinterpret_cast<xcb_create_notify_event_t *>(event);
+            if (created->parent == root && !created->override_redirect)
+                watchDrawing(connection, created->window);
+        } else if (damageEvents != 0 &&
+                   (event->response_type & 0x7f) == damageEvents + XCB_DAMAGE_NOTIFY) {
+            const long long micros = nowMicroseconds() - started;
+            auto *damage = reinterpret_cast<xcb_damage_notify_event_t *>(event);
+            std::printf("paint %lld 0x%x\n", micros, damage->drawable);
+            std::fflush(stdout);
         }
         std::free(event);
     }
@@ -203,6 +249,7 @@ int main(int argc, char **argv)
         std::fputs("vorandi-maptime: cannot watch the root window\n", stderr);
         return 69;
     }
+    startDamage(connection);
     fcntl(xcb_get_file_descriptor(connection), F_SETFD, FD_CLOEXEC);
     std::fflush(stdout);
     const long long started = nowMicroseconds();
@@ -219,7 +266,7 @@ int main(int argc, char **argv)
     watchedChild = child;
     std::signal(SIGTERM, forwardStop);
     std::signal(SIGINT, forwardStop);
-    std::printf("pid %d\n", int(child));
+    std::printf("origin %lld\npid %d\n", started, int(child));
     std::fflush(stdout);
     const int code = watch(connection, root, child, started, options);
     xcb_disconnect(connection);

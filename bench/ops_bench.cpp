@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPU cost of the game's single operations, in process and headless: one scored answer (Enter in
 // the answer box until every label is updated) and one drawn question, painting left out; and,
 // to see what the clock costs while a child thinks, one tick with the repaint it asks for.
@@ -15,7 +16,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -26,30 +26,20 @@ class BenchGame {
 public:
     BenchGame()
     {
-        platform::setDialogService(&dialogs_);
-        platform::setEndHook([](int code) { throw platform::ProgramEnded{code}; });
-        const QByteArray local = QFile::encodeName(dir_.path());
-        records::setWindowsDirectoryCall([local](char *buffer, std::uint32_t size) {
-            if (std::uint32_t(local.size()) + 1 > size)
-                return std::uint32_t(local.size() + 1);
-            std::memcpy(buffer, local.constData(), size_t(local.size()) + 1);
-            return std::uint32_t(local.size());
-        });
+        game::Services services;
+        services.boxes = &dialogs_;
+        services.end = [](int code) { throw platform::ProgramEnded{code}; };
+        services.recordDirectory =
+            records::windowsDirectoryReturning(QFile::encodeName(dir_.path()));
         dialogs_.type(QStringLiteral("Bench"));
         dialogs_.answer(platform::vbOK);
-        game_ = std::make_unique<Tavola>();
+        game_ = std::make_unique<Tavola>(services);
         game_->Show();
         // The clock ticks only when a benchmark says so.
         game_->Timer1->setEnabled(false);
         QCoreApplication::processEvents();
     }
-    ~BenchGame()
-    {
-        game_.reset();
-        platform::setDialogService(nullptr);
-        platform::setEndHook({});
-        records::setWindowsDirectoryCall({});
-    }
+    ~BenchGame() { game_.reset(); }
     BenchGame(const BenchGame &) = delete;
     BenchGame &operator=(const BenchGame &) = delete;
 
@@ -72,9 +62,9 @@ void scoredAnswer(benchmark::State &state, bool right)
 {
     BenchGame bench;
     Tavola &game = bench.game();
-    const QString text =
-        right ? QString::number(game.ExpectedAnswer) : QString::number(game.ExpectedAnswer + 1);
-    const int scoredBefore = game.CorrectCount + game.WrongCount;
+    const QString text = right ? QString::number(game.drill().expectedAnswer())
+                               : QString::number(game.drill().expectedAnswer() + 1);
+    const int scoredBefore = game.drill().correct() + game.drill().wrong();
     for (auto _ : state) {
         state.PauseTiming();
         game.txtAnswer->setText(text);
@@ -83,7 +73,7 @@ void scoredAnswer(benchmark::State &state, bool right)
         pressEnter(game.txtAnswer);
     }
     const auto expected = std::min<std::int64_t>(scoredBefore + state.iterations(), 32767);
-    if (game.CorrectCount + game.WrongCount != expected)
+    if (game.drill().correct() + game.drill().wrong() != expected)
         state.SkipWithError("Enter did not score the answer");
 }
 
@@ -152,12 +142,10 @@ bool ensureBackground(Tavola &game)
 
 void rewindClockWhenLow(benchmark::State &state, Tavola &game)
 {
-    if (game.SecondsLeft > 5)
+    if (game.drill().secondsLeft() > 5)
         return;
     state.PauseTiming();
-    game.ClockMinutes = 15;
-    game.ClockSeconds = 0;
-    game.SecondsLeft = 900;
+    game.drill().startClock();
     state.ResumeTiming();
 }
 

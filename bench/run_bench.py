@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Measures the game against the floor of its own toolkit, side by side in one run.
 
 Start-up, peak memory and idle CPU come from real windows on a private virtual X server, game and
@@ -41,14 +42,15 @@ class Settings:
     settle_s: float = 3.0
     idle_s: float = 30.0
     clock_ticks: int = 60
-    extra_startups: int = 2
+    extra_startups: int = 5
+    extra_enters: int = 2
     ops_args: tuple = ("--benchmark_repetitions=7", "--benchmark_min_time=0.2",
                        "--benchmark_min_warmup_time=0.1")
 
     @staticmethod
     def quick():
         return Settings(runs=1, warmup=False, settle_s=1.0, idle_s=3.0, clock_ticks=5,
-                        extra_startups=0,
+                        extra_startups=0, extra_enters=0,
                         ops_args=("--benchmark_repetitions=1", "--benchmark_min_time=0.01"))
 
 
@@ -118,13 +120,22 @@ class MapEvent:
     cpu_micros: int = -1  # the program's CPU time when the window appeared; -1 unknown
 
 
+@dataclass
+class PaintEvent:
+    micros: int
+    window: str
+
+
 def parse_helper_line(line):
-    """('pid', int) / ('map', MapEvent) / ('exit', int) / ('timeout', None) / None."""
+    """('origin', int) / ('pid', int) / ('map', MapEvent) / ('paint', PaintEvent) /
+    ('exit', int) / ('timeout', None) / None."""
     parts = line.split()
     if not parts:
         return None
-    if parts[0] == "pid" and len(parts) == 2:
-        return ("pid", int(parts[1]))
+    if parts[0] in ("origin", "pid") and len(parts) == 2:
+        return (parts[0], int(parts[1]))
+    if parts[0] == "paint" and len(parts) == 3:
+        return ("paint", PaintEvent(int(parts[1]), parts[2]))
     if parts[0] == "map" and len(parts) in (5, 6):
         return ("map", MapEvent(int(parts[1]), parts[2], *map(int, parts[3:])))
     if parts[0] == "exit" and len(parts) == 2:
@@ -210,6 +221,7 @@ class WindowRun:
     hwm_kib: int
     idle_pct: float
     startup_cpu_ms: float = -1
+    enter_to_paint_ms: float = -1  # the name's Enter to the main window drawn; -1 unknown
 
 
 @dataclass
@@ -217,6 +229,7 @@ class Series:
     """One program's figures over the runs; start-ups also from the extra short runs."""
     runs: list = field(default_factory=list)
     startups: list = field(default_factory=list)  # (wall ms, CPU ms)
+    enters: list = field(default_factory=list)  # name's Enter to the painted main window, ms
 
 
 def xdotool(display, *args):
@@ -233,17 +246,29 @@ def answer_box(display, window, first):
 
 
 def wait_main_window(display, output, first_map):
-    """Answers the boxes before the main window, pressing Enter again if a key went astray."""
-    event, boxes = first_map, 0
+    """Answers the boxes before the main window, pressing Enter again if a key went astray.
+    Returns the main window's map and the monotonic time (s) at which the name's Enter had been
+    pressed (None when the first window was the main one)."""
+    event, boxes, entered = first_map, 0, None
     while event.width < MAIN_WINDOW_MIN_WIDTH:
         answer_box(display, event.window, boxes == 0)
+        if boxes == 0:
+            entered = time.monotonic()
         boxes += 1
         try:
             event = output.next("map", BOX_WAIT_S)
         except TimeoutError:
             if boxes > 6:
                 raise
-    return event
+    return event, entered
+
+
+def wait_painted(output, window):
+    """Microseconds from the fork to the first drawing into the window."""
+    while True:
+        paint = output.next("paint", BOX_WAIT_S)
+        if paint.window == window:
+            return paint.micros
 
 
 def program_env(display, data_home, runtime_dir):
@@ -253,9 +278,9 @@ def program_env(display, data_home, runtime_dir):
     return env
 
 
-def window_run(tools, program, display, settings, scratch):
-    """One start of a program: start-up to its first window, then, with its main window up,
-    peak memory and idle CPU."""
+def window_run(tools, program, display, settings, scratch, enter_only=False):
+    """One start of a program: start-up to its first window, the name's Enter to the painted main
+    window, then, with the main window up, peak memory and idle CPU (unless enter_only)."""
     data_home = Path(tempfile.mkdtemp(dir=scratch, prefix="data-"))
     helper = subprocess.Popen(
         [tools.maptime, "--timeout", "60", "--", program], stdout=subprocess.PIPE,
@@ -264,16 +289,23 @@ def window_run(tools, program, display, settings, scratch):
     output = HelperOutput(helper.stdout)
     pid = None
     try:
+        origin = output.next("origin", 10)
         pid = output.next("pid", 10)
         first = output.next("map", 60)
-        wait_main_window(display, output, first)
+        main_map, entered = wait_main_window(display, output, first)
+        enter_ms = -1
+        if entered is not None:
+            painted = wait_painted(output, main_map.window)
+            enter_ms = (origin + painted) / 1000 - entered * 1000
+        if enter_only:
+            return WindowRun(first.micros / 1000, -1, -1, first.cpu_micros / 1000, enter_ms)
         time.sleep(settings.settle_s)
         hwm = parse_vm_hwm(Path(f"/proc/{pid}/status").read_text())
         cpu0, wall0 = cpu_seconds(pid), time.monotonic()
         time.sleep(settings.idle_s)
         cpu1, wall1 = cpu_seconds(pid), time.monotonic()
         return WindowRun(first.micros / 1000, hwm, (cpu1 - cpu0) / (wall1 - wall0) * 100,
-                         first.cpu_micros / 1000)
+                         first.cpu_micros / 1000, enter_ms)
     finally:
         if pid:
             try:
@@ -306,8 +338,10 @@ def startup_run(tools, program, display, scratch):
 
 def window_pairs(tools, settings, log):
     """Game and floor alternately: a warm-up pair, then the measured ones, each followed by
-    short start-up pairs, which are cheap and steady the noisiest figure."""
-    game, floor = Series(), Series()
+    short start-up pairs, which are cheap and steady the noisiest figure. With an earlier build
+    of the game to compare with, its name's Enter to the painted window is measured in each round
+    too."""
+    game, floor, baseline = Series(), Series(), Series()
     with tempfile.TemporaryDirectory(prefix="vorandi-bench-") as scratch_name:
         scratch = Path(scratch_name)
         (scratch / "runtime").mkdir(mode=0o700)
@@ -318,19 +352,31 @@ def window_pairs(tools, settings, log):
                 warmup = settings.warmup and i == 0
                 g = window_run(tools, tools.game, screen.display, settings, scratch)
                 f = window_run(tools, tools.floor, screen.display, settings, scratch)
+                b = (window_run(tools, tools.baseline, screen.display, settings, scratch, True)
+                     if tools.baseline else None)
                 log(f"{'warm-up' if warmup else f'run {len(game.runs) + 1}'}: game {g}, "
-                    f"floor {f}")
+                    f"floor {f}" + (f", earlier build {b}" if b else ""))
                 if warmup:
                     continue
                 game.runs.append(g)
                 floor.runs.append(f)
+                game.enters.append(g.enter_to_paint_ms)
+                if b:
+                    baseline.enters.append(b.enter_to_paint_ms)
                 game.startups.append((g.startup_ms, g.startup_cpu_ms))
                 floor.startups.append((f.startup_ms, f.startup_cpu_ms))
+                for _ in range(settings.extra_enters):
+                    game.enters.append(window_run(tools, tools.game, screen.display, settings,
+                                                  scratch, True).enter_to_paint_ms)
+                    if tools.baseline:
+                        baseline.enters.append(window_run(tools, tools.baseline, screen.display,
+                                                          settings, scratch,
+                                                          True).enter_to_paint_ms)
                 for _ in range(settings.extra_startups):
                     game.startups.append(startup_run(tools, tools.game, screen.display, scratch))
                     floor.startups.append(startup_run(tools, tools.floor, screen.display,
                                                       scratch))
-    return game, floor
+    return game, floor, baseline
 
 
 # --- in-process measurements -------------------------------------------------------------------
@@ -403,10 +449,27 @@ def ratio_row(name, game, floor, digits, limit=None, target="—"):
                verdict(ok) if limit is not None else "—")
 
 
-def window_rows(game, floor):
+def enter_rows(game, baseline):
+    """The name's Enter to the painted main window; against an earlier build when one was
+    measured alongside."""
+    name = "Name's Enter to the painted main window, greeting answered (ms)"
+    g = Spread([v for v in game.enters if v >= 0])
+    if not baseline.enters:
+        return [Row(name, g.text(0), target="(information)")]
+    pairs = known_pairs(game.enters, baseline.enters)
+    b = Spread(pairs[1])
+    ratios = Spread(pair_ratios(*pairs))
+    ok = bool(ratios.values) and ratios.median <= 1.05
+    return [Row(name, g.text(0), target="not above the earlier build"),
+            Row(name.replace(" (ms)", ", earlier build (ms)"), b.text(0),
+                ratio=f"game ÷ earlier {ratios.text(2)}", target="≤ 1.05 × earlier",
+                verdict=verdict(ok))]
+
+
+def window_rows(game, floor, baseline=None):
     rows = [
         ratio_row("Start-up to the first window (ms)", [w for w, _ in game.startups],
-                  [w for w, _ in floor.startups], 0, 1.25, "≤ 1.25 × floor"),
+                  [w for w, _ in floor.startups], 0, 1.20, "≤ 1.20 × floor"),
         ratio_row("CPU time by the first window, all threads (ms)",
                   *known_pairs([c for _, c in game.startups], [c for _, c in floor.startups]), 0),
         ratio_row("Peak memory, 3 s after the main window (MiB)",
@@ -418,7 +481,7 @@ def window_rows(game, floor):
     ratios = Spread(pair_ratios(g.values, f.values))
     rows.append(Row("Idle CPU, clock ticking (% of one core)", g.text(3), f.text(3),
                     ratios.text(1), "≤ 0.12 %", verdict(bool(g.values) and g.median <= 0.12)))
-    return rows
+    return rows[:2] + enter_rows(game, baseline or Series()) + rows[2:]
 
 
 def clock_row(elapsed_ms, ticks):
@@ -492,7 +555,20 @@ def cpu_model():
     return platform.processor() or "unknown CPU"
 
 
-def header(settings, quick, when):
+def load_text(loads):
+    """The machine's load over the run, and a warning when the figures suffer from it."""
+    if not loads:
+        return ""
+    cores = os.cpu_count() or 1
+    text = (f" Load average over 1 min: {min(loads):.1f}–{max(loads):.1f} on {cores} cores"
+            f" during the run")
+    if max(loads) > cores:
+        text += (" — other work competed for the processors, so the times by the wall clock "
+                 "spread widely; the CPU-time and pair-by-pair figures suffer least")
+    return text + "."
+
+
+def header(settings, quick, when, loads=()):
     mode = "quick pass (1 run, short durations: figures not meaningful)" if quick else (
         f"median (min–max) of {settings.runs} runs after a warm-up")
     return (f"Measured {when:%Y-%m-%d %H:%M} UTC on commit {commit_text()}; machine: "
@@ -502,7 +578,7 @@ def header(settings, quick, when):
             f"labels and a text box) run alternately on a private Xvfb; ratios are pair by pair. "
             f"Idle CPU over {settings.idle_s:g} s of a running game; the clock and the single "
             f"operations in process (QElapsedTimer; Google Benchmark, offscreen, painting left "
-            f"out).")
+            f"out).{load_text(loads)}")
 
 
 def replace_section(document, heading, body):
@@ -526,6 +602,9 @@ def parse_args(argv):
     p = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     for tool in ("game", "floor", "maptime", "clock", "ops"):
         p.add_argument(f"--{tool}", required=True)
+    p.add_argument("--baseline", default=os.environ.get("VORANDI_BENCH_BASELINE") or None,
+                   help="an earlier build of the game, whose name's Enter to the painted window is "
+                        "measured alongside (default: $VORANDI_BENCH_BASELINE)")
     p.add_argument("--quick", action="store_true", help="one short run of each, to prove it works")
     p.add_argument("--runs", type=int, help="measured runs of each (default 7)")
     p.add_argument("--output", help="also write the table here")
@@ -543,12 +622,14 @@ def main(argv=None):
         print(f"[bench] {message}", file=sys.stderr, flush=True)
 
     when = datetime.datetime.now(datetime.timezone.utc)
+    loads = [os.getloadavg()[0]]
     clock = start_clock(args, settings)
     try:
         log("measuring single operations")
         ops = run_ops(args, settings)
         log("measuring windows: start-up, peak memory, idle CPU")
-        game, floor = window_pairs(args, settings, log)
+        loads.append(os.getloadavg()[0])
+        game, floor, baseline = window_pairs(args, settings, log)
         log("waiting for the clock")
         clock_out, _ = clock.communicate(
             timeout=settings.clock_ticks * 1.2 * (settings.runs + 1) + 60)
@@ -558,8 +639,9 @@ def main(argv=None):
             clock.wait()
     elapsed = parse_clock_lines(clock_out, settings.warmup)
 
-    rows = window_rows(game, floor) + [clock_row(elapsed, settings.clock_ticks)] + ops_rows(ops)
-    text = header(settings, args.quick, when) + "\n\n" + markdown_table(rows) + "\n"
+    rows = window_rows(game, floor, baseline) + [clock_row(elapsed, settings.clock_ticks)] + ops_rows(ops)
+    loads.append(os.getloadavg()[0])
+    text = header(settings, args.quick, when, loads) + "\n\n" + markdown_table(rows) + "\n"
     print(text)
     if args.output:
         Path(args.output).write_text(f"# Benchmark results\n\n{text}")

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The start-up helper on a real virtual screen: what it reports, and that it never leaves a
 program behind."""
 
@@ -46,8 +47,8 @@ class MapTime(unittest.TestCase):
     def test_first_window_is_reported_with_its_size_and_the_program_ended(self):
         code, lines = self.run_helper("--first", "--", FLOOR)
         self.assertEqual(code, 0)
-        self.assertEqual(lines[0][0], "pid")
-        kind, event = lines[1]
+        self.assertEqual([kind for kind, _ in lines[:2]], ["origin", "pid"])
+        kind, event = lines[2]
         self.assertEqual(kind, "map")
         self.assertEqual((event.width, event.height), (688, 580))
         self.assertGreater(event.micros, 0)
@@ -55,7 +56,7 @@ class MapTime(unittest.TestCase):
         # two cores' worth of the wait.
         self.assertGreater(event.cpu_micros, 1000)
         self.assertLessEqual(event.cpu_micros, 2 * event.micros)
-        self.assertFalse(alive(lines[0][1]))
+        self.assertFalse(alive(dict(lines)["pid"]))
 
     def test_program_without_a_window(self):
         rows = [
@@ -76,7 +77,7 @@ class MapTime(unittest.TestCase):
         self.assertLess(time.monotonic() - started, 10)
         self.assertEqual(code, 2)
         self.assertEqual(lines[-1], ("timeout", None))
-        self.assertFalse(alive(lines[0][1]))
+        self.assertFalse(alive(dict(lines)["pid"]))
 
     def test_bad_usage(self):
         for args in ([], ["--first"], ["--timeout", "0", "--", "true"], ["--bogus", "--", "true"]):

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The runner's readings, figures and documents: what would silently give a wrong table."""
 
 import io
@@ -40,7 +41,9 @@ class ProcReadings(unittest.TestCase):
 class HelperLines(unittest.TestCase):
     def test_lines(self):
         rows = [
+            ("origin 2291312400\n", ("origin", 2291312400)),
             ("pid 42\n", ("pid", 42)),
+            ("paint 40500 0x200003\n", ("paint", rb.PaintEvent(40500, "0x200003"))),
             ("map 40123 0x200003 688 580\n",
              ("map", rb.MapEvent(40123, "0x200003", 688, 580))),
             ("map 40123 0x200003 200 94 29574\n",
@@ -58,6 +61,10 @@ class HelperLines(unittest.TestCase):
     def test_waits_past_other_lines_for_the_one_asked(self):
         out = rb.HelperOutput(io.StringIO("pid 7\nnoise\nmap 5 0x1 200 100\n"))
         self.assertEqual(out.next("map", 5).width, 200)
+
+    def test_waits_for_the_drawing_of_the_window_asked(self):
+        out = rb.HelperOutput(io.StringIO("paint 5 0x1\nmap 8 0x2 688 580\npaint 9 0x2\n"))
+        self.assertEqual(rb.wait_painted(out, "0x2"), 9)
 
     def test_program_ending_first_is_an_error_not_a_figure(self):
         for text in ("pid 7\nexit 1\nmap 5 0x1 2 2\n", "pid 7\ntimeout\n", "pid 7\n"):
@@ -79,8 +86,10 @@ class AnsweringBoxes(unittest.TestCase):
 
     def test_name_typed_in_the_first_box_only(self):
         out = rb.HelperOutput(io.StringIO("map 2 0x2 300 120\nmap 3 0x3 688 580\n"))
-        main = rb.wait_main_window(":9", out, rb.MapEvent(1, "0x1", 200, 94))
+        before = time.monotonic()
+        main, entered = rb.wait_main_window(":9", out, rb.MapEvent(1, "0x1", 200, 94))
         self.assertEqual(main.window, "0x3")
+        self.assertGreaterEqual(entered, before)  # taken once the name's Enter was pressed
         self.assertEqual(self.answered, [("0x1", True), ("0x2", False)])
 
     def test_enter_again_when_a_box_stays_then_give_up(self):
@@ -144,11 +153,30 @@ class Figures(unittest.TestCase):
 
     def test_window_verdicts_follow_the_median_ratio(self):
         floor = self.series(100, 30000, 0.05)
-        within = self.series(125, 37500, 0.12)
-        beyond = self.series(126, 37600, 0.13)
+        within = self.series(120, 37500, 0.12)
+        beyond = self.series(121, 37600, 0.13)
         verdicts = lambda rows: [r.verdict for r in rows if r.verdict != "—"]
         self.assertEqual(verdicts(rb.window_rows(within, floor)), ["met"] * 3)
         self.assertEqual(verdicts(rb.window_rows(beyond, floor)), ["**missed**"] * 3)
+
+    def test_enter_to_window_against_an_earlier_build(self):
+        earlier = rb.Series(enters=[100, 100, 100])
+        rows = [
+            ([100, 100, 104, -1], "met"),  # an unknown figure drops its pair
+            ([100, 110, 120], "**missed**"),
+        ]
+        for enters, expected in rows:
+            with self.subTest(enters=enters):
+                game = rb.Series(enters=enters)
+                self.assertEqual(rb.enter_rows(game, earlier)[-1].verdict, expected)
+        alone = rb.enter_rows(rb.Series(enters=[90, -1, 110]), rb.Series())
+        self.assertEqual([(r.game, r.verdict) for r in alone], [("100 (90–110)", "—")])
+
+    def test_load_is_reported_and_warned_about_above_one_per_core(self):
+        cores = os.cpu_count() or 1
+        self.assertNotIn("competed", rb.load_text([0.2, cores - 0.5]))
+        self.assertIn("competed", rb.load_text([0.2, cores + 0.5]))
+        self.assertEqual(rb.load_text([]), "")
 
     def test_start_up_ratios_keep_their_pairs(self):
         game = rb.Series([], [(30, 20), (60, -1), (90, 60)])

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Instrumented builds. VORANDI_SANITIZE: every target, library and tests alike, under
 # AddressSanitizer (with LeakSanitizer) and UndefinedBehaviorSanitizer; any report fails the run.
 # VORANDI_FUZZ: the same sanitizers plus libFuzzer's coverage, for the targets in fuzz/ (clang only).

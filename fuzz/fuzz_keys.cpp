@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary sequences of keys, Enter presses, pasted and composed text, clicks, menu commands
 // and clock ticks against a running game window: no crash, no run-time error, the counters
 // and the verdict always agree, and the record files always hold a pair that a game wrote.
@@ -49,7 +50,7 @@ public:
         }
         players_.push_back({name, 0});
         for (int step = 0; step < 64 && in_.remaining_bytes() > 0; ++step) {
-            const int scoreBefore = game_.CorrectCount;
+            const int scoreBefore = game_.drill().correct();
             const double recordBefore = Val(game_.lblpunti->Caption());
             const QString nameBefore = game_.lblnome1->Caption();
             const FormWindow *windowBefore = game_.window();
@@ -57,7 +58,7 @@ public:
                 act(in_.ConsumeEnum<Action>());
             } catch (const ProgramEnded &end) {
                 FUZZ_CHECK_EQ(end.code, 0);
-                checkSaved(game_.CorrectCount, recordBefore, nameBefore);
+                checkSaved(game_.drill().correct(), recordBefore, nameBefore);
                 checkPair();
                 return;
             }
@@ -217,7 +218,7 @@ private:
 
     FuzzedDataProvider &in_;
     GameSeams seams_;
-    Tavola game_;
+    Tavola game_{seams_.services()};
     std::vector<Player> players_;
     bool waited_ = false;
 };

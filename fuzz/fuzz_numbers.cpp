@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number conversions and the code page on arbitrary text: no crash, no exception but the
 // documented run-time errors, and results that agree with each other and with the C library.
 #include "fuzzcheck.h"

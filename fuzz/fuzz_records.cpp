@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record files of arbitrary bytes read into a game start: the captions hold the bytes exactly,
 // the game plays, and its record check keeps or replaces the pair as the stored score says.
 #include "fuzzgame.h"
@@ -49,11 +50,11 @@ void writeFile(const QString &path, const QByteArray &bytes)
 
 void answerOnce(Tavola &game, bool right)
 {
-    const int value = right ? game.ExpectedAnswer : game.ExpectedAnswer + 1;
+    const int value = right ? game.drill().expectedAnswer() : game.drill().expectedAnswer() + 1;
     game.txtAnswer->setFocus();
     QTest::keyClicks(game.txtAnswer, QString::number(value));
     QTest::keyClick(game.txtAnswer, Qt::Key_Return);
-    FUZZ_CHECK_EQ(int(game.CorrectCount), right ? 1 : 0);
+    FUZZ_CHECK_EQ(int(game.drill().correct()), right ? 1 : 0);
 }
 
 // Runs the record check as a player would; true when the program ended.
@@ -68,7 +69,7 @@ bool leave(GameSeams &seams, Tavola &game, bool byExit)
         // The button's own handler, as its click runs it: an End thrown through Qt's frames
         // would skip their clean-up and show up as leaks of the harness, not of the game.
         if (byExit)
-            runHandler([&game] { game.cmdExit_Click(); });
+            game.runEvent([&game] { game.cmdExit_Click(); });
         else
             game.Next->trigger();
     } catch (const ProgramEnded &end) {
@@ -85,7 +86,7 @@ void play(const Case &c)
         writeFile(seams.path(records::scoreFileName), c.score);
     if (!c.holderMissing)
         writeFile(seams.path(records::nameFileName), c.holder);
-    Tavola game;
+    Tavola game(seams.services());
     const QString name = QStringLiteral("Anna");
     FUZZ_CHECK(fuzzgame::start(seams, game, name));
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every fuzz target shares: a failed check is a crash that libFuzzer keeps as an artifact.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A headless application and a game window for the fuzz targets, with the test seams in place.
 #pragma once
 
@@ -58,15 +59,17 @@ inline void checkSteady(const Tavola &game)
     FUZZ_CHECK_EQ(platform::openFileCount(), 0);
     if (!game.isLoaded())
         return;
-    FUZZ_CHECK(game.CorrectCount >= 0 && game.WrongCount >= 0);
-    FUZZ_CHECK_EQ(game.lblScore->Caption(), QString::number(game.CorrectCount));
-    const int total = std::min(int(game.CorrectCount) + game.WrongCount, 32767);
+    FUZZ_CHECK(game.drill().correct() >= 0 && game.drill().wrong() >= 0);
+    FUZZ_CHECK_EQ(game.lblScore->Caption(), QString::number(game.drill().correct()));
+    const int total = std::min(int(game.drill().correct()) + game.drill().wrong(), 32767);
     FUZZ_CHECK_EQ(game.lblScore2->Caption(), QString::number(total));
     FUZZ_CHECK(game.txtAnswer->text().size() <= 4);
     const QString verdict = game.lblMessage->Caption();
     FUZZ_CHECK(verdict.isEmpty() || verdict == QStringLiteral("Esatto, è incredibile!!!") ||
-               verdict == QStringLiteral("Sbagliato!! ") + QString::number(game.ExpectedAnswer));
-    FUZZ_CHECK(game.Base >= 1 && game.Base <= 10 && game.Exponent >= 0 && game.Exponent <= 2);
+               verdict ==
+                   QStringLiteral("Sbagliato!! ") + QString::number(game.drill().expectedAnswer()));
+    FUZZ_CHECK(game.drill().base() >= 1 && game.drill().base() <= 10 &&
+               game.drill().exponent() >= 0 && game.drill().exponent() <= 2);
 }
 
 } // namespace fuzzgame

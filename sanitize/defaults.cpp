@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Default run-time options of the sanitizers, read by their run-times before main; an
 // ASAN_OPTIONS, LSAN_OPTIONS or UBSAN_OPTIONS variable still overrides them.
 #ifndef VORANDI_SANITIZE_DIR

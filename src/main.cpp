@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Vorandi: a drill on powers for schoolchildren.
 #include "game/tavola.h"
 #include "platform/appstyle.h"
 #include "platform/commandline.h"
 #include "platform/display.h"
+#include "platform/ending.h"
 
 #include <QApplication>
 
@@ -43,6 +45,8 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral(VORANDI_APP_ID));
     QApplication::setStyle(platform::applicationStyle());
     Tavola tavola;
+    // A signal, the logout or a display gone still saves a beaten record.
+    platform::runBeforeEveryWayOut([&tavola] { tavola.SilentRecordCheck(); });
     tavola.Show();
     return QApplication::exec();
 }

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the built program as a user would from a terminal without any display: --version and
 # --help answer, a wrong option fails in one line, and starting the game says why it cannot.
 # -DPROGRAM=<the program> -DVERSION=<project version>

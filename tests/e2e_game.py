@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The built program on a real X server, played with real key presses.
 
 Two games: the first player answers every question with "1" (right whenever the exponent is 0 or

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The Windows program under Wine on a virtual X display, played with real key presses.
 
 The record folder C:\\ProgramData\\Vorandi of the Wine installation is removed first, so the

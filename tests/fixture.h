@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared test seams: scripted boxes, a catchable End, a private record directory, fixed seeds.
 #pragma once
 
 #include "game/tavola.h"
 #include "platform/dialogs.h"
 #include "platform/program.h"
+#include "platform/waiting.h"
 #include "records/recordfiles.h"
 
 #include <QApplication>
@@ -11,6 +13,28 @@
 #include <QtTest>
 
 #include <cstring>
+#include <deque>
+
+// A wait for a lock another game holds, with nothing on screen: it keeps the message, runs what
+// the test gives (the other game letting go, say) and answers whether the lock came free.
+class ScriptedWait : public platform::WaitService {
+public:
+    bool waitFor(const QString &message, const std::function<bool()> &ready,
+                 std::chrono::milliseconds) override
+    {
+        messages << message;
+        if (!rounds.empty()) {
+            auto round = std::move(rounds.front());
+            rounds.pop_front();
+            if (round)
+                round();
+        }
+        return ready();
+    }
+    // What happens during each wait in turn; a wait with nothing left to run just looks again.
+    std::deque<std::function<void()>> rounds;
+    QStringList messages;
+};
 
 // Installs every seam for the lifetime of the object and restores the real ones after.
 class GameSeams {
@@ -19,21 +43,28 @@ public:
     {
         dir_ = recordDir.isEmpty() ? temp_.path() : recordDir;
         platform::setDialogService(&dialogs);
-        platform::setEndHook([](int code) { throw platform::ProgramEnded{code}; });
-        const QByteArray local = QFile::encodeName(dir_);
-        records::setWindowsDirectoryCall(records::windowsDirectoryReturning(local));
-        std::uint64_t seed = 1;
-        platform::setSeedSource([seed]() mutable { return seed++; });
+        platform::setWaitService(&wait);
     }
     ~GameSeams()
     {
         platform::setDialogService(nullptr);
-        platform::setEndHook({});
-        records::setWindowsDirectoryCall({});
-        platform::setSeedSource({});
+        platform::setWaitService(nullptr);
     }
     GameSeams(const GameSeams &) = delete;
     GameSeams &operator=(const GameSeams &) = delete;
+
+    // A game's world: these boxes, an End the test catches, this record directory, questions
+    // from fixed seeds.
+    game::Services services()
+    {
+        game::Services s;
+        s.boxes = &dialogs;
+        s.end = throwEnd;
+        s.recordDirectory = records::windowsDirectoryReturning(QFile::encodeName(dir_));
+        std::uint64_t seed = 1;
+        s.random = std::make_shared<platform::Random>([seed]() mutable { return seed++; });
+        return s;
+    }
 
     QString dir() const { return dir_; }
     QString path(const QString &name) const { return dir_ + u'/' + name; }
@@ -61,8 +92,11 @@ public:
     }
 
     platform::ScriptedDialogs dialogs;
+    ScriptedWait wait;
 
 private:
+    static void throwEnd(int code) { throw platform::ProgramEnded{code}; }
+
     QTemporaryDir temp_;
     QString dir_;
 };
@@ -82,7 +116,7 @@ inline int leaveByExit(GameSeams &seams, Tavola &game)
 {
     seams.dialogs.answer(platform::vbYes);
     try {
-        platform::runHandler([&game] { game.cmdExit_Click(); });
+        game.runEvent([&game] { game.cmdExit_Click(); });
     } catch (const platform::ProgramEnded &end) {
         return end.code;
     }
@@ -92,5 +126,14 @@ inline int leaveByExit(GameSeams &seams, Tavola &game)
 // The correct answer as text.
 inline QString rightAnswer(const Tavola &game)
 {
-    return QString::number(game.ExpectedAnswer);
+    return QString::number(game.drill().expectedAnswer());
+}
+
+// Answers right `count` times, each followed by Enter on the next-question button.
+inline void answerRight(Tavola &game, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        answer(game, rightAnswer(game));
+        QTest::keyClick(game.cmdNext, Qt::Key_Return);
+    }
 }

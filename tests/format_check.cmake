@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a C++ source differs from what clang-format (with the repository's .clang-format)
 # makes of it, naming the files.
 file(GLOB_RECURSE sources RELATIVE ${SOURCE}

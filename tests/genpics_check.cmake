@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the picture generator into an empty directory and compares every file it writes with the
 # committed one, byte for byte: the committed pictures must be what their source draws.
 # -DPYTHON=<interpreter> -DSOURCE=<repository> -DOUT=<scratch directory>

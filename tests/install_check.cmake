@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a scratch prefix and checks that the program, its desktop entry, its
 # icons, its software-centre description and its manual page land where desktops look for them.
 # -DBUILD=<build directory> -DPREFIX=<scratch prefix> -DDATADIR=<datadir> -DBINDIR=<bindir>

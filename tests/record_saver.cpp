@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saves records from a process of its own, for the tests of two games ending at once and of a
 // file size limit: record_saver DIR PREFIX FIRST STEP COUNT [--create] [--wait-stdin]
 // [--fsize-limit N]
 // Each save is FIRST + i * STEP with the name PREFIX-score; prints the error of a failed save.
+#include "game/drill.h"
 #include "platform/runtime.h"
 #include "records/recordfiles.h"
 #include "systemtest.h"
@@ -43,8 +45,11 @@ int main(int argc, char *argv[])
                 systemtest::limitFileSize(std::atol(argv[++i]));
         }
         for (int i = 0; i < count; ++i) {
-            const QString score = QString::number(first + i * step);
-            records::saveRecord(dir, score, prefix + u'-' + score);
+            const int value = first + i * step;
+            const QString score = QString::number(value);
+            records::saveRecord(dir, score, prefix + u'-' + score, [value](double record) {
+                return game::beatsRecord(value, record);
+            });
         }
     } catch (const platform::RuntimeError &error) {
         std::fputs(error.message().toUtf8().constData(), stdout);

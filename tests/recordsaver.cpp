@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saves records in a loop until killed: the child process of the fault test that kills saves.
 // Usage: recordsaver DIR FIRST-SCORE. Prints "ready" once, then saves FIRST, FIRST+1, ...
+#include "game/drill.h"
 #include "records/recordfiles.h"
 #include "saverecordname.h"
 
@@ -17,5 +19,6 @@ int main(int argc, char *argv[])
     std::puts("ready");
     std::fflush(stdout);
     for (;; ++score)
-        records::saveRecord(dir, QString::number(score), saverecordname::nameFor(score));
+        records::saveRecord(dir, QString::number(score), saverecordname::nameFor(score),
+                            [score](double record) { return game::beatsRecord(score, record); });
 }

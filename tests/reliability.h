@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures for the reliability report: each test appends one JSON line per case to the file named
 // by VORANDI_RELIABILITY_OUT (set by CTest); without it nothing is written.
 #pragma once
@@ -41,15 +42,17 @@ inline void record(QJsonObject entry)
     }
 }
 
-// A fault or a bad input the game met: whether it came through and how many records it lost.
+// A fault or a bad input the game met: whether it came through, how many records it lost and
+// whether it hung (waited with nothing on screen until the test had to free it).
 inline void outcome(const char *kind, const QString &name, const QString &how, bool survived,
-                    int lost)
+                    int lost, int hangs = 0)
 {
     record({{QStringLiteral("kind"), QString::fromLatin1(kind)},
             {QStringLiteral("name"), name},
             {QStringLiteral("how"), how},
             {QStringLiteral("survived"), survived},
-            {QStringLiteral("lost"), lost}});
+            {QStringLiteral("lost"), lost},
+            {QStringLiteral("hangs"), hangs}});
 }
 
 // A fault this machine cannot make, and why; another row stands in for it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The name saved with each score by the record saver, so a pair on disk can be checked.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The injected failures: these definitions take the place of the C library's for the whole test
 // program and fail only while a scratchdisk::InjectedFailure is armed, only under its folder.
 #include "scratchdisk.h"

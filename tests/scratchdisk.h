@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Disks that fail for the fault tests: a tiny tmpfs that can be filled or made read-only (root, in
 // a private mount namespace), or else a failure injected into the C library calls the record
 // files use, for the files under one folder only.

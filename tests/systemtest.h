@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the record tests ask of the system itself, on POSIX systems and on Windows alike.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line: help and version without a window, one-line errors, the toolkit's options.
 #include "platform/commandline.h"
 

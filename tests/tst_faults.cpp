@@ -1,17 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults of the disk and of the process: a missing, read-only or full record directory, record
 // files replaced by folders or broken links, and saves killed half-way. The game never crashes,
 // says what went wrong in Italian, and never leaves a record half-written or lost.
 #include "fixture.h"
 #include "platform/cp1252.h"
+#include "platform/ending.h"
 #include "platform/files.h"
+#include "records/systemcalls.h"
 #include "reliability.h"
+#include "rivals.h"
 #include "saverecordname.h"
 #include "scratchdisk.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSessionManager>
+#include <QStandardPaths>
 
+#include <csignal>
+#include <optional>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 
 using namespace platform;
@@ -31,8 +41,21 @@ private slots:
     void fullDisk();
     void recordFileReplacedByDirectory_data();
     void recordFileReplacedByDirectory();
-    void recordFileIsABrokenLink_data();
-    void recordFileIsABrokenLink();
+    void recordFileIsALink_data();
+    void recordFileIsALink();
+    void plantedNewFilesNeverReplaceTheRecord_data();
+    void plantedNewFilesNeverReplaceTheRecord();
+    void lockHeldByAnotherGame_data();
+    void lockHeldByAnotherGame();
+    void accountThatMayNotWriteCannotHoldTheGame();
+    void pairIsReadWholeWhileAnotherGameSaves();
+    void everyWayOutFromOutsideSaves_data();
+    void everyWayOutFromOutsideSaves();
+    void logoutSavesWithoutABox();
+    void dataDirectoryFromTheEnvironment_data();
+    void dataDirectoryFromTheEnvironment();
+    void readOnlyHome();
+    void recordDirectoryOf300Characters();
     void interruptedSaveIsFinishedAtTheNextStart_data();
     void interruptedSaveIsFinishedAtTheNextStart();
     void killedSavesLeaveACompletePair();
@@ -63,11 +86,8 @@ void writeOldPair(const GameSeams &seams)
 // Answers right until the score beats the old record of 3.
 void beatTheRecord(Tavola &game)
 {
-    for (int i = 0; i < 4; ++i) {
-        answer(game, rightAnswer(game));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    }
-    QCOMPARE(int(game.CorrectCount), 4);
+    answerRight(game, 4);
+    QCOMPARE(int(game.drill().correct()), 4);
 }
 
 // Starts a game that must fail; returns its end code.
@@ -98,6 +118,7 @@ QStringList leftovers(const QString &dir)
     names.removeAll(records::scoreFileName);
     names.removeAll(records::nameFileName);
     names.removeAll(QStringLiteral("filler"));
+    names.removeAll(records::lockFileName);
     names.removeAll(records::scoreFileName + QStringLiteral(".new")); // a pair waiting to be
     names.removeAll(records::nameFileName + QStringLiteral(".new"));  // put in place
     return names;
@@ -112,7 +133,7 @@ void TestFaults::recordDirectoryMissingAtStart()
     QTemporaryDir parent;
     const QString gone = parent.path() + QStringLiteral("/sparita");
     GameSeams seams(gone);
-    Tavola game;
+    Tavola game(seams.services());
     const int code = startExpectingTheEnd(seams, game);
     const bool told = saidWhy(seams, records::scoreFileName, noFile);
     reliability::outcome("fault", QStringLiteral("record directory missing at the start"),
@@ -145,11 +166,13 @@ void TestFaults::dataDirectoryCannotBeCreated()
     const QByteArray saved = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", QFile::encodeName(blocker.fileName()));
     GameSeams seams;
-    records::setWindowsDirectoryCall({}); // the real directory look-up
-    Tavola game;
+    game::Services services = seams.services();
+    services.recordDirectory = records::GetWindowsDirectoryA; // the real directory look-up
+    Tavola game(services);
     const int code = startExpectingTheEnd(seams, game);
     qputenv("XDG_DATA_HOME", saved);
-    const bool told = saidWhy(seams, records::scoreFileName,
+    // The message names the file that stands where a folder must be made.
+    const bool told = saidWhy(seams, blocker.fileName() + QStringLiteral(":"),
                               QStringLiteral("una parte del percorso non è una cartella"));
     reliability::outcome("fault", QStringLiteral("data directory cannot be created"),
                          QStringLiteral("a file where the folder goes"), code == 1 && told, 0);
@@ -164,7 +187,7 @@ void TestFaults::recordDirectoryRemovedDuringTheGame()
     QVERIFY(QDir().mkdir(dir));
     GameSeams seams(dir);
     writeOldPair(seams);
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     beatTheRecord(game);
     QVERIFY(QDir(dir).removeRecursively());
@@ -217,7 +240,7 @@ void TestFaults::readOnlyDisk()
         else
             injected = std::make_unique<InjectedFailure>(dir, EROFS);
     };
-    Tavola game;
+    Tavola game(seams.services());
     int code = -1;
     if (atStart) {
         makeReadOnly();
@@ -265,7 +288,7 @@ void TestFaults::fullDisk()
     const QString dir = how == QStringLiteral("tmpfs") ? disk.path() : plain.path();
     GameSeams seams(dir);
     writeOldPair(seams);
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     beatTheRecord(game);
     std::unique_ptr<InjectedFailure> injected;
@@ -308,7 +331,7 @@ void TestFaults::recordFileReplacedByDirectory()
         QVERIFY(QFile::remove(seams.path(file)));
         QVERIFY(QDir().mkdir(seams.path(file)));
     };
-    Tavola game;
+    Tavola game(seams.services());
     int code = -1;
     if (atStart) {
         replace();
@@ -326,7 +349,7 @@ void TestFaults::recordFileReplacedByDirectory()
         // The new pair waits beside the old one; once the folder is gone the next start
         // puts it in place whole.
         QVERIFY(QDir().rmdir(seams.path(file)));
-        Tavola next;
+        Tavola next(seams.services());
         seams.start(next, QStringLiteral("Bruno"));
         intact = intact && next.lblpunti->Caption() == QStringLiteral("4\r\n") &&
                  next.lblnome->Caption() == QStringLiteral("Anna\r\n");
@@ -341,45 +364,525 @@ void TestFaults::recordFileReplacedByDirectory()
     QVERIFY2(leftovers(seams.dir()).isEmpty(), qPrintable(leftovers(seams.dir()).join(u' ')));
 }
 
-void TestFaults::recordFileIsABrokenLink_data()
+void TestFaults::recordFileIsALink_data()
 {
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("into a missing folder") << "missing/vora.txt" << noFile;
-    QTest::newRow("to itself") << "vora.txt"
-                               << QStringLiteral("il collegamento rimanda a sé stesso");
-    QTest::newRow("to a missing file") << "elsewhere.txt" << QString();
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("target"); // "" for another pupil's private file
+    QTest::addColumn<bool>("atStart");
+    for (const QString &file : {records::scoreFileName, records::nameFileName}) {
+        const QByteArray name = file.toUtf8();
+        const char *f = name.constData();
+        QTest::addRow("%s to another pupil's file at the start", f) << file << "" << true;
+        QTest::addRow("%s to a missing file at the start", f) << file << "elsewhere.txt" << true;
+        QTest::addRow("%s into a missing folder at the start", f)
+            << file << "missing/vora.txt" << true;
+        QTest::addRow("%s to itself at the start", f) << file << file << true;
+        QTest::addRow("%s to another pupil's file during the game", f) << file << "" << false;
+    }
 }
 
-// A link whose target cannot be made stops the game with a message; one whose target can be made
-// plays on, and a beaten record then replaces the link with a real file.
-void TestFaults::recordFileIsABrokenLink()
+// A link at a record file's name is never followed: at the start the game names it and ends,
+// showing nothing of what it points at and making nothing there; planted during a game, the save
+// replaces the link itself with the record file.
+void TestFaults::recordFileIsALink()
 {
+    QFETCH(QString, file);
     QFETCH(QString, target);
-    QFETCH(QString, reason);
+    QFETCH(bool, atStart);
     GameSeams seams;
-    seams.write(records::nameFileName, oldHolder);
-    QVERIFY(QFile::link(target, seams.path(records::scoreFileName)));
-    Tavola game;
+    writeOldPair(seams);
+    QTemporaryDir otherPupil;
+    const QString diary = otherPupil.path() + QStringLiteral("/diario.txt");
+    const QByteArray secret = "segreto di Bruno\r\n";
+    {
+        QFile f(diary);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(secret);
+    }
+    auto plant = [&] {
+        QVERIFY(QFile::remove(seams.path(file)));
+        QVERIFY(QFile::link(target.isEmpty() ? diary : target, seams.path(file)));
+    };
+    const QString other =
+        file == records::scoreFileName ? records::nameFileName : records::scoreFileName;
+    Tavola game(seams.services());
     bool survived = false;
     bool intact = false;
-    if (!reason.isEmpty()) {
+    if (atStart) {
+        plant();
         const int code = startExpectingTheEnd(seams, game);
-        survived = code == 1 && saidWhy(seams, records::scoreFileName, reason);
-        intact = seams.bytes(records::nameFileName) == oldHolder;
+        const bool leaked = seams.dialogs.prompts().join(u'|').contains(QStringLiteral("segreto"));
+        survived =
+            code == 1 && saidWhy(seams, file, QStringLiteral("collegamento simbolico")) && !leaked;
+        intact = seams.bytes(other) == (other == records::scoreFileName ? oldScore : oldHolder) &&
+                 QFileInfo(seams.path(file)).isSymLink() &&
+                 !QFileInfo::exists(seams.path(QStringLiteral("elsewhere.txt")));
     } else {
         seams.start(game);
         beatTheRecord(game);
+        plant();
         const int code = leaveByExit(seams, game);
-        const QFileInfo score(seams.path(records::scoreFileName));
         survived = code == 0;
-        intact = !score.isSymLink() && pairIn(seams) == Pair{"4\r\n", "Anna\r\n"};
+        intact =
+            !QFileInfo(seams.path(file)).isSymLink() && pairIn(seams) == Pair{"4\r\n", "Anna\r\n"};
     }
-    reliability::outcome(
-        "fault", QStringLiteral("score file is a broken link %1").arg(QTest::currentDataTag()),
-        QStringLiteral("symlink"), survived, intact ? 0 : 1);
+    QFile diaryAfter(diary);
+    intact = intact && diaryAfter.open(QIODevice::ReadOnly) && diaryAfter.readAll() == secret;
+    reliability::outcome("fault",
+                         QStringLiteral("record file is a link: %1").arg(QTest::currentDataTag()),
+                         QStringLiteral("symlink"), survived, intact ? 0 : 1);
     QVERIFY2(survived, qPrintable(seams.dialogs.prompts().join(u'|')));
     QVERIFY(intact);
+}
+
+void TestFaults::plantedNewFilesNeverReplaceTheRecord_data()
+{
+    QTest::addColumn<QString>("planted"); // the name it lies at
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<bool>("staysInTheWay"); // the next save must name it and keep the old pair
+    const QString score = records::scoreFileName + QStringLiteral(".new");
+    const QString holder = records::nameFileName + QStringLiteral(".new");
+    QTest::newRow("pipe at vora.txt.new") << score << "pipe" << false;
+    QTest::newRow("link at vora.txt.new") << score << "link" << false;
+    QTest::newRow("empty folder at vora.txt.new") << score << "folder" << false;
+    QTest::newRow("no number in vora.txt.new") << score << "words" << false;
+    QTest::newRow("another account's vora.txt.new") << score << "foreign" << false;
+    QTest::newRow("link at nvora.txt.new beside a sound vora.txt.new") << holder << "link" << false;
+    QTest::newRow("folder with files at nvora.txt.new") << holder << "full folder" << true;
+}
+
+// The start-up repair moves a ".new" file in place only when a game could have written it;
+// anything else planted there is removed, or left alone, and the current pair stays.
+void TestFaults::plantedNewFilesNeverReplaceTheRecord()
+{
+    QFETCH(QString, planted);
+    QFETCH(QString, what);
+    QFETCH(bool, staysInTheWay);
+    const QString rowName = QStringLiteral("planted %1").arg(QTest::currentDataTag());
+    std::optional<rivals::Account> other;
+    if (what == QStringLiteral("foreign")) {
+        other.emplace("vorandi-altro");
+        if (!other->ok()) {
+            reliability::skipped(rowName, what, other->why());
+            QSKIP(qPrintable(other->why()));
+        }
+    }
+    GameSeams seams;
+    writeOldPair(seams);
+    QTemporaryDir elsewhere;
+    const QString path = seams.path(planted);
+    const QByteArray name = QFile::encodeName(path);
+    if (planted.startsWith(records::nameFileName))
+        seams.write(records::scoreFileName + QStringLiteral(".new"), "99\r\n");
+    if (what == QStringLiteral("pipe")) {
+        QCOMPARE(::mkfifo(name, 0666), 0);
+    } else if (what == QStringLiteral("link")) {
+        const QString target = elsewhere.path() + QStringLiteral("/x");
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("99\r\n");
+        QVERIFY(QFile::link(target, path));
+    } else if (what == QStringLiteral("folder")) {
+        QVERIFY(QDir().mkdir(path));
+    } else if (what == QStringLiteral("full folder")) {
+        QVERIFY(QDir().mkdir(path));
+        seams.write(planted + QStringLiteral("/x"), "x");
+    } else if (what == QStringLiteral("words")) {
+        seams.write(planted, "novantanove\r\n");
+        seams.write(records::nameFileName + QStringLiteral(".new"), "Bruno\r\n");
+    } else {
+        seams.write(planted, "99\r\n");
+        QCOMPARE(::chown(name, other->uid(), other->gid()), 0);
+    }
+    Tavola game(seams.services());
+    seams.start(game);
+    const bool keptAtStart = game.lblpunti->Caption() == QStringLiteral("3\r\n") &&
+                             game.lblnome->Caption() == QStringLiteral("Vecchio campione\r\n") &&
+                             pairIn(seams) == Pair{oldScore, oldHolder};
+    const bool cleared =
+        staysInTheWay || (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink());
+    beatTheRecord(game);
+    const int code = leaveByExit(seams, game);
+    bool saved = code == 0 && pairIn(seams) == Pair{"4\r\n", "Anna\r\n"};
+    if (staysInTheWay)
+        saved = code == 1 && saidWhy(seams, planted, QStringLiteral("cartella")) &&
+                pairIn(seams) == Pair{oldScore, oldHolder};
+    reliability::outcome("fault", rowName, what, keptAtStart && cleared && saved,
+                         keptAtStart && (saved || staysInTheWay) ? 0 : 1);
+    QVERIFY(keptAtStart);
+    QVERIFY(cleared);
+    QVERIFY2(saved, qPrintable(seams.dialogs.prompts().join(u'|')));
+}
+
+void TestFaults::lockHeldByAnotherGame_data()
+{
+    QTest::addColumn<bool>("atStart");
+    QTest::addColumn<int>("freedInRound");   // 0: never
+    QTest::addColumn<QList<int>>("answers"); // to "shall I wait more?"
+    QTest::addColumn<bool>("goesOn");        // the game starts, or the record is saved
+    QTest::newRow("at the start, freed while waiting") << true << 1 << QList<int>{} << true;
+    QTest::newRow("at the start, the player stops waiting")
+        << true << 0 << QList<int>{vbNo} << false;
+    QTest::newRow("at the save, freed while waiting") << false << 1 << QList<int>{} << true;
+    QTest::newRow("at the save, freed after the player chose to wait more")
+        << false << 2 << QList<int>{vbYes} << true;
+    QTest::newRow("at the save, the player gives up") << false << 0 << QList<int>{vbNo} << false;
+}
+
+// A game that finds the record's lock held says so on screen while it waits, asks before giving
+// up, and gives up only with a message naming the lock file; it never waits silently.
+void TestFaults::lockHeldByAnotherGame()
+{
+    QFETCH(bool, atStart);
+    QFETCH(int, freedInRound);
+    QFETCH(QList<int>, answers);
+    QFETCH(bool, goesOn);
+    GameSeams seams;
+    writeOldPair(seams);
+    Tavola game(seams.services());
+    if (!atStart) {
+        seams.start(game);
+        beatTheRecord(game);
+    }
+    rivals::GameHoldingTheLock rival(seams.dir());
+    QVERIFY(rival.held());
+    for (int round = 1; round <= 3; ++round)
+        seams.wait.rounds.push_back([&rival, round, freedInRound] {
+            if (round == freedInRound)
+                rival.letGo();
+        });
+    rivals::HangWatch watch([&rival] { rival.letGo(); });
+    int code = -1;
+    try {
+        if (atStart) {
+            seams.dialogs.type(QStringLiteral("Anna"));
+            seams.dialogs.answer(vbOK);
+        } else {
+            seams.dialogs.answer(vbYes);
+        }
+        for (const int a : answers)
+            seams.dialogs.answer(a);
+        if (atStart)
+            game.Show();
+        else
+            game.runEvent([&game] { game.cmdExit_Click(); });
+    } catch (const ProgramEnded &end) {
+        code = end.code;
+    }
+    const bool hung = watch.stop();
+    const bool toldWhileWaiting =
+        !seams.wait.messages.isEmpty() &&
+        seams.wait.messages.first().startsWith(QStringLiteral("Un'altra partita di Vorandi"));
+    const Pair newPair{"4\r\n", "Anna\r\n"};
+    const Pair oldPair{oldScore, oldHolder};
+    bool asExpected = false;
+    if (atStart && goesOn)
+        asExpected = code == -1 && game.isLoaded() && game.lblpunti->Caption() == "3\r\n";
+    else if (!atStart && goesOn)
+        asExpected = code == 0 && pairIn(seams) == newPair &&
+                     seams.dialogs.prompts().last().startsWith(QStringLiteral("Ok ho registrato"));
+    else
+        asExpected = code == 1 && saidWhy(seams, records::lockFileName,
+                                          atStart ? QStringLiteral("Non posso leggere il record")
+                                                  : QStringLiteral("Non ho potuto registrare"));
+    const bool lost = (goesOn && !atStart && pairIn(seams) != newPair) ||
+                      (pairIn(seams) != oldPair && pairIn(seams) != newPair);
+    reliability::outcome(
+        "fault", QStringLiteral("record lock held by another game %1").arg(QTest::currentDataTag()),
+        QStringLiteral("lock file"), asExpected && toldWhileWaiting, lost ? 1 : 0, hung ? 1 : 0);
+    QVERIFY(!hung);
+    QVERIFY(toldWhileWaiting);
+    QVERIFY2(asExpected, qPrintable(seams.dialogs.prompts().join(u'|')));
+    QVERIFY(!lost);
+}
+
+// A pupil of another account can read the record directory (a home directory at 755) and lock
+// it, but cannot open the record's lock file at all: the games of the account that owns the
+// record go on as if nobody were there.
+void TestFaults::accountThatMayNotWriteCannotHoldTheGame()
+{
+    const QString rowName = QStringLiteral("another account locks the record directory");
+    rivals::Account other("vorandi-altro");
+    if (!other.ok()) {
+        reliability::skipped(rowName, QStringLiteral("second account"), other.why());
+        QSKIP(qPrintable(other.why()));
+    }
+    QTemporaryDir base;
+    QVERIFY(QFile::setPermissions(base.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                   QFile::ExeOwner | QFile::ReadOther |
+                                                   QFile::ExeOther));
+    const QString dir = base.path() + QStringLiteral("/record");
+    QVERIFY(QDir().mkdir(dir));
+    QCOMPARE(::chmod(QFile::encodeName(dir), 0755), 0);
+    GameSeams seams(dir);
+    writeOldPair(seams);
+    Tavola game(seams.services());
+    seams.start(game);
+    beatTheRecord(game);
+    int toChild[2];
+    int fromChild[2];
+    QVERIFY(::pipe(toChild) == 0 && ::pipe(fromChild) == 0);
+    const QByteArray dirName = QFile::encodeName(dir);
+    const QByteArray lockName = QFile::encodeName(seams.path(records::lockFileName));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // The other account: lock the directory as a game once did, then try the lock file in
+        // every way that could hold it.
+        ::close(toChild[1]);
+        ::close(fromChild[0]);
+        int report = other.become() ? 0 : 4;
+        const int d = ::open(dirName.constData(), O_RDONLY | O_DIRECTORY);
+        if (d >= 0 && ::flock(d, LOCK_EX) == 0)
+            report |= 1;
+        for (const int flags : {O_WRONLY | O_CREAT, O_RDONLY, O_RDWR}) {
+            const int f = ::open(lockName.constData(), flags, 0666);
+            struct flock whole {};
+            whole.l_type = flags == O_RDONLY ? F_RDLCK : F_WRLCK;
+            if (f >= 0 && ::fcntl(f, F_OFD_SETLK, &whole) == 0)
+                report |= 2;
+        }
+        (void)!::write(fromChild[1], &report, sizeof report);
+        char byte;
+        (void)!::read(toChild[0], &byte, 1); // holds everything until the game is over
+        ::_exit(0);
+    }
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+    int report = 4;
+    QCOMPARE(::read(fromChild[0], &report, sizeof report), ssize_t(sizeof report));
+    rivals::HangWatch watch([child] { ::kill(child, SIGKILL); });
+    const int code = leaveByExit(seams, game);
+    const bool hung = watch.stop();
+    ::close(toChild[1]);
+    ::close(fromChild[0]);
+    ::waitpid(child, nullptr, 0);
+    const bool saved = code == 0 && pairIn(seams) == Pair{"4\r\n", "Anna\r\n"};
+    reliability::outcome("fault", rowName, QStringLiteral("second account"),
+                         saved && seams.wait.messages.isEmpty(), saved ? 0 : 1, hung ? 1 : 0);
+    QCOMPARE(report & 4, 0);
+    QVERIFY2(report & 1, "the other account could not even lock the directory");
+    QVERIFY2(!(report & 2), "the other account took the record's lock");
+    QVERIFY(!hung);
+    QVERIFY(seams.wait.messages.isEmpty());
+    QVERIFY(saved);
+}
+
+// Another game half-way through its save (its name in place, its score not yet) when this game
+// reads the pair: the start waits for it and shows that game's pair whole.
+void TestFaults::pairIsReadWholeWhileAnotherGameSaves()
+{
+    GameSeams seams;
+    writeOldPair(seams);
+    std::unique_ptr<rivals::GameHoldingTheLock> rival;
+    std::atomic<int> attempts = 0;
+    // The other game takes the lock right after this game's start created the files.
+    records::setSystemCalls({{}, {}, [&](int fd, int operation) {
+                                 if (++attempts == 2) {
+                                     rival =
+                                         std::make_unique<rivals::GameHoldingTheLock>(seams.dir());
+                                     seams.write(records::nameFileName, "Bruno\r\n");
+                                     seams.write(records::scoreFileName + ".new", "9\r\n");
+                                 }
+                                 return records::systemFlock(fd, operation);
+                             }});
+    seams.wait.rounds.push_back([&] {
+        QVERIFY(QFile::rename(seams.path(records::scoreFileName + ".new"),
+                              seams.path(records::scoreFileName)) ||
+                (QFile::remove(seams.path(records::scoreFileName)) &&
+                 QFile::rename(seams.path(records::scoreFileName + ".new"),
+                               seams.path(records::scoreFileName))));
+        rival->letGo();
+    });
+    rivals::HangWatch watch([&] {
+        if (rival)
+            rival->letGo();
+    });
+    Tavola game(seams.services());
+    seams.start(game);
+    const bool hung = watch.stop();
+    records::setSystemCalls({});
+    const bool whole = game.lblpunti->Caption() == QStringLiteral("9\r\n") &&
+                       game.lblnome->Caption() == QStringLiteral("Bruno\r\n");
+    reliability::outcome("fault", QStringLiteral("pair read while another game saves"),
+                         QStringLiteral("lock file"), whole, 0, hung ? 1 : 0);
+    QVERIFY(!hung);
+    QVERIFY2(whole, qPrintable(game.lblpunti->Caption() + game.lblnome->Caption()));
+}
+
+void TestFaults::everyWayOutFromOutsideSaves_data()
+{
+    QTest::addColumn<int>("signal"); // 0: the display goes away instead
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("display connection broken") << 0;
+}
+
+// A game in a process of its own, with a beaten record, ended from outside: the record is saved
+// with no box, and the process ends by itself.
+void TestFaults::everyWayOutFromOutsideSaves()
+{
+    QFETCH(int, signal);
+    const QString rowName = QStringLiteral("game ended by %1").arg(QTest::currentDataTag());
+    QTemporaryDir dir;
+    GameSeams seams(dir.path());
+    writeOldPair(seams);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcess display;
+    if (signal == 0) {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (xvfb.isEmpty()) {
+            reliability::skipped(rowName, QStringLiteral("Xvfb killed"),
+                                 QStringLiteral("no Xvfb on this machine"));
+            QSKIP("no Xvfb on this machine");
+        }
+        display.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                             QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        QVERIFY(display.waitForReadyRead(30000));
+        env.insert(QStringLiteral("DISPLAY"),
+                   u':' + QString::fromLatin1(display.readAll().trimmed()));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    }
+    QProcess game;
+    game.setProcessEnvironment(env);
+    game.start(QStringLiteral(GAME_IN_A_PROCESS), {dir.path()});
+    QVERIFY(game.waitForStarted());
+    QVERIFY2(game.waitForReadyRead(30000), game.readAllStandardError().constData());
+    QVERIFY(game.readAllStandardOutput().contains("ready"));
+    if (signal != 0)
+        QCOMPARE(::kill(pid_t(game.processId()), signal), 0);
+    else
+        display.kill();
+    const bool ended = game.waitForFinished(20000);
+    if (!ended) {
+        game.kill();
+        game.waitForFinished();
+    }
+    const bool saved = pairIn(seams) == Pair{"4\r\n", "Anna\r\n"};
+    reliability::outcome("fault", rowName,
+                         signal ? QStringLiteral("kill") : QStringLiteral("Xvfb killed"),
+                         ended && saved, saved ? 0 : 1, ended ? 0 : 1);
+    QVERIFY2(ended, "the game did not end");
+    QVERIFY2(saved, game.readAllStandardError().constData());
+    if (signal != 0)
+        QCOMPARE(game.exitCode(), 0);
+    display.kill();
+    display.waitForFinished();
+}
+
+// The session's logout request saves a beaten record with no box on screen; the session then ends
+// the program.
+void TestFaults::logoutSavesWithoutABox()
+{
+    GameSeams seams;
+    writeOldPair(seams);
+    Tavola game(seams.services());
+    seams.start(game);
+    beatTheRecord(game);
+    platform::runBeforeEveryWayOut([&game] { game.SilentRecordCheck(); });
+    struct Peek : QGuiApplication {
+        using QObject::receivers;
+    };
+    const bool connected = static_cast<Peek *>(static_cast<QGuiApplication *>(qApp))
+                               ->receivers(SIGNAL(commitDataRequest(QSessionManager &))) > 0;
+    const qsizetype boxes = seams.dialogs.calls().size();
+    platform::sessionEnding();
+    platform::runBeforeEveryWayOut({});
+    const bool saved = pairIn(seams) == Pair{"4\r\n", "Anna\r\n"};
+    const bool silent = seams.dialogs.calls().size() == boxes;
+    reliability::outcome("fault", QStringLiteral("game ended by the session's logout"),
+                         QStringLiteral("logout request"), connected && saved && silent,
+                         saved ? 0 : 1);
+    QVERIFY(connected);
+    QVERIFY(saved);
+    QVERIFY(silent);
+}
+
+void TestFaults::dataDirectoryFromTheEnvironment_data()
+{
+    QTest::addColumn<QByteArray>("xdg"); // null: unset
+    QTest::addColumn<bool>("homeSet");
+    QTest::newRow("a relative XDG_DATA_HOME is ignored") << QByteArray("dati") << true;
+    QTest::newRow("HOME unset: the account's home") << QByteArray() << false;
+}
+
+void TestFaults::dataDirectoryFromTheEnvironment()
+{
+    QFETCH(QByteArray, xdg);
+    QFETCH(bool, homeSet);
+    QTemporaryDir home;
+    const QByteArray savedXdg = qgetenv("XDG_DATA_HOME");
+    const QByteArray savedHome = qgetenv("HOME");
+    const passwd *account = ::getpwuid(::geteuid());
+    const QString accountHome = account ? QFile::decodeName(account->pw_dir) : QString();
+    const QString expected =
+        (homeSet ? home.path() : accountHome) + QStringLiteral("/.local/share/vorandi");
+    const bool existed = QFileInfo::exists(expected);
+    xdg.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", xdg);
+    homeSet ? qputenv("HOME", QFile::encodeName(home.path())) : qunsetenv("HOME");
+    const QString dir = records::recordDirectory();
+    qputenv("XDG_DATA_HOME", savedXdg);
+    qputenv("HOME", savedHome);
+    const bool right = dir == expected && QFileInfo(dir).isDir();
+    if (!existed)
+        QDir().rmdir(expected);
+    reliability::outcome("fault", QStringLiteral("environment: %1").arg(QTest::currentDataTag()),
+                         QStringLiteral("environment"), right, 0);
+    QCOMPARE(dir, expected);
+}
+
+// A home where nothing can be made: the message names the folder that could not be made and
+// gives the real reason.
+void TestFaults::readOnlyHome()
+{
+    Tmpfs disk;
+    if (!disk.mounted()) {
+        reliability::skipped(QStringLiteral("read-only home"), QStringLiteral("tmpfs"),
+                             QStringLiteral("no private mount namespace"));
+        QSKIP("no private mount namespace here");
+    }
+    QVERIFY(disk.remountReadOnly());
+    const QByteArray savedXdg = qgetenv("XDG_DATA_HOME");
+    const QByteArray savedHome = qgetenv("HOME");
+    qunsetenv("XDG_DATA_HOME");
+    qputenv("HOME", QFile::encodeName(disk.path()));
+    GameSeams seams;
+    game::Services services = seams.services();
+    services.recordDirectory = records::GetWindowsDirectoryA; // the real directory look-up
+    Tavola game(services);
+    const int code = startExpectingTheEnd(seams, game);
+    qputenv("XDG_DATA_HOME", savedXdg);
+    qputenv("HOME", savedHome);
+    const bool told = saidWhy(seams, disk.path() + QStringLiteral("/.local:"),
+                              QStringLiteral("il disco è di sola lettura"));
+    reliability::outcome("fault", QStringLiteral("read-only home"), QStringLiteral("tmpfs"),
+                         code == 1 && told, 0);
+    QCOMPARE(code, 1);
+    QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
+}
+
+// A record directory of 300 characters: the game starts, saves and reads the record back.
+void TestFaults::recordDirectoryOf300Characters()
+{
+    QTemporaryDir base;
+    QString dir = base.path();
+    while (dir.size() < 300)
+        dir += QStringLiteral("/cartella-dei-record");
+    dir.truncate(300);
+    QVERIFY(QDir().mkpath(dir));
+    GameSeams seams(dir);
+    writeOldPair(seams);
+    Tavola game(seams.services());
+    seams.start(game);
+    beatTheRecord(game);
+    const int code = leaveByExit(seams, game);
+    Tavola next(seams.services());
+    seams.start(next, QStringLiteral("Bruno"));
+    const bool works = code == 0 && next.lblpunti->Caption() == QStringLiteral("4\r\n") &&
+                       next.lblnome->Caption() == QStringLiteral("Anna\r\n");
+    reliability::outcome("fault", QStringLiteral("record directory of 300 characters"),
+                         QStringLiteral("long path"), works, works ? 0 : 1);
+    QVERIFY(works);
 }
 
 // Each state a save killed at some point leaves on disk, and what the next game reads from it.
@@ -411,12 +914,14 @@ void TestFaults::interruptedSaveIsFinishedAtTheNextStart()
         const bool isScore = !name.contains(records::nameFileName);
         seams.write(name, isScore ? "9\r\n" : "Nuova\r\n");
     }
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QCOMPARE(toCp1252(game.lblpunti->Caption()), score);
     QCOMPARE(toCp1252(game.lblnome->Caption()), holder);
     QCOMPARE(pairIn(seams), (Pair{score, holder}));
-    QCOMPARE(QDir(seams.dir()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    QStringList files = QDir(seams.dir()).entryList(QDir::Files | QDir::Hidden);
+    files.removeAll(records::lockFileName);
+    QCOMPARE(files, (QStringList{records::nameFileName, records::scoreFileName}));
 }
 
 // A child process saves records in a loop and is killed with SIGKILL at a random moment, again

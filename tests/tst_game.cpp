@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole game: its start, the countdown tick by tick, and its three ends with the record check.
 #include "fixture.h"
 #include "platform/files.h"
@@ -49,18 +50,9 @@ void tick(Tavola &game, int count)
         game.Timer1_Timer();
 }
 
-// Answers right `count` times, each followed by the next question.
-void answerRight(Tavola &game, int count)
-{
-    for (int i = 0; i < count; ++i) {
-        answer(game, rightAnswer(game));
-        QTest::keyClick(game.cmdNext, Qt::Key_Return);
-    }
-}
-
 void answerWrong(Tavola &game)
 {
-    answer(game, QString::number(game.ExpectedAnswer + 1));
+    answer(game, QString::number(game.drill().expectedAnswer() + 1));
 }
 
 // Stores a record before the game starts; "<none>" leaves the files missing.
@@ -132,14 +124,14 @@ void TestGame::startAsksNameAndGreetsBeforeShowing()
     QFETCH(QString, typed);
     QFETCH(QString, greeting);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     // Neither box may cost the player time, and the window waits for both.
     auto beforeShowing = [&game](const ScriptedDialogs::Call &) {
         QVERIFY(game.window() && !game.window()->isVisible());
         QVERIFY(!game.Timer1->Enabled());
         QCOMPARE(game.lblconto->Caption(), QStringLiteral("00.00.00"));
         QCOMPARE(game.lblnome1->Caption(), QString());
-        QCOMPARE(int(game.Base), 0); // no question before the activation
+        QCOMPARE(int(game.drill().base()), 0); // no question before the activation
     };
     if (cancel)
         seams.dialogs.cancel(beforeShowing);
@@ -161,13 +153,13 @@ void TestGame::startAsksNameAndGreetsBeforeShowing()
     QVERIFY(game.window()->isVisible());
     QCOMPARE(game.lblnome1->Caption(), typed);
     QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:15:00"));
-    QCOMPARE(int(game.SecondsLeft), 900);
+    QCOMPARE(int(game.drill().secondsLeft()), 900);
     QVERIFY(game.Timer1->Enabled());
     QVERIFY(game.Timer1->isRunning());
     QCOMPARE(game.Timer1->Interval(), 1000);
     QCOMPARE(game.Caption(), QStringLiteral("Vorandi"));
-    QVERIFY(game.Base >= 1 && game.Base <= 10);
-    QCOMPARE(game.lblNum1->Caption(), QString::number(game.Base));
+    QVERIFY(game.drill().base() >= 1 && game.drill().base() <= 10);
+    QCOMPARE(game.lblNum1->Caption(), QString::number(game.drill().base()));
     // First start on this machine: both files made empty, the record shown empty.
     QCOMPARE(seams.bytes(records::scoreFileName), QByteArray());
     QCOMPARE(seams.bytes(records::nameFileName), QByteArray());
@@ -180,7 +172,7 @@ void TestGame::startShowsTheStoredRecord()
 {
     GameSeams seams;
     storeRecord(seams, "12\r\n", "Bea\r\n");
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QCOMPARE(game.lblpunti->Caption(), QStringLiteral("12\r\n"));
     QCOMPARE(game.lblnome->Caption(), QStringLiteral("Bea\r\n"));
@@ -212,21 +204,20 @@ void TestGame::clockCountsDown()
     QFETCH(int, seconds);
     QFETCH(int, left);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     tick(game, ticks);
     QCOMPARE(game.lblconto->Caption(), shown);
-    QCOMPARE(int(game.ClockHours), 0);
-    QCOMPARE(int(game.ClockMinutes), minutes);
-    QCOMPARE(double(game.ClockSeconds), double(seconds));
-    QCOMPARE(int(game.SecondsLeft), left);
+    QCOMPARE(game.drill().minutesLeft(), minutes);
+    QCOMPARE(game.drill().secondsLeft() % 60, seconds);
+    QCOMPARE(int(game.drill().secondsLeft()), left);
     QCOMPARE(game.Caption(), QStringLiteral("Vorandi")); // ticks leave the caption alone
 }
 
 void TestGame::everyTickKeepsTheClockInStep()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     for (int n = 0; n <= 900; ++n) {
         const int t = 900 - n;
@@ -234,7 +225,7 @@ void TestGame::everyTickKeepsTheClockInStep()
                                      .arg(t / 60, 2, 10, QLatin1Char('0'))
                                      .arg(t % 60, 2, 10, QLatin1Char('0'));
         QCOMPARE(game.lblconto->Caption(), expected);
-        QCOMPARE(int(game.SecondsLeft), 60 * game.ClockMinutes + int(game.ClockSeconds));
+        QCOMPARE(int(game.drill().secondsLeft()), t);
         if (n < 900)
             game.Timer1_Timer();
     }
@@ -275,18 +266,18 @@ void TestGame::gameRunsOutOnTick901()
     QFETCH(QByteArray, nameFile);
     GameSeams seams;
     storeRecord(seams, storedScore, storedName);
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game, name);
     answerRight(game, std::max(right - 1, 0));
     tick(game, 900);
     QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:00:00"));
-    QCOMPARE(int(game.SecondsLeft), 0);
+    QCOMPARE(int(game.drill().secondsLeft()), 0);
     // The clock at zero still takes answers until the next tick.
     if (right > 0)
         answer(game, rightAnswer(game));
     else
         answerWrong(game);
-    QCOMPARE(int(game.CorrectCount), right);
+    QCOMPARE(int(game.drill().correct()), right);
     QCOMPARE(game.lblScore2->Caption(), QString::number(std::max(right, 1)));
 
     seams.dialogs.clearCalls();
@@ -302,8 +293,7 @@ void TestGame::gameRunsOutOnTick901()
         QCOMPARE(calls[1].title, QStringLiteral("Vorandi"));
     }
     QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:00:00"));
-    QCOMPARE(int(game.SecondsLeft), 0);
-    QCOMPARE(int(game.PauseCounter), 1001);
+    QCOMPARE(int(game.drill().secondsLeft()), 0);
     QCOMPARE(seams.bytes(records::scoreFileName), scoreFile);
     QCOMPARE(seams.bytes(records::nameFileName), nameFile);
     QCOMPARE(openFileCount(), 0);
@@ -312,7 +302,7 @@ void TestGame::gameRunsOutOnTick901()
 void TestGame::exitAnsweredNoGoesOn()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     answerRight(game, 2);
     tick(game, 5);
@@ -328,7 +318,7 @@ void TestGame::exitAnsweredNoGoesOn()
     QVERIFY(game.Timer1->Enabled());
     QVERIFY(game.Timer1->isRunning());
     QCOMPARE(seams.bytes(records::scoreFileName), QByteArray());
-    QCOMPARE(int(game.CorrectCount), 2);
+    QCOMPARE(int(game.drill().correct()), 2);
     game.Timer1_Timer();
     QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:14:54"));
 }
@@ -336,7 +326,7 @@ void TestGame::exitAnsweredNoGoesOn()
 void TestGame::exitByKeyboardAsksFirst()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     seams.dialogs.clearCalls();
     seams.dialogs.answer(vbNo);
@@ -359,7 +349,7 @@ void TestGame::exitAnsweredYes()
     QFETCH(bool, saved);
     GameSeams seams;
     storeRecord(seams, "2\r\n", "Bea\r\n");
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game, QStringLiteral("Zoë"));
     answerRight(game, right);
     seams.dialogs.clearCalls();
@@ -389,7 +379,7 @@ void TestGame::newGame()
     QFETCH(bool, saved);
     GameSeams seams;
     storeRecord(seams, storedScore, "Bea\r\n");
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     answerRight(game, right);
     answerWrong(game);
@@ -429,13 +419,13 @@ void TestGame::newGame()
     QCOMPARE(game.lblScore->Caption(), QStringLiteral("0"));
     QCOMPARE(game.lblScore1->Caption(), QStringLiteral("0"));
     QCOMPARE(game.lblScore2->Caption(), QStringLiteral("0"));
-    QCOMPARE(int(game.CorrectCount), 0);
-    QCOMPARE(int(game.WrongCount), 0);
+    QCOMPARE(int(game.drill().correct()), 0);
+    QCOMPARE(int(game.drill().wrong()), 0);
     QCOMPARE(game.lblMessage->Caption(), QString());
     QCOMPARE(game.txtAnswer->text(), QString());
     QVERIFY(!game.cmdNext->isEnabled());
     QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:15:00"));
-    QCOMPARE(int(game.SecondsLeft), 900);
+    QCOMPARE(int(game.drill().secondsLeft()), 900);
     QCOMPARE(game.Caption(), QStringLiteral("Vorandi"));
     QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -445,7 +435,7 @@ void TestGame::newGame()
 void TestGame::newGameAnsweredNoGoesOn()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     answerRight(game, 1);
     tick(game, 3);
@@ -464,14 +454,14 @@ void TestGame::newGameAnsweredNoGoesOn()
 void TestGame::newGameRestartsTheClock()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     tick(game, 710);
     QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:03:10"));
     scriptNewGame(seams.dialogs, QStringLiteral("Bea"));
     game.Next_Click();
     QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:15:00"));
-    QCOMPARE(int(game.SecondsLeft), 900);
+    QCOMPARE(int(game.drill().secondsLeft()), 900);
     QVERIFY(game.Timer1->isRunning());
     tick(game, 900);
     QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:00:00"));
@@ -481,7 +471,7 @@ void TestGame::newGameRestartsTheClock()
 void TestGame::ticksAreHeldWhileABoxIsOpen()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     // A tick outside any box moves the clock: the check below is not vacuous.
     game.Timer1->fire();
@@ -513,7 +503,7 @@ void TestGame::ticksAreHeldWhileABoxIsOpen()
 void TestGame::goodbyeIsNotEnteredTwice()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     answerRight(game, 1);
     tick(game, 900);
@@ -546,7 +536,7 @@ void TestGame::minimizedCaptionShowsMinutes()
     QFETCH(QString, shown);
     QFETCH(QString, caption);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     tick(game, ticks);
     QCOMPARE(game.lblconto->Caption(), shown);
@@ -577,7 +567,7 @@ void TestGame::closeButtonSettlesTheRecord()
     QFETCH(QStringList, boxes);
     QFETCH(QByteArray, scoreFile);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     answerRight(game, right);
     seams.dialogs.clearCalls();
@@ -590,7 +580,7 @@ void TestGame::closeButtonSettlesTheRecord()
 void TestGame::newGamesLeaveNothingBehind()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     // One new game first, so whatever Qt creates once and keeps is in the baseline.
     scriptNewGame(seams.dialogs, QStringLiteral("Anna"));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile input: names no school register holds and record files no game wrote. Each is shown
 // literally, the window stays usable, and the record check keeps or replaces the pair soundly.
 #include "fixture.h"
@@ -85,7 +86,7 @@ void TestHostile::strangeNames()
     bool survived = false;
     bool saved = false;
     {
-        Tavola game;
+        Tavola game(seams.services());
         const qint64 ms = timedStart(seams, game, name);
         if (name.size() >= 10000)
             recordTiming(QStringLiteral("start with a name of 10,000 characters"), ms);
@@ -94,7 +95,7 @@ void TestHostile::strangeNames()
         const bool shown =
             game.lblnome1->Caption() == name && game.lblnome1->textFormat() == Qt::PlainText;
         answer(game, rightAnswer(game));
-        const bool usable = game.CorrectCount == 1;
+        const bool usable = game.drill().correct() == 1;
         const int code = leaveByExit(seams, game);
         survived = greeted && shown && usable && code == 0;
         saved = seams.bytes(records::scoreFileName) == "1\r\n" &&
@@ -105,7 +106,7 @@ void TestHostile::strangeNames()
         QCOMPARE(code, 0);
     }
     // The next game shows the holder as the file has it.
-    Tavola next;
+    Tavola next(seams.services());
     seams.start(next, QStringLiteral("Bruno"));
     const bool readBack = next.lblnome->Caption() == fromCp1252(toCp1252(name) + "\r\n");
     reliability::outcome("input", QStringLiteral("name: %1").arg(QTest::currentDataTag()),
@@ -148,14 +149,14 @@ void TestHostile::strangeRecordFiles()
     GameSeams seams;
     seams.write(records::scoreFileName, score);
     seams.write(records::nameFileName, holder);
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     const bool shown = game.lblpunti->Caption() == fromCp1252(score) &&
                        game.lblnome->Caption() == fromCp1252(holder) &&
                        game.lblpunti->textFormat() == Qt::PlainText &&
                        game.lblnome->textFormat() == Qt::PlainText;
     answer(game, rightAnswer(game));
-    const bool usable = game.CorrectCount == 1;
+    const bool usable = game.drill().correct() == 1;
     const int code = leaveByExit(seams, game);
     const QByteArray newScore = beaten ? QByteArray("1\r\n") : score;
     const QByteArray newHolder = beaten ? QByteArray("Anna\r\n") : holder;
@@ -190,7 +191,7 @@ void TestHostile::hugeRecordFiles()
     seams.write(records::scoreFileName, "30\r\n");
     seams.write(records::nameFileName, "Anna\r\n");
     seams.write(file, content);
-    Tavola game;
+    Tavola game(seams.services());
     const qint64 ms = timedStart(seams, game, QStringLiteral("Bruno"));
     recordTiming(QStringLiteral("start with a %1").arg(QTest::currentDataTag()), ms);
     platform::Label *label = file == records::scoreFileName ? game.lblpunti : game.lblnome;
@@ -198,7 +199,7 @@ void TestHostile::hugeRecordFiles()
         label->Caption().size() == content.size() && toCp1252(label->Caption()) == content;
     QVERIFY(QTest::qWaitForWindowExposed(game.window()));
     answer(game, rightAnswer(game));
-    const bool usable = game.CorrectCount == 1;
+    const bool usable = game.drill().correct() == 1;
     const int code = leaveByExit(seams, game); // 12 or 30 stays the record
     const bool kept = seams.bytes(file) == content;
     reliability::outcome("input", QStringLiteral("record file: %1").arg(QTest::currentDataTag()),
@@ -237,7 +238,7 @@ void TestHostile::longCaptionsAreCutOnScreenOnly()
     QFETCH(QString, caption);
     QFETCH(QString, shown);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     game.lblpunti->setCaption(caption);
     QCOMPARE(game.lblpunti->Caption(), caption);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keys only: editing keys, composed and pasted text in the answer box, the focus mark, the menu
 // bar from F10, and the boxes' size on the screen.
 #include "fixture.h"
@@ -76,13 +77,13 @@ void TestKeyboard::editingKeysEdit()
     QFETCH(QList<Key>, keys);
     QFETCH(QString, expected);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QTest::keyClicks(game.txtAnswer, QStringLiteral("123"));
     for (const Key &k : keys)
         sendKey(game.txtAnswer, k.key, k.mods, k.text);
     QCOMPARE(game.txtAnswer->text(), expected);
-    QCOMPARE(game.WrongCount + game.CorrectCount, 0);
+    QCOMPARE(game.drill().wrong() + game.drill().correct(), 0);
 }
 
 void TestKeyboard::composedTextPassesTheFilter_data()
@@ -116,7 +117,7 @@ void TestKeyboard::composedTextPassesTheFilter()
     QFETCH(QString, preedit);
     QFETCH(QString, expected);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QTest::keyClicks(game.txtAnswer, QStringLiteral("1"));
     QInputMethodEvent composed(preedit, {});
@@ -130,7 +131,7 @@ void TestKeyboard::composedTextPassesTheFilter()
 void TestKeyboard::pastedTextPassesTheFilter()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QGuiApplication::clipboard()->setText(QStringLiteral("4a\r\n9é"));
     QTest::keyClick(game.txtAnswer, Qt::Key_V, Qt::ControlModifier);
@@ -155,7 +156,7 @@ int markDots(QWidget *button)
 void TestKeyboard::focusMarkAfterAnswer()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     answer(game, rightAnswer(game));
     QTRY_COMPARE(QApplication::focusWidget(), game.cmdNext);
@@ -168,7 +169,7 @@ void TestKeyboard::focusMarkAfterAnswer()
 void TestKeyboard::f10ReachesNewGame()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QVERIFY(QTest::qWaitForWindowActive(game.window()));
     QWindow *win = game.window()->windowHandle();

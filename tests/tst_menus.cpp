@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The menu bar by real clicks and keys: NUOVO GIOCO at any moment, the two notices inert.
 #include "fixture.h"
 
@@ -47,10 +48,10 @@ Snapshot snapshot(Tavola &game, const GameSeams &seams)
 {
     return {game.window(),
             QApplication::focusWidget(),
-            game.Base,
-            game.Exponent,
-            game.CorrectCount,
-            game.WrongCount,
+            game.drill().base(),
+            game.drill().exponent(),
+            game.drill().correct(),
+            game.drill().wrong(),
             game.txtAnswer->text(),
             game.lblMessage->Caption(),
             game.lblScore2->Caption(),
@@ -117,7 +118,7 @@ void chooseItem(Tavola &game, QAction *entry, QAction *item, Way way)
 void TestMenus::barAsDesigned()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QStringList captions;
     for (QAction *a : bar(game)->actions())
@@ -152,7 +153,7 @@ void TestMenus::newGameAskedAtAnyMoment()
     QFETCH(Way, way);
     QFETCH(bool, answered);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     if (answered)
         answer(game, rightAnswer(game));
@@ -182,7 +183,7 @@ void TestMenus::newGameConfirmedStartsAgain()
 {
     QFETCH(Way, way);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     answer(game, rightAnswer(game));
     QCOMPARE(game.lblScore->Caption(), QStringLiteral("1"));
@@ -224,9 +225,9 @@ void TestMenus::noticesDoNothing()
     QFETCH(Way, way);
     QFETCH(bool, copyright);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
-    answer(game, QString::number(game.ExpectedAnswer + 1));
+    answer(game, QString::number(game.drill().expectedAnswer() + 1));
     QAction *entry = copyright ? game.copyr : game.INFOMAZIONI;
     QAction *item = copyright ? game.copy : game.Ciao;
     QSignalSpy chosen(item, &QAction::triggered);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pictures: their files field by field, Qt reading them, and where the window shows them.
 #include "fixture.h"
 #include "ui/tavola_design.h"
@@ -264,7 +265,7 @@ void TestPictures::picturesAreReadInTheFormatTheirNamesGive()
 void TestPictures::windowIconAndPointer()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     const QIcon icon = game.window()->windowIcon();
     QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
@@ -291,7 +292,7 @@ void TestPictures::windowIconAndPointer()
 void TestPictures::buttonsShowTheirFaces()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     const auto shown = [](CommandButton *b) {
         return argb(
@@ -319,7 +320,7 @@ void TestPictures::buttonsShowTheirFaces()
 void TestPictures::stopwatchAtNaturalSize()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QCOMPARE(game.Image1->size(), QSize(32, 32));
     QCOMPARE(game.Image1->picture().size(), QSize(32, 32));
@@ -332,7 +333,7 @@ void TestPictures::stopwatchAtNaturalSize()
 void TestPictures::backgroundStaysWhileTheFrameChangesColour()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QCOMPARE(game.Image2->geometry(), QRect(8, 8, 671, 544));
     QWidget *client = game.window()->clientArea();

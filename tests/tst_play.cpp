@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Questions and answers through real key presses into the real window.
 #include "fixture.h"
 
@@ -21,7 +22,6 @@ private slots:
     void sameAnswerCountsAgainFromTheBox();
     void countsAfterThreeRightTwoWrong();
     void outOfRangeAnswerIsWrong();
-    void countersStopAtTheTop();
     void drawingCoversEveryQuestionEvenly();
     void colourFollowsTheQuestion();
     void recordNotice_data();
@@ -34,10 +34,11 @@ namespace {
 // Draws until the question is base^exponent (the seeds are fixed, so this ends quickly).
 void drawUntil(Tavola &game, int base, int exponent)
 {
-    for (int i = 0; i < 2000 && (game.Base != base || game.Exponent != exponent); ++i)
+    for (int i = 0;
+         i < 2000 && (game.drill().base() != base || game.drill().exponent() != exponent); ++i)
         game.cmdNext_Click();
-    QCOMPARE(int(game.Base), base);
-    QCOMPARE(int(game.Exponent), exponent);
+    QCOMPARE(int(game.drill().base()), base);
+    QCOMPARE(int(game.drill().exponent()), exponent);
 }
 
 } // namespace
@@ -45,12 +46,12 @@ void drawUntil(Tavola &game, int base, int exponent)
 void TestPlay::firstQuestionIsDrawnOnShow()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
-    QVERIFY(game.Base >= 1 && game.Base <= 10);
-    QVERIFY(game.Exponent >= 0 && game.Exponent <= 2);
-    QCOMPARE(game.lblNum1->Caption(), QString::number(game.Base));
-    QCOMPARE(game.lblNum2->Caption(), QString::number(game.Exponent));
+    QVERIFY(game.drill().base() >= 1 && game.drill().base() <= 10);
+    QVERIFY(game.drill().exponent() >= 0 && game.drill().exponent() <= 2);
+    QCOMPARE(game.lblNum1->Caption(), QString::number(game.drill().base()));
+    QCOMPARE(game.lblNum2->Caption(), QString::number(game.drill().exponent()));
     QVERIFY(!game.cmdNext->isEnabled());
     QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
     QCOMPARE(game.txtAnswer->text(), QString());
@@ -72,7 +73,7 @@ void TestPlay::refusedKeysLeaveTheBoxUnchanged()
 {
     QFETCH(QString, keys);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QTest::keyClicks(game.txtAnswer, QStringLiteral("1"));
     // Sent as the key event a keyboard makes: QTest::keyClicks takes ASCII only.
@@ -86,7 +87,7 @@ void TestPlay::refusedKeysLeaveTheBoxUnchanged()
 void TestPlay::editingKeysPass()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QTest::keyClicks(game.txtAnswer, QStringLiteral("4a-9"));
     QCOMPARE(game.txtAnswer->text(), QStringLiteral("4-9"));
@@ -119,14 +120,15 @@ void TestPlay::scoring()
     QFETCH(QString, typed);
     QFETCH(bool, right);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     drawUntil(game, base, exponent);
     answer(game, typed);
-    QCOMPARE(int(game.CorrectCount), right ? 1 : 0);
-    QCOMPARE(int(game.WrongCount), right ? 0 : 1);
-    const QString verdict = right ? QStringLiteral("Esatto, è incredibile!!!")
-                                  : QStringLiteral("Sbagliato!! %1").arg(game.ExpectedAnswer);
+    QCOMPARE(int(game.drill().correct()), right ? 1 : 0);
+    QCOMPARE(int(game.drill().wrong()), right ? 0 : 1);
+    const QString verdict =
+        right ? QStringLiteral("Esatto, è incredibile!!!")
+              : QStringLiteral("Sbagliato!! %1").arg(game.drill().expectedAnswer());
     QCOMPARE(game.lblMessage->Caption(), verdict);
     QCOMPARE(game.lblScore->Caption(), right ? QStringLiteral("1") : QStringLiteral("0"));
     QCOMPARE(game.lblScore1->Caption(), right ? QStringLiteral("0") : QStringLiteral("1"));
@@ -139,7 +141,7 @@ void TestPlay::scoring()
 void TestPlay::enterTwiceDrawsTheNextQuestion()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     answer(game, rightAnswer(game));
     QCOMPARE(game.lblMessage->Caption(), QStringLiteral("Esatto, è incredibile!!!"));
@@ -148,31 +150,32 @@ void TestPlay::enterTwiceDrawsTheNextQuestion()
     QCOMPARE(game.txtAnswer->text(), QString());
     QVERIFY(!game.cmdNext->isEnabled());
     QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
-    QCOMPARE(int(game.CorrectCount), 1);
+    QCOMPARE(int(game.drill().correct()), 1);
     QCOMPARE(game.lblScore->Caption(), QStringLiteral("1")); // counts survive the drawing
 }
 
 void TestPlay::sameAnswerCountsAgainFromTheBox()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     answer(game, rightAnswer(game));
     QTest::mouseClick(game.txtAnswer, Qt::LeftButton);
     QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
     QTest::keyClick(game.txtAnswer, Qt::Key_Return);
-    QCOMPARE(int(game.CorrectCount), 2);
+    QCOMPARE(int(game.drill().correct()), 2);
     QCOMPARE(game.lblScore2->Caption(), QStringLiteral("2"));
 }
 
 void TestPlay::countsAfterThreeRightTwoWrong()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     const QList<bool> plan = {true, false, true, false, true};
     for (bool right : plan) {
-        answer(game, right ? rightAnswer(game) : QString::number(game.ExpectedAnswer + 1));
+        answer(game,
+               right ? rightAnswer(game) : QString::number(game.drill().expectedAnswer() + 1));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     }
     QCOMPARE(game.lblScore->Caption(), QStringLiteral("3"));
@@ -183,54 +186,34 @@ void TestPlay::countsAfterThreeRightTwoWrong()
 void TestPlay::outOfRangeAnswerIsWrong()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     // Pasted text is not filtered and the limit of four characters does not stop a long number.
     game.txtAnswer->setMaxLength(32767);
     game.txtAnswer->setText(QStringLiteral("99999999999999999999"));
     QTest::keyClick(game.txtAnswer, Qt::Key_Return);
-    QCOMPARE(int(game.WrongCount), 1);
+    QCOMPARE(int(game.drill().wrong()), 1);
     QVERIFY(game.lblMessage->Caption().startsWith(QStringLiteral("Sbagliato!! ")));
     game.txtAnswer->setFocus();
     game.txtAnswer->setText(QStringLiteral("-40000"));
     QTest::keyClick(game.txtAnswer, Qt::Key_Return);
-    QCOMPARE(int(game.WrongCount), 2);
-}
-
-void TestPlay::countersStopAtTheTop()
-{
-    GameSeams seams;
-    Tavola game;
-    seams.start(game);
-    game.CorrectCount = 32767;
-    game.WrongCount = 32766;
-    answer(game, rightAnswer(game));
-    QCOMPARE(int(game.CorrectCount), 32767);
-    QCOMPARE(game.lblScore->Caption(), QStringLiteral("32767"));
-    QCOMPARE(game.lblScore2->Caption(), QStringLiteral("32767"));
-    game.txtAnswer->setFocus();
-    game.txtAnswer->setText(QStringLiteral("-1"));
-    QTest::keyClick(game.txtAnswer, Qt::Key_Return);
-    QTest::keyClick(game.txtAnswer, Qt::Key_Return);
-    game.txtAnswer->setFocus();
-    QTest::keyClick(game.txtAnswer, Qt::Key_Return);
-    QCOMPARE(int(game.WrongCount), 32767);
-    QCOMPARE(game.lblScore1->Caption(), QStringLiteral("32767"));
+    QCOMPARE(int(game.drill().wrong()), 2);
 }
 
 void TestPlay::drawingCoversEveryQuestionEvenly()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     std::map<int, int> bases, exponents;
     const int draws = 30000;
     for (int i = 0; i < draws; ++i) {
         game.cmdNext_Click();
-        ++bases[game.Base];
-        ++exponents[game.Exponent];
-        QCOMPARE(int(game.ExpectedAnswer),
-                 int(std::lround(std::pow(double(game.Base), double(game.Exponent)))));
+        ++bases[game.drill().base()];
+        ++exponents[game.drill().exponent()];
+        QCOMPARE(int(game.drill().expectedAnswer()),
+                 int(std::lround(
+                     std::pow(double(game.drill().base()), double(game.drill().exponent())))));
     }
     QCOMPARE(int(bases.size()), 10);
     QCOMPARE(int(exponents.size()), 3);
@@ -245,7 +228,7 @@ void TestPlay::drawingCoversEveryQuestionEvenly()
 void TestPlay::colourFollowsTheQuestion()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     const struct {
         int base, exponent, r, g, b;
@@ -280,10 +263,10 @@ void TestPlay::recordNotice()
     QFETCH(int, correct);
     QFETCH(bool, notice);
     GameSeams seams;
-    Tavola game;
+    seams.write(records::scoreFileName, record.toLatin1());
+    Tavola game(seams.services());
     seams.start(game);
-    game.lblpunti->setCaption(record);
-    game.lblScore->setCaption(QString::number(correct));
+    answerRight(game, correct);
     seams.dialogs.clearCalls();
     game.cmdNext_Click();
     QCOMPARE(seams.dialogs.prompts().contains(QStringLiteral("E' record")), notice);
@@ -297,7 +280,7 @@ void TestPlay::recordNotice()
 void TestPlay::labelsShowMarkupLiterally()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game, QStringLiteral("<b>Anna</b> <img src=x>"));
     QCOMPARE(game.lblnome1->Caption(), QStringLiteral("<b>Anna</b> <img src=x>"));
     QCOMPARE(game.lblnome1->textFormat(), Qt::PlainText);

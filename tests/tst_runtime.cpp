@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number conversions, formatting, colours, random numbers and the one-byte code page.
 #include "platform/cp1252.h"
 #include "platform/files.h"
@@ -200,32 +201,31 @@ void TestRuntime::rgbClampsComponents()
 void TestRuntime::rndStaysBelowOne()
 {
     std::uint64_t seed = 7;
-    setSeedSource([&seed] { return seed++; });
+    Random random([&seed] { return seed++; });
     float lowest = 1, highest = 0;
     for (int i = 0; i < 20000; ++i) {
-        Randomize();
-        const float r = Rnd();
+        random.Randomize();
+        const float r = random.Rnd();
         QVERIFY(r >= 0.0f && r < 1.0f);
         lowest = std::min(lowest, r);
         highest = std::max(highest, r);
     }
-    setSeedSource({});
     QVERIFY(lowest < 0.01f);
     QVERIFY(highest > 0.99f);
 }
 
 void TestRuntime::randomizeUsesSeedSource()
 {
-    setSeedSource([] { return std::uint64_t(42); });
-    Randomize();
-    const float first = Rnd();
-    Randomize();
-    QCOMPARE(Rnd(), first);
-    setSeedSource({});
-    Randomize();
-    const float a = Rnd();
-    Randomize();
-    const float b = Rnd();
+    Random fixed([] { return std::uint64_t(42); });
+    fixed.Randomize();
+    const float first = fixed.Rnd();
+    fixed.Randomize();
+    QCOMPARE(fixed.Rnd(), first);
+    Random clock;
+    clock.Randomize();
+    const float a = clock.Rnd();
+    clock.Randomize();
+    const float b = clock.Rnd();
     QVERIFY2(a != b, "two reseeds from the clock gave the same value");
 }
 

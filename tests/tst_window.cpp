@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as the player sees it: frame, sizes, stacking, fonts, focus, access keys, tooltips.
 #include "fixture.h"
 
@@ -42,9 +43,9 @@ QWidget *widget(Tavola &game, const char *name)
 
 void drawUntilBase(Tavola &game, bool (*wanted)(int))
 {
-    for (int i = 0; i < 2000 && !wanted(game.Base); ++i)
+    for (int i = 0; i < 2000 && !wanted(game.drill().base()); ++i)
         game.cmdNext_Click();
-    QVERIFY(wanted(game.Base));
+    QVERIFY(wanted(game.drill().base()));
 }
 
 // The columns of the box's face that hold dark (text) pixels.
@@ -68,7 +69,7 @@ std::pair<int, int> inkColumns(QWidget *box)
 void TestWindow::windowAsCreated()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     QString captionAtLoad;
     Long colourAtLoad = -1;
     bool nextEnabledAtLoad = true;
@@ -112,8 +113,9 @@ namespace {
 QImage startWithRealBoxes(bool &dressedWhileAsked)
 {
     GameSeams seams;
-    setDialogService(nullptr);
-    Tavola game;
+    game::Services services = seams.services();
+    services.boxes = &qtDialogs();
+    Tavola game(services);
     dressedWhileAsked = false;
     int waits = 0;
     QTimer driver;
@@ -150,7 +152,7 @@ void TestWindow::dressedWhileTheNameIsAskedAndLookingTheSame()
     QVERIFY(dressedWhileAsked);
 
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QVERIFY(!dressedEarly.isNull());
     game.txtAnswer->clearFocus();
@@ -160,7 +162,7 @@ void TestWindow::dressedWhileTheNameIsAskedAndLookingTheSame()
 void TestWindow::frameAroundTheBackgroundShowsTheBackColour()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     for (const Long colour : {game.BackColor(), RGB(255, 0, 128)}) {
         game.setBackColor(colour);
@@ -197,7 +199,7 @@ void TestWindow::frameAroundTheBackgroundShowsTheBackColour()
 void TestWindow::autoSizeFollowsTheBase()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     const QPoint corner(4320 / 15, 720 / 15);
     drawUntilBase(game, [](int b) { return b < 10; });
@@ -233,7 +235,7 @@ void TestWindow::autoSizeLabelsGrowRightAndShrinkBack()
     QFETCH(QString, name);
     QFETCH(QString, wide);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     auto *label = qobject_cast<Label *>(widget(game, name.toLatin1().constData()));
     label->setCaption(QStringLiteral("0"));
@@ -277,7 +279,7 @@ void TestWindow::fixedLabelsHoldTheirText()
     QFETCH(QString, name);
     QFETCH(QString, caption);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     auto *label = qobject_cast<Label *>(widget(game, name.toLatin1().constData()));
     const QRect designed = label->geometry();
@@ -307,7 +309,7 @@ void TestWindow::windowedControlsLieOverEveryLabelAndImage()
 {
     QFETCH(QString, name);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QWidget *below = widget(game, name.toLatin1().constData());
     for (QWidget *over : std::initializer_list<QWidget *>{game.txtAnswer, game.cmdExit}) {
@@ -319,7 +321,7 @@ void TestWindow::windowedControlsLieOverEveryLabelAndImage()
 void TestWindow::labelsAndImagesStackInStoredOrder()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QStringList frontFirst;
     const auto children = game.window()->clientArea()->children();
@@ -367,7 +369,7 @@ void TestWindow::fonts()
     QFETCH(bool, bold);
     QFETCH(bool, italic);
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     const QFontInfo info(widget(game, name.toLatin1().constData())->font());
     QCOMPARE(info.family(), family);
@@ -379,7 +381,7 @@ void TestWindow::fonts()
 void TestWindow::tabVisitsTheFocusableControlsInOrder()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QWindow *win = game.window()->windowHandle();
     QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
@@ -414,7 +416,7 @@ void TestWindow::tabVisitsTheFocusableControlsInOrder()
 void TestWindow::altXAsksToLeave()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     seams.dialogs.answer(vbNo);
     QTest::keyClick(game.window()->windowHandle(), Qt::Key_X, Qt::AltModifier);
@@ -425,7 +427,7 @@ void TestWindow::altXAsksToLeave()
 void TestWindow::altNClicksOnlyWhileEnabled()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QWindow *win = game.window()->windowHandle();
     QTest::keyClicks(game.txtAnswer, QStringLiteral("1"));
@@ -448,7 +450,7 @@ void TestWindow::altNClicksOnlyWhileEnabled()
 void TestWindow::answerBoxTakesFourCharactersCentred()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QTest::keyClicks(game.txtAnswer, QStringLiteral("12345"));
     QCOMPARE(game.txtAnswer->text(), QStringLiteral("1234"));
@@ -466,7 +468,7 @@ void TestWindow::answerBoxTakesFourCharactersCentred()
 void TestWindow::tooltipsOnExactlySixControls()
 {
     GameSeams seams;
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     QMap<QString, QString> shown;
     for (QWidget *w : game.window()->findChildren<QWidget *>()) {

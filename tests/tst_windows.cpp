@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record directory on Windows: %ProgramData%\Vorandi, which every account may write, made by
 // the first game and taking over a record that older installations kept in the Windows directory.
 #include "fixture.h"
@@ -151,7 +152,7 @@ void TestWindows::folderAndFilesGrantUsersModify()
 
     // A game's files, made by the start and replaced by a save, inherit the right.
     GameSeams seams(dir);
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game);
     answer(game, rightAnswer(game));
     seams.dialogs.answer(vbYes);
@@ -216,7 +217,7 @@ void TestWindows::gameSavesUnderAnAccentedPath()
     const QString dir = base.path() + QStringLiteral("/Niccolò");
     records::prepareRecordFolder(dir, {});
     GameSeams seams(dir);
-    Tavola game;
+    Tavola game(seams.services());
     seams.start(game, QStringLiteral("Nicolò"));
     answer(game, rightAnswer(game));
     seams.dialogs.answer(vbYes);

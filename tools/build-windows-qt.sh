@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds a static Qt for 64-bit Windows from Debian's own qt6-base source, once per machine.
 # The result is cached outside the clone (VORANDI_WINQT, default ~/.cache/vorandi/qt-<ver>-mingw);
 # a later run finds it and does nothing. Host tools (moc, rcc, uic) come from Debian's Qt.

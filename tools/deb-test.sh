@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the Debian package as a family's computer meets it (as root): lintian, installation with
 # apt, the program, its menu entry and manual page in place, and removal without a trace.
 #   tools/deb-test.sh vorandi_<version>_<arch>.deb

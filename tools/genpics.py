@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws every picture of Vorandi and writes it in the exact file format the window loads.
 
     python3 tools/genpics.py                  # rewrites the committed files in place

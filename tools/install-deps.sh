@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages a task needs; does nothing when all are there.
 #   tools/install-deps.sh run       building and playing the game
 #   tools/install-deps.sh [test]    everything `make test` uses (the default)
@@ -15,7 +16,7 @@ test=(
   xvfb xauth xdotool x11-utils openbox
   desktop-file-utils appstream
   clang libclang-rt-14-dev
-  libxcb1-dev libbenchmark-dev
+  libxcb1-dev libxcb-damage0-dev libbenchmark-dev
   at-spi2-core python3-pyatspi dbus dbus-x11
 )
 windows=(

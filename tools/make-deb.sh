@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package vorandi_<version>_<arch>.deb: a release build installed under /usr
 # with the program in /usr/games, staged, documented, and wrapped with dpkg-deb.
 #   tools/make-deb.sh [build directory (build-deb)] [output directory (.)]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Packs the Windows build into dist/vorandi-<version>-windows-x86_64.zip: the program, stripped,
 # and LEGGIMI.txt (Windows-1252, CR LF, as Notepad reads it). Refuses a program that needs any
 # DLL but Windows' own.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reliability figures of a test run.
 
   reliability.py fuzz --binary B --corpus DIR --work DIR --seconds N --out FILE
@@ -114,6 +115,7 @@ def summary(entries):
             s[kind + "s"] += 1
             s[kind + "s_survived"] += 1 if e.get("survived") else 0
             s["lost"] += e.get("lost", 0)
+            s["hangs"] += e.get("hangs", 0)
         elif kind == "kill":
             s["kills"] += e.get("kills", 0)
             s["kills_complete"] += e.get("complete", 0)
@@ -171,6 +173,8 @@ def render(args):
     row("fuzz inputs: explored", lambda s: cell(s["fuzz_explore"]))
     row("fuzz targets that found a fault", lambda s: cell(s["fuzz_failed"]))
     row("**records lost**", lambda s: f"**{cell(s['lost'])}**")
+    row("**hangs** (a wait with nothing on screen, ended by the test)",
+        lambda s: f"**{cell(s['hangs'])}**")
     lines.append("")
 
     cases = {}
@@ -185,9 +189,10 @@ def render(args):
     if cases:
         lines += ["## Faults and bad inputs", "",
                   "Each cell: came through (a clear message or sound handling, no crash) / "
-                  "records lost.", "",
-                  "| kind | case | how | " + " | ".join(labels) + " |",
-                  "|---|---|---|" + "---|" * len(labels)]
+                  "records lost. Hangs: the runs in which the case waited with nothing on "
+                  "screen until the test freed it; it must be 0.", "",
+                  "| kind | case | how | " + " | ".join(labels) + " | hangs |",
+                  "|---|---|---|" + "---|" * len(labels) + "---|"]
         for (kind, name, how), by_run in sorted(cases.items()):
             cells = []
             for label in labels:
@@ -199,7 +204,8 @@ def render(args):
                 else:
                     cells.append(f"{'yes' if e.get('survived') else '**no**'} / "
                                  f"{e.get('lost', 0)}")
-            lines.append(f"| {kind} | {name} | {how} | " + " | ".join(cells) + " |")
+            hangs = sum(e.get("hangs", 0) for e in by_run.values())
+            lines.append(f"| {kind} | {name} | {how} | " + " | ".join(cells) + f" | {hangs} |")
         lines.append("")
     for label, entries in runs:
         extra = [e for e in entries if e.get("kind") in ("kill", "soak", "timing", "fuzz")]
@@ -232,7 +238,7 @@ def render(args):
         pathlib.Path(args.output).write_text(text, encoding="utf-8")
     else:
         sys.stdout.write(text)
-    lost = sum(s["lost"] for s in sums)
+    lost = sum(s["lost"] + s["hangs"] for s in sums)
     return 1 if lost else 0
 
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the game window offscreen in a chosen state and saves it as a PNG, for the README.
 //   screenshot fresh out.png            a new game, first question
 //   screenshot wrong-long-name out.png  a long player name, 10 to the 2 answered wrongly
@@ -56,12 +57,6 @@ void writeRecord(const QString &dir)
     }
 }
 
-void useRecordDir(const QString &dir)
-{
-    const QByteArray local = QFile::encodeName(dir);
-    records::setWindowsDirectoryCall(records::windowsDirectoryReturning(local));
-}
-
 void press(QWidget *target, Qt::Key key, const QString &text)
 {
     QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
@@ -89,7 +84,8 @@ bool prepare(Tavola &game, platform::ScriptedDialogs &dialogs, const QString &st
         dialogs.type(QStringLiteral("Massimiliano Bartolomeo"));
         dialogs.answer(platform::vbOK);
         game.Show();
-        for (int i = 0; i < 5000 && (game.Base != 10 || game.Exponent != 2); ++i)
+        for (int i = 0; i < 5000 && (game.drill().base() != 10 || game.drill().exponent() != 2);
+             ++i)
             game.cmdNext_Click();
         typeAnswer(game, QStringLiteral("99"));
         return true;
@@ -112,13 +108,14 @@ int main(int argc, char *argv[])
     }
     QTemporaryDir dir;
     writeRecord(dir.path());
-    useRecordDir(dir.path());
     platform::ScriptedDialogs dialogs;
-    platform::setDialogService(&dialogs);
+    game::Services services;
+    services.boxes = &dialogs;
+    services.recordDirectory = records::windowsDirectoryReturning(QFile::encodeName(dir.path()));
     std::uint64_t seed = 1;
-    platform::setSeedSource([seed]() mutable { return seed++; });
+    services.random = std::make_shared<platform::Random>([seed]() mutable { return seed++; });
 
-    Tavola game;
+    Tavola game(services);
     if (!prepare(game, dialogs, QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "screenshot: unknown state '%s'\n", argv[1]);
         return 2;
@@ -140,6 +137,5 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "screenshot: cannot write %s\n", argv[2]);
         return 1;
     }
-    platform::setDialogService(nullptr);
     return 0;
 }

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A whole game in real time: the program under Xvfb, driven with xdotool like a child would.
 
 It types a name, answers questions for a while, then leaves the clock to run out. The game must

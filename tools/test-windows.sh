@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the Windows build's tests under Wine, then plays one game with the real vorandi.exe on a
 # virtual X display, driven with real keys.
 #   tools/test-windows.sh BUILD_DIR

@@ -1,30 +1,21 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tavola.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/program.h"
+#include "platform/waiting.h"
 #include "records/recordfiles.h"
 #include "ui/tavola_design.h"
 
 #include <QPushButton>
 
-#include <algorithm>
-#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 using namespace platform;
 
-namespace {
-
-// Counters stop at the top of the Integer range instead of overflowing.
-Integer saturatedSum(int a, int b)
-{
-    return Integer(std::min(a + b, int(IntegerMax)));
-}
-
-const QString zeroTime = QStringLiteral("00:00:00");
-
-} // namespace
-
-Tavola::Tavola(QObject *parent) : Form(ui::tavolaDesign(), parent)
+Tavola::Tavola(game::Services services, QObject *parent)
+    : Form(ui::tavolaDesign(), parent), services_(std::move(services)), drill_(*services_.random)
 {
     ui::initResources();
 }
@@ -72,13 +63,13 @@ void Tavola::bindControls(FormWindow &window)
 void Tavola::connectEvents()
 {
     connect(cmdNext, &QAbstractButton::clicked, this,
-            [this] { runHandler([this] { cmdNext_Click(); }); });
+            [this] { runEvent([this] { cmdNext_Click(); }); });
     connect(cmdExit, &QAbstractButton::clicked, this,
-            [this] { runHandler([this] { cmdExit_Click(); }); });
-    connect(Timer1, &Timer::Tick, this, [this] { runHandler([this] { Timer1_Timer(); }); });
-    connect(Next, &QAction::triggered, this, [this] { runHandler([this] { Next_Click(); }); });
+            [this] { runEvent([this] { cmdExit_Click(); }); });
+    connect(Timer1, &Timer::Tick, this, [this] { runEvent([this] { Timer1_Timer(); }); });
+    connect(Next, &QAction::triggered, this, [this] { runEvent([this] { Next_Click(); }); });
     txtAnswer->setKeyPressHandler([this](Integer &keyAscii) {
-        runHandler([this, &keyAscii] { txtAnswer_KeyPress(keyAscii); });
+        runEvent([this, &keyAscii] { txtAnswer_KeyPress(keyAscii); });
     });
 }
 
@@ -103,17 +94,21 @@ void Tavola::Form_Load()
     const QString name = InputBox(QStringLiteral("Come ti chiami"));
     MsgBox(u' ' + name + QStringLiteral(" vediamo se sei un vero campione  "));
     lblnome1->setCaption(name);
+    playerName_ = name;
     StartClock();
-    CorrectCount = 0;
-    WrongCount = 0;
+    drill_.resetCounts();
     WindowsDir = GetSystemDir();
-    FileNumber = Integer(records::createRecordFiles(WindowsDir));
-    QString scorePath = recordPath(records::scoreFileName);
-    lblpunti->setCaption(Leggifiletxt(scorePath));
-    QString namePath = recordPath(records::nameFileName);
-    lblnome->setCaption(Leggifiletxt(namePath));
-    SecondsLeft = CInt(ClockSeconds + 900);
-    lblconto->setCaption(clockText());
+    records::createRecordFiles(WindowsDir);
+    {
+        const records::PairReading reading(WindowsDir);
+        QString scorePath = recordPath(records::scoreFileName);
+        const QString recordText = Leggifiletxt(scorePath);
+        lblpunti->setCaption(recordText);
+        drill_.setRecord(recordText);
+        QString namePath = recordPath(records::nameFileName);
+        lblnome->setCaption(Leggifiletxt(namePath));
+    }
+    lblconto->setCaption(drill_.clockText());
 }
 
 QString Tavola::recordPath(const QString &fileName) const
@@ -123,7 +118,7 @@ QString Tavola::recordPath(const QString &fileName) const
 
 QString Tavola::GetSystemDir()
 {
-    return records::GetSystemDir();
+    return records::GetSystemDir(services_.recordDirectory);
 }
 
 QString Tavola::Leggifiletxt(QString &nomefile)
@@ -142,16 +137,15 @@ void Tavola::cmdNext_Click()
 {
     txtAnswer->setText(QString());
     lblMessage->setCaption(QString());
-    Randomize();
-    Base = Integer(Int(Rnd() * 10) + 1);
-    Exponent = Integer(Int(Rnd() * 3));
-    lblNum1->setCaption(Format(Base, QStringLiteral("#0")));
-    lblNum2->setCaption(Format(Exponent, QStringLiteral("#0")));
-    ExpectedAnswer = CInt(std::pow(double(Base), double(Exponent)));
+    drill_.drawQuestion();
+    const int base = drill_.base();
+    const int exponent = drill_.exponent();
+    lblNum1->setCaption(Format(base, QStringLiteral("#0")));
+    lblNum2->setCaption(Format(exponent, QStringLiteral("#0")));
     cmdNext->setEnabled(false);
-    setBackColor(RGB(Base * 20, Exponent * 20, Base * 50));
+    setBackColor(RGB(base * 20, exponent * 20, base * 50));
     txtAnswer->SetFocus();
-    if (Val(lblpunti->Caption()) + 1 == CDbl(lblScore->Caption()))
+    if (drill_.recordJustPassed())
         MsgBox(QStringLiteral("E' record"));
 }
 
@@ -165,53 +159,34 @@ void Tavola::txtAnswer_KeyPress(Integer &KeyAscii)
             KeyAscii = 0;
         return;
     }
-    // A value outside the Integer range (pasted text) is a wrong answer, not an overflow.
-    const Double value = Val(txtAnswer->Text());
-    if (fitsInteger(value) && CInt(value) == ExpectedAnswer) {
-        CorrectCount = saturatedSum(CorrectCount, 1);
+    if (drill_.score(txtAnswer->Text())) {
         lblMessage->setCaption(QStringLiteral("Esatto, è incredibile!!!"));
     } else {
-        WrongCount = saturatedSum(WrongCount, 1);
         lblMessage->setCaption(QStringLiteral("Sbagliato!! ") +
-                               Format(ExpectedAnswer, QStringLiteral("####0")));
-        lblScore1->setCaption(Format(WrongCount, QStringLiteral("###0")));
+                               Format(drill_.expectedAnswer(), QStringLiteral("####0")));
+        lblScore1->setCaption(Format(drill_.wrong(), QStringLiteral("###0")));
     }
-    lblScore->setCaption(Format(CorrectCount, QStringLiteral("####0")));
-    lblScore2->setCaption(Format(saturatedSum(WrongCount, CorrectCount), QStringLiteral("####0")));
+    lblScore->setCaption(Format(drill_.correct(), QStringLiteral("####0")));
+    lblScore2->setCaption(Format(drill_.total(), QStringLiteral("####0")));
     cmdNext->setEnabled(true);
     cmdNext->SetFocus();
 }
 
 // --- Clock ------------------------------------------------------------------------------------
 
-QString Tavola::clockText() const
-{
-    const QString pattern = QStringLiteral("00");
-    return Format(ClockHours, pattern) + u':' + Format(ClockMinutes, pattern) + u':' +
-           Format(ClockSeconds, pattern);
-}
-
 void Tavola::StartClock()
 {
     Timer1->setEnabled(true);
-    ClockHours = 0;
-    ClockMinutes = 15;
-    ClockSeconds = 0;
-    SecondsLeft = 900;
-    lblconto->setCaption(clockText());
+    drill_.startClock();
+    lblconto->setCaption(drill_.clockText());
 }
 
 void Tavola::Timer1_Timer()
 {
-    if (lblconto->Caption() == zeroTime)
+    if (drill_.clockAtZero())
         EndGame();
-    if (ClockSeconds == 0) {
-        ClockMinutes = Integer(ClockMinutes - 1);
-        ClockSeconds = 60;
-    }
-    ClockSeconds -= 1;
-    SecondsLeft = Integer(SecondsLeft - 1);
-    lblconto->setCaption(clockText());
+    drill_.tick();
+    lblconto->setCaption(drill_.clockText());
 }
 
 void Tavola::Form_Resize()
@@ -224,17 +199,15 @@ void Tavola::Form_Resize()
 
 void Tavola::ShowMinutesCaption()
 {
-    setCaption(Format(ClockMinutes, QString()));
+    setCaption(Format(drill_.minutesLeft(), QString()));
 }
 
 // --- Game end ---------------------------------------------------------------------------------
 
 void Tavola::EndGame()
 {
-    MsgBox(QStringLiteral("Ciao a presto. Ore ") + QString::number(SecondsLeft), vbOKOnly,
-           QStringLiteral("Data ") + dateText(Date()));
-    for (PauseCounter = 1; PauseCounter <= 1000; PauseCounter = Integer(PauseCounter + 1)) {
-    }
+    MsgBox(QStringLiteral("Ciao a presto. Ore ") + QString::number(drill_.secondsLeft()), vbOKOnly,
+           QStringLiteral("Data ") + dateText(services_.today()));
     CheckRecord();
     End();
 }
@@ -267,16 +240,62 @@ void Tavola::Form_Closing()
     End();
 }
 
+void Tavola::SilentRecordCheck()
+{
+    if (!isLoaded() || !lblScore)
+        return;
+    try {
+        CheckRecord();
+    } catch (const RuntimeError &error) {
+        std::fprintf(stderr, "Vorandi: %s\n", error.message().toLocal8Bit().constData());
+    }
+}
+
 void Tavola::CheckRecord()
 {
-    const Double record = Val(lblpunti->Caption());
-    const Double score = CDbl(lblScore->Caption());
-    if (record >= score)
+    if (!drill_.scoreBeatsRecord())
         return;
-    FileNumber = Integer(FreeFile());
-    OutputLine = lblScore->Caption();
-    if (!records::saveRecord(WindowsDir, OutputLine, lblnome1->Caption()))
+    // Under the lock the same rule meets the record on file, which another game may have raised.
+    const auto beats = [this](double record) { return drill_.scoreBeats(record); };
+    const QString score = Format(drill_.correct(), QStringLiteral("####0"));
+    if (!records::saveRecord(WindowsDir, score, playerName_, beats))
         return;
-    OutputLine = lblnome1->Caption();
     MsgBox(QStringLiteral("Ok ho registrato il tuo record, C A M P I O N E\""));
+}
+
+// --- The world, as the window was given it ------------------------------------------------
+
+// While the program is ended from outside (QuietScope) no box may show: the platform's silent
+// ones stand in for the window's own.
+DialogService &Tavola::boxes() const
+{
+    return canAsk() ? *services_.boxes : dialogService();
+}
+
+int Tavola::MsgBox(const QString &prompt, int style, const QString &title)
+{
+    return boxes().msgBox(prompt, style, title);
+}
+
+QString Tavola::InputBox(const QString &prompt)
+{
+    return boxes().inputBox(prompt, QString());
+}
+
+void Tavola::End(int code)
+{
+    CloseAll();
+    services_.end(code);
+    std::abort(); // an end that returns would run code after the program's end
+}
+
+void Tavola::runEvent(const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const RuntimeError &error) {
+        CloseAll();
+        MsgBox(error.message(), vbCritical);
+        End(1);
+    }
 }

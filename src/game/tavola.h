@@ -1,8 +1,14 @@
-// Tavola, the game's one window: a game's state, its questions, answers, clock, start and end.
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Tavola, the game's one window: it wires its controls to the drill's rules. Every control and
+// handler keeps the name the game's design gives it, and each handler its steps in the design's
+// order (the tests follow them); the handlers ask the drill and write captions, and no decision
+// reads a caption back.
 #pragma once
 
+#include "drill.h"
 #include "platform/form.h"
 #include "platform/runtime.h"
+#include "services.h"
 
 class QPushButton;
 class QAction;
@@ -13,27 +19,23 @@ public:
     using Integer = platform::Integer;
     using Single = platform::Single;
 
-    explicit Tavola(QObject *parent = nullptr);
+    explicit Tavola(game::Services services = {}, QObject *parent = nullptr);
     ~Tavola() override;
 
-    // The game's state: plain fields, as the handlers read and write them.
-    Integer ExpectedAnswer = 0;
-    Integer CorrectCount = 0;
-    Integer WrongCount = 0;
-    Integer Base = 0;
-    Integer Exponent = 0;
-    Integer FileNumber = 0;
-    QString OutputLine;
-    Integer PauseCounter = 0;
-    Integer ClockHours = 0;
-    Integer ClockMinutes = 0;
-    Single ClockSeconds = 0;
-    Integer SecondsLeft = 0;
+    // The game's rules and state.
+    const game::Drill &drill() const { return drill_; }
+    // For benchmarks that rewind the clock between runs.
+    game::Drill &drill() { return drill_; }
+    // The record files' directory, with one backslash at its end.
     QString WindowsDir;
 
     // The record files' directory and reading.
     QString GetSystemDir();
     QString Leggifiletxt(QString &nomefile);
+
+    // The record check for a way out that comes from outside (a signal, the logout, a display
+    // gone): no box, a failure told on the standard error stream.
+    void SilentRecordCheck();
 
     // Event handlers.
     void cmdNext_Click();
@@ -77,6 +79,10 @@ public:
     QAction *copy = nullptr;
     QAction *Next = nullptr;
 
+    // Runs a handler; a run-time error escaping it is shown in this window's boxes and ends the
+    // program.
+    void runEvent(const std::function<void()> &handler) override;
+
 protected:
     void bindControls(platform::FormWindow &window) override;
     void unbindControls() override;
@@ -90,7 +96,15 @@ private:
     void ShowMinutesCaption();
     [[noreturn]] void EndGame();
     void CheckRecord();
-    QString clockText() const;
     void connectEvents();
     QString recordPath(const QString &fileName) const;
+    int MsgBox(const QString &prompt, int style = platform::vbOKOnly,
+               const QString &title = QString());
+    QString InputBox(const QString &prompt);
+    platform::DialogService &boxes() const;
+    [[noreturn]] void End(int code = 0);
+
+    game::Services services_;
+    game::Drill drill_;
+    QString playerName_;
 };

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a screen reader hears of the window: names and descriptions made from the captions shown.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "controls.h"
 #include "accessibility.h"
 #include "dialogs.h"
@@ -18,11 +19,6 @@ namespace platform {
 QColor toQColor(Long colour)
 {
     return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
-}
-
-Long fromQColor(const QColor &colour)
-{
-    return RGB(colour.red(), colour.green(), colour.blue());
 }
 
 Label::Label(QWidget *parent) : QLabel(parent)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control types of the window toolkit: Label, TextBox, CommandButton, Image, Timer.
 #pragma once
 
@@ -16,7 +17,6 @@
 namespace platform {
 
 QColor toQColor(Long colour);
-Long fromQColor(const QColor &colour);
 
 // Static text. The caption is kept exactly as written; on screen CR LF or LF starts a new line
 // and a lone CR draws nothing. Text is always plain, never markup.

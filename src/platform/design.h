@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a window description holds: the design-time settings from which a form builds its
 // window and controls at every load.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ namespace platform {
 
 ModalGate &ModalGate::instance()
 {
+    // Process-wide: a modal box holds back every timer of the program, whoever opened it.
     static ModalGate gate;
     return gate;
 }
@@ -27,8 +29,7 @@ void ModalGate::enter()
 
 void ModalGate::leave()
 {
-    if (--depth_ == 0)
-        emit allClosed();
+    --depth_;
 }
 
 namespace {
@@ -159,6 +160,8 @@ QString promptForScreen(const QMessageBox &box, const QString &prompt)
     return shownPrompt(prompt, fm, width, lines);
 }
 
+// The platform's own boxes (a run-time error raised outside any window's handler) have no
+// window's services at hand, so they go through this one process-wide choice.
 DialogService *&currentService()
 {
     static DialogService *service = nullptr;
@@ -269,11 +272,16 @@ QStringList ScriptedDialogs::prompts() const
     return list;
 }
 
+QtDialogs &qtDialogs()
+{
+    static QtDialogs real; // stateless: one serves every window
+    return real;
+}
+
 DialogService &dialogService()
 {
-    static QtDialogs real;
     DialogService *service = currentService();
-    return service ? *service : real;
+    return service ? *service : qtDialogs();
 }
 
 void setDialogService(DialogService *service)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MsgBox and InputBox through one replaceable service: real Qt boxes, or a script in tests.
 #pragma once
 
@@ -38,9 +39,6 @@ public:
     int depth() const { return depth_; }
     void enter();
     void leave();
-
-signals:
-    void allClosed();
 
 private:
     int depth_ = 0;
@@ -108,7 +106,11 @@ private:
     QList<Call> calls_;
 };
 
-// The service every MsgBox and InputBox goes through; the real one unless a test set another.
+// The real boxes.
+QtDialogs &qtDialogs();
+
+// The service the platform's own MsgBox and InputBox go through; the real one unless a test set
+// another. A window uses the boxes it was given.
 DialogService &dialogService();
 void setDialogService(DialogService *service);
 

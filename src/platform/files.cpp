@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "files.h"
 #include "cp1252.h"
 #include "nativefile.h"
@@ -21,6 +22,7 @@ struct OpenFile {
 
 std::map<int, OpenFile> &table()
 {
+    // File numbers belong to the process, as the run-time's did: FreeFile and End see them all.
     static std::map<int, OpenFile> files;
     return files;
 }
@@ -129,8 +131,8 @@ QString reasonFor(int errnum)
         return QStringLiteral("il disco è pieno");
     case EFBIG:
         return QStringLiteral("il file supera la dimensione consentita");
-    case ELOOP:
-        return QStringLiteral("il collegamento rimanda a sé stesso");
+    case ELOOP: // a link at the file's name: files are opened without following links
+        return QStringLiteral("è un collegamento simbolico, che il gioco non segue");
     case ENAMETOOLONG:
         return QStringLiteral("il percorso è troppo lungo");
     case EIO:

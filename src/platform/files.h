@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files by number: FreeFile, Open, Print, LOF, Input, Close. One byte per character (Windows-1252);
 // "\" separates directories on every system and a doubled separator reads as one.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "nativefile.h"
 
 #include <QFile>
@@ -11,7 +12,8 @@ namespace platform::native {
 int openRegularFile(const QString &localPath, OpenMode mode)
 {
     // Non-blocking only for the open itself: a pipe in a record file's place must not hang it.
-    int flags = O_CLOEXEC | O_NONBLOCK;
+    // A link is never followed: it could show or create a file outside the record's folder.
+    int flags = O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
     switch (mode) {
     case OpenMode::Input:
         flags |= O_RDONLY;
@@ -24,6 +26,12 @@ int openRegularFile(const QString &localPath, OpenMode mode)
         break;
     }
     const QByteArray name = QFile::encodeName(localPath);
+    // A link, a pipe or a device is refused before it is opened: opening a device can do harm.
+    struct stat seen {};
+    if (::lstat(name.constData(), &seen) == 0 && !S_ISREG(seen.st_mode)) {
+        errno = S_ISLNK(seen.st_mode) ? ELOOP : S_ISDIR(seen.st_mode) ? EISDIR : ENXIO;
+        return -1;
+    }
     int fd = -1;
     do {
         fd = ::open(name.constData(), flags, 0666);

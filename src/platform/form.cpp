@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "form.h"
 #include "accessibility.h"
 #include "program.h"
@@ -10,6 +11,7 @@
 #include <QMenuBar>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QTimer>
 #include <QWindow>
 
@@ -130,12 +132,25 @@ QPixmap blank(QSize size, const QColor &colour)
 
 // A picture built into the program; until it is there, a blank of the size it will have keeps
 // the control's layout.
+// Every new game builds the window again: each picture is read once and then shared through
+// Qt's cache of pictures, instead of being decoded again and again.
+template <class Make> QPixmap cached(const QString &key, Make make)
+{
+    QPixmap picture;
+    if (!QPixmapCache::find(key, &picture)) {
+        picture = make();
+        QPixmapCache::insert(key, picture);
+    }
+    return picture;
+}
+
 QPixmap pictureOrBlank(const QString &path, QSize size, const QColor &blankColour = Qt::transparent)
 {
     if (path.isEmpty())
         return {};
-    if (const QImage picture = readPicture(path); !picture.isNull())
-        return QPixmap::fromImage(picture);
+    if (const QPixmap picture = cached(path, [&] { return QPixmap::fromImage(readPicture(path)); });
+        !picture.isNull())
+        return picture;
     return blank(size, blankColour);
 }
 
@@ -144,11 +159,23 @@ QPixmap pictureOrBlank(const QString &path, QSize size, const QColor &blankColou
 // its own size is not kept beside the stretched one.
 QPixmap stretchedOrBlank(const QString &path, QSize size, const QColor &blankColour)
 {
-    const QImage picture = readPicture(path);
-    if (picture.isNull())
-        return blank(size, blankColour);
-    return QPixmap::fromImage(
-        picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    const QString key = QStringLiteral("%1@%2x%3").arg(path).arg(size.width()).arg(size.height());
+    const QPixmap stretched = cached(key, [&] {
+        const QImage picture = readPicture(path);
+        return picture.isNull() ? QPixmap()
+                                : QPixmap::fromImage(picture.scaled(size, Qt::IgnoreAspectRatio,
+                                                                    Qt::SmoothTransformation));
+    });
+    return stretched.isNull() ? blank(size, blankColour) : stretched;
+}
+
+QIcon cachedIcon(const QString &path)
+{
+    static QHash<QString, QIcon> icons;
+    auto it = icons.find(path);
+    if (it == icons.end())
+        it = icons.insert(path, readIcon(path));
+    return *it;
 }
 
 constexpr QSize buttonIconSize(32, 32);
@@ -263,9 +290,10 @@ void FormWindow::dress()
     dressed_ = true;
     placeMenuBar();
     if (!desc_.icon.isEmpty())
-        setWindowIcon(readIcon(desc_.icon));
-    if (const QImage hand = readPicture(desc_.cursor); !hand.isNull())
-        client_->setCursor(QCursor(QPixmap::fromImage(hand), desc_.cursorHotX, desc_.cursorHotY));
+        setWindowIcon(cachedIcon(desc_.icon));
+    if (const QPixmap hand = pictureOrBlank(desc_.cursor, {});
+        !hand.isNull() && !hand.size().isEmpty())
+        client_->setCursor(QCursor(hand, desc_.cursorHotX, desc_.cursorHotY));
     for (const ControlDesc &c : desc_.controls) {
         if (auto *w = qobject_cast<QWidget *>(controls_.value(QString::fromLatin1(c.name))))
             dressControl(w, c);
@@ -446,7 +474,7 @@ void Form::Show()
         window_ = new FormWindow(*this, desc_);
         bindControls(*window_);
         DressWhileBoxWaits dressing(window_);
-        runHandler([this] { Form_Load(); });
+        runEvent([this] { Form_Load(); });
     }
     if (!window_)
         return;       // unloaded while loading
@@ -454,7 +482,7 @@ void Form::Show()
     window_->show();
     window_->raise();
     window_->activateWindow();
-    runHandler([this] { Form_Activate(); });
+    runEvent([this] { Form_Activate(); });
 }
 
 void Form::Unload()
@@ -504,14 +532,19 @@ int Form::WindowState() const
     return s & Qt::WindowMaximized ? 2 : 0;
 }
 
+void Form::runEvent(const std::function<void()> &handler)
+{
+    runHandler(handler);
+}
+
 void Form::raiseResize()
 {
-    runHandler([this] { Form_Resize(); });
+    runEvent([this] { Form_Resize(); });
 }
 
 void Form::raiseClosing()
 {
-    runHandler([this] { Form_Closing(); });
+    runEvent([this] { Form_Closing(); });
 }
 
 } // namespace platform

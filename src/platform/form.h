@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A form: the window built from its description at every load, with the events Load, Activate
 // and Resize, and Unload and Show.
 #pragma once
@@ -101,14 +102,18 @@ public:
     // 0 normal, 1 minimized, 2 maximized.
     int WindowState() const;
 
+    // Runs one of the form's event handlers; by default a run-time error escaping it is reported
+    // by the platform (runHandler).
+    virtual void runEvent(const std::function<void()> &handler);
+
 protected:
     virtual void bindControls(FormWindow &window) = 0;
     virtual void unbindControls() = 0;
     virtual void Form_Load() {}
     virtual void Form_Activate() {}
     virtual void Form_Resize() {}
-    // The window is being closed by the window manager (close button, Alt+F4). By default it
-    // unloads the form; the program ends with its last window.
+    // The window is being closed by the window manager (close button, Alt+F4). By default
+    // nothing more: the window closes, and the program ends with its last window.
     virtual void Form_Closing() {}
 
     template <class T> T *control(FormWindow &window, const char *name)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system's own file calls behind the files by number: files_posix.cpp on POSIX systems,
 // files_win.cpp on Windows. Each reports a failure as -1 with a C error number in errno, so the
 // messages are worded once, for every system.

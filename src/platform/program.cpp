@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "program.h"
 #include "dialogs.h"
 #include "files.h"
@@ -16,7 +17,18 @@ std::function<void(int)> &endHook()
     return hook;
 }
 
+bool &ending()
+{
+    static bool ending = false;
+    return ending;
+}
+
 } // namespace
+
+bool endedByProgram()
+{
+    return ending();
+}
 
 void setEndHook(std::function<void(int)> hook)
 {
@@ -30,6 +42,7 @@ void End(int code)
         endHook()(code);
         std::abort(); // a hook must not return: code after End never runs
     }
+    ending() = true;
     std::fflush(nullptr);
     std::exit(code);
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The end of the program, and what an unhandled run-time error does.
 #pragma once
 
@@ -14,6 +15,9 @@ struct ProgramEnded {
 
 // Closes every open file and ends the program at once: no code after it runs.
 [[noreturn]] void End(int code = 0);
+
+// Whether the program is ending through End (its own way out, after its own record check).
+bool endedByProgram();
 
 // Replaces the process exit (tests throw ProgramEnded from it); empty restores it.
 void setEndHook(std::function<void(int)> hook);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "runtime.h"
 
 #include <QLocale>
@@ -6,7 +7,6 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
-#include <random>
 #include <string>
 
 namespace platform {
@@ -82,18 +82,6 @@ bool parseNumber(const std::string &number, Double &value)
     return true;
 }
 
-std::mt19937_64 &generator()
-{
-    static std::mt19937_64 engine{5489u};
-    return engine;
-}
-
-std::function<std::uint64_t()> &seedSource()
-{
-    static std::function<std::uint64_t()> source;
-    return source;
-}
-
 } // namespace
 
 Double Val(const QString &text)
@@ -156,26 +144,22 @@ Long RGB(int red, int green, int blue)
     return clamp(red) + 256 * clamp(green) + 65536 * clamp(blue);
 }
 
-void Randomize()
+Random::Random(SeedSource seeds) : seeds_(std::move(seeds)) {}
+
+void Random::Randomize()
 {
-    const auto &source = seedSource();
     const std::uint64_t seed =
-        source
-            ? source()
+        seeds_
+            ? seeds_()
             : std::uint64_t(std::chrono::high_resolution_clock::now().time_since_epoch().count());
-    generator().seed(seed);
+    engine_.seed(seed);
 }
 
-Single Rnd()
+Single Random::Rnd()
 {
     // 24 random bits scaled exactly into [0, 1): a float never rounds up to 1.
-    const auto bits = std::uint32_t(generator()() >> 40);
+    const auto bits = std::uint32_t(engine_() >> 40);
     return Single(bits) * (1.0f / 16777216.0f);
-}
-
-void setSeedSource(std::function<std::uint64_t()> source)
-{
-    seedSource() = std::move(source);
 }
 
 QDate Date()

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-time services the game logic calls: number conversions, formatting, colours, random numbers.
 #pragma once
 
@@ -6,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <random>
 #include <stdexcept>
 
 namespace platform {
@@ -18,8 +20,8 @@ using Double = double;
 constexpr Integer IntegerMax = 32767;
 constexpr Integer IntegerMin = -32768;
 
-// A failed run-time operation. Unhandled, it shows its message and ends the program,
-// as every run-time error does (see events.h).
+// A failed run-time operation. Unhandled, it shows its message and ends the program, as every
+// run-time error does (runHandler, program.h).
 class RuntimeError : public std::runtime_error {
 public:
     RuntimeError(int number, const QString &message);
@@ -69,12 +71,28 @@ QString Format(Double value, const QString &pattern);
 // red + 256 * green + 65536 * blue; a component above 255 counts as 255, below 0 as 0.
 Long RGB(int red, int green, int blue);
 
-// Reseeds the generator from the clock, or from the seed source a test has set.
-void Randomize();
-// The next value, uniform on 0 inclusive to 1 exclusive.
-Single Rnd();
-// Where Randomize takes its seeds; an empty function restores the system clock.
-void setSeedSource(std::function<std::uint64_t()> source);
+// Where random numbers come from: Randomize reseeds, Rnd draws.
+class RandomSource {
+public:
+    virtual ~RandomSource() = default;
+    virtual void Randomize() = 0;
+    // The next value, uniform on 0 inclusive to 1 exclusive.
+    virtual Single Rnd() = 0;
+};
+
+// The run-time's generator: every Randomize reseeds it from the seed source, the system clock
+// unless one is given.
+class Random : public RandomSource {
+public:
+    using SeedSource = std::function<std::uint64_t()>;
+    explicit Random(SeedSource seeds = {});
+    void Randomize() override;
+    Single Rnd() override;
+
+private:
+    SeedSource seeds_;
+    std::mt19937_64 engine_{5489u};
+};
 
 QDate Date();
 // The date as text joins it: the system's short date form.

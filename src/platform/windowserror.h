@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows' error codes as the C error numbers the messages are worded for (Windows only).
 #pragma once
 

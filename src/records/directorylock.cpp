@@ -1,13 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "directorylock.h"
 #include "platform/files.h"
 #include "platform/runtime.h"
+#include "sharing.h"
 #include "systemcalls.h"
 
 #include <QFile>
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace records {
@@ -21,44 +26,160 @@ bool lockingUnsupported(int errnum)
     return errnum == ENOLCK || errnum == EOPNOTSUPP || errnum == EINVAL || errnum == EBADF;
 }
 
+// This account may not write the directory: no lock, and no save either.
+bool mayNotWrite(int errnum)
+{
+    return errnum == EACCES || errnum == EPERM || errnum == EROFS;
+}
+
+// Anything but a regular file at the lock file's name (a link, a pipe, a device) was planted
+// there: it is removed, never opened.
+void removeIfPlanted(const QByteArray &name)
+{
+    struct stat st {};
+    if (::lstat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+        ::unlink(name.constData());
+}
+
 } // namespace
 
-DirectoryLock::DirectoryLock(const QString &dir)
+DirectoryLock::DirectoryLock(const QString &dir, LockPurpose purpose)
+    : dir_(dir), path_(dir + u'/' + lockFileName)
 {
-    const QByteArray name = QFile::encodeName(dir);
-    do {
-        fd_ = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    } while (fd_ < 0 && errno == EINTR);
-    if (fd_ < 0) {
-        platform::throwFileError(dir, errno);
-    }
-    int result = 0;
-    do {
-        result = callFlock(fd_, LOCK_EX);
-    } while (result != 0 && errno == EINTR);
-    if (result == 0) {
-        held_ = true;
+    if (joinOwnLock())
         return;
-    }
-    const int e = errno;
-    // Losing a beaten record because the disk cannot lock would be worse than saving unlocked.
-    if (lockingUnsupported(e))
+    if (!open())
         return;
-    ::close(fd_);
-    platform::throwFileError(dir, e);
+    try {
+        if (!tryLock())
+            waitInLine(purpose);
+    } catch (...) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        throw;
+    }
+    if (held_)
+        ++locksHeldHere(dir_);
+}
+
+namespace {
+
+// A blocking request for the lock, made on the side while the game looks again and again: a game
+// that saves over and over would otherwise take the lock back between any two looks.
+struct Queued {
+    std::mutex mutex;
+    bool done = false;
+    bool got = false;
+    bool abandoned = false; // the request's descriptor is then its own to close
+};
+
+} // namespace
+
+void DirectoryLock::waitInLine(LockPurpose purpose)
+{
+    auto queued = std::make_shared<Queued>();
+    std::thread request([queued, fd = fd_] {
+        int result = 0;
+        do {
+            result = callFlock(fd, LOCK_EX);
+        } while (result != 0 && errno == EINTR);
+        const std::lock_guard guard(queued->mutex);
+        queued->done = true;
+        queued->got = result == 0;
+        if (queued->abandoned)
+            ::close(fd);
+    });
+    try {
+        waitForLock(path_, purpose, [this, queued] {
+            {
+                const std::lock_guard guard(queued->mutex);
+                if (queued->got)
+                    return held_ = true;
+            }
+            return tryLock();
+        });
+    } catch (...) {
+        {
+            const std::lock_guard guard(queued->mutex);
+            if (!queued->done) {
+                queued->abandoned = true;
+                fd_ = -1;
+            }
+        }
+        if (fd_ < 0)
+            request.detach();
+        else
+            request.join();
+        throw;
+    }
+    // The lock is this descriptor's now, so the request on it is granted at once.
+    request.join();
 }
 
 DirectoryLock::~DirectoryLock()
 {
     if (held_)
-        callFlock(fd_, LOCK_UN);
-    ::close(fd_);
+        --locksHeldHere(dir_);
+    if (fd_ >= 0)
+        ::close(fd_); // releases the lock
+}
+
+bool DirectoryLock::open()
+{
+    const QByteArray name = QFile::encodeName(path_);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        removeIfPlanted(name);
+        // Only the owner may read it until it is shared with those who may write the directory.
+        do {
+            fd_ = ::open(name.constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                         0600);
+        } while (fd_ < 0 && errno == EINTR);
+        if (fd_ < 0) {
+            const int e = errno;
+            if (mayNotWrite(e))
+                return false;
+            if (e == ELOOP || e == ENXIO)
+                continue; // planted between the look and the open
+            platform::throwFileError(path_, e);
+        }
+        struct stat st {};
+        if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) {
+            shareLikeDirectory(fd_, dir_);
+            return true;
+        }
+        ::close(fd_);
+        fd_ = -1;
+    }
+    platform::throwFileError(path_, ENXIO);
+}
+
+bool DirectoryLock::tryLock()
+{
+    int result = 0;
+    do {
+        result = callFlock(fd_, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0) {
+        held_ = true;
+        return true;
+    }
+    const int e = errno;
+    if (e == EAGAIN || e == EWOULDBLOCK || e == EACCES)
+        return false;
+    // Losing a beaten record because the disk cannot lock would be worse than saving unlocked.
+    if (lockingUnsupported(e))
+        return true;
+    platform::throwFileError(path_, e);
 }
 
 void DirectoryLock::sync()
 {
     // The renames are already visible; a file system that cannot flush a directory still has them.
-    ::fsync(fd_);
+    const int fd = ::open(QFile::encodeName(dir_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
 }
 
 } // namespace records

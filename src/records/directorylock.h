@@ -1,5 +1,10 @@
-// An exclusive lock on the record directory, so that two games never interleave their saves.
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The lock that keeps two games from reading or saving the record at the same moment: a write
+// lock on a lock file inside the record directory. An account that may not write the directory
+// cannot open that file for writing, so it cannot take the lock and hold every game up.
 #pragma once
+
+#include "lockwait.h"
 
 #include <QString>
 
@@ -10,20 +15,39 @@ inline const QString lockFileName = QStringLiteral("vora.lock");
 
 class DirectoryLock {
 public:
-    // Waits for the lock; a directory that cannot be opened is a RuntimeError naming it.
-    explicit DirectoryLock(const QString &dir);
+    // Takes the lock, waiting with a message while another game holds it (see lockwait.h). A
+    // lock file that cannot be made or used is a RuntimeError naming it. Taken again by the game
+    // that holds it, it holds it once more.
+    explicit DirectoryLock(const QString &dir, LockPurpose purpose = LockPurpose::Saving);
     ~DirectoryLock();
     DirectoryLock(const DirectoryLock &) = delete;
     DirectoryLock &operator=(const DirectoryLock &) = delete;
 
-    // False on a file system that keeps no locks: the save goes on without one.
+    // False on a file system that keeps no locks, or in a directory this account may not write
+    // (it can read the record there but never save one): the game goes on without the lock.
     bool held() const { return held_; }
     // Pushes the directory's new entries to the disk.
     void sync();
 
 private:
+    // This game holds the lock already (it reads the pair inside its start): held once more.
+    bool joinOwnLock()
+    {
+        if (locksHeldHere(dir_) == 0)
+            return false;
+        ++locksHeldHere(dir_);
+        nested_ = held_ = true;
+        return true;
+    }
+    bool open();
+    bool tryLock();
+    void waitInLine(LockPurpose purpose);
+
+    QString dir_;
+    QString path_;
     int fd_ = -1;
     bool held_ = false;
+    bool nested_ = false;
 };
 
 } // namespace records

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows locks files, not folders: the directory's lock is a lock on one file inside it, which
 // only an account that may write the folder can open.
 #include "directorylock.h"
@@ -21,27 +22,46 @@ bool lockingUnsupported(int errnum)
 
 } // namespace
 
-DirectoryLock::DirectoryLock(const QString &dir)
+DirectoryLock::DirectoryLock(const QString &dir, LockPurpose purpose)
+    : dir_(dir), path_(dir + u'/' + lockFileName)
 {
-    const QString path = dir + u'/' + lockFileName;
-    fd_ = platform::openShared(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS,
+    if (joinOwnLock())
+        return;
+    fd_ = platform::openShared(path_, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS,
                                FILE_ATTRIBUTE_HIDDEN, _O_RDWR);
     if (fd_ < 0)
         platform::throwFileError(dir, errno);
-    if (callFlock(fd_, LOCK_EX) == 0) {
+    try {
+        waitForLock(path_, purpose, [this] { return tryLock(); });
+    } catch (...) {
+        _close(fd_);
+        throw;
+    }
+    if (held_)
+        ++locksHeldHere(dir_);
+}
+
+bool DirectoryLock::tryLock()
+{
+    if (callFlock(fd_, LOCK_EX | LOCK_NB) == 0) {
         held_ = true;
-        return;
+        return true;
     }
     const int e = errno;
+    if (e == EWOULDBLOCK)
+        return false;
     // Losing a beaten record because the disk cannot lock would be worse than saving unlocked.
     if (lockingUnsupported(e))
-        return;
-    _close(fd_);
-    platform::throwFileError(dir, e);
+        return true;
+    platform::throwFileError(dir_, e);
 }
 
 DirectoryLock::~DirectoryLock()
 {
+    if (held_)
+        --locksHeldHere(dir_);
+    if (nested_)
+        return;
     if (held_)
         callFlock(fd_, LOCK_UN);
     _close(fd_);

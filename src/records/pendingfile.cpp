@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "pendingfile.h"
 #include "platform/files.h"
 #include "platform/runtime.h"
@@ -81,8 +82,10 @@ void PendingFile::writeAll(int fd, const QByteArray &content)
 
 void PendingFile::commitAs(const QString &path)
 {
+    // The message names the name that refused the file: a folder planted at "vora.txt.new" is
+    // what is wrong then, not the record file.
     if (callRename(temp_.constData(), systemName(path).constData()) != 0)
-        platform::throwFileError(path_, errno);
+        platform::throwFileError(path, errno);
     temp_.clear();
 }
 

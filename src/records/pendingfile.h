@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A record file's new content, written whole to a temporary file beside it and flushed to the
 // disk before it may replace the file; until commit() the file itself is untouched.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the record lives on Windows. The game was designed to keep it in the Windows directory,
 // which a standard account may not write since Windows Vista: the machine-wide data folder takes
 // its place, open to every account.

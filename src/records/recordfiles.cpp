@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "recordfiles.h"
 #include "directorylock.h"
+#include "entries.h"
 #include "pendingfile.h"
 #include "platform/cp1252.h"
 #include "platform/files.h"
@@ -8,7 +10,7 @@
 #include "systemcalls.h"
 
 #include <QFile>
-#include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
@@ -18,17 +20,7 @@ namespace records {
 
 using namespace platform;
 
-namespace {
-
-constexpr std::uint32_t systemDirBufferSize = 128;
-
-WindowsDirectoryCall &customCall()
-{
-    static WindowsDirectoryCall call;
-    return call;
-}
-
-std::uint32_t ownWindowsDirectory(char *buffer, std::uint32_t size)
+std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size)
 {
     const QString dir = recordDirectory();
     if (dir.isEmpty())
@@ -40,6 +32,10 @@ std::uint32_t ownWindowsDirectory(char *buffer, std::uint32_t size)
     std::memcpy(buffer, text.constData(), size_t(text.size()) + 1);
     return std::uint32_t(text.size());
 }
+
+namespace {
+
+constexpr std::uint32_t systemDirBufferSize = 128;
 
 // Files by number, closed however the reading ends.
 class ClosingFile {
@@ -65,12 +61,19 @@ QString recordPath(const QString &windowsDir, const QString &fileName)
     return windowsDir + u'\\' + fileName;
 }
 
-// The stored score file's text, or nothing when there is no such file.
+// The stored score file's text, or nothing when there is no regular file of that name: a link,
+// pipe or device planted there counts as no record, and the save replaces it; a folder there is
+// a RuntimeError naming it.
 std::optional<QString> storedText(const QString &localPath)
 {
-    if (!QFileInfo::exists(localPath))
+    switch (entryKind(localPath)) {
+    case EntryKind::Regular:
+        return readWholeFile(localPath);
+    case EntryKind::Directory: // it cannot be replaced: say so before anything moves
+        throwFileError(localPath, EISDIR);
+    default:
         return std::nullopt;
-    return readWholeFile(localPath);
+    }
 }
 
 // A save moves the new pair in place in two steps. First both complete files are renamed to
@@ -88,34 +91,51 @@ void moveIntoPlace(const QString &from, const QString &to)
         throwFileError(to, errno);
 }
 
-// Under the lock: completes a save that reached its commit, drops one that did not, and removes
-// the temporary files a killed save left behind.
+// What a save of a game leaves as a ".new" file: a regular file of this account or of the
+// directory's group, ending its one line with CR LF, a number for the score. Anything else was
+// put there by someone else and never replaces a record file.
+bool writtenByAGame(const QString &localPath, bool isScore)
+{
+    if (entryKind(localPath) != EntryKind::Regular || !ownedByPlayerOrGroup(localPath))
+        return false;
+    static const QRegularExpression number(QStringLiteral("^[0-9]+(\\.[0-9]+)?\r\n$"));
+    if (isScore) {
+        const auto text = smallFile(localPath, 64);
+        return text && number.match(QString::fromLatin1(*text)).hasMatch();
+    }
+    const auto text = smallFile(localPath, maxRecordFileSize);
+    return text && text->endsWith("\r\n");
+}
+
+// Renames the committed pair over the record files, the name first: once the score is in place
+// nothing of the save is left to do.
+void putPairInPlace(const QString &scorePath, const QString &namePath)
+{
+    // A folder in the score file's place would stop the second move after the first.
+    if (entryKind(scorePath) == EntryKind::Directory)
+        throwFileError(scorePath, EISDIR);
+    if (entryKind(committedPath(namePath)) != EntryKind::None)
+        moveIntoPlace(committedPath(namePath), namePath);
+    moveIntoPlace(committedPath(scorePath), scorePath);
+}
+
+// Under the lock: completes a save that reached its commit, drops one that did not and whatever
+// else lies at the pair's ".new" names, and removes the temporary files a killed save left.
 void finishInterruptedSave(const QString &scorePath, const QString &namePath)
 {
-    if (QFileInfo::exists(committedPath(scorePath))) {
-        if (QFileInfo::exists(committedPath(namePath)))
-            moveIntoPlace(committedPath(namePath), namePath);
-        moveIntoPlace(committedPath(scorePath), scorePath);
+    const QString newName = committedPath(namePath);
+    const bool nameSound = entryKind(newName) == EntryKind::None || writtenByAGame(newName, false);
+    if (nameSound && writtenByAGame(committedPath(scorePath), true)) {
+        putPairInPlace(scorePath, namePath);
     } else {
-        QFile::remove(committedPath(namePath));
+        removeEntry(committedPath(scorePath));
+        removeEntry(newName);
     }
     PendingFile::removeLeftovers(scorePath);
     PendingFile::removeLeftovers(namePath);
 }
 
 } // namespace
-
-std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size)
-{
-    if (customCall())
-        return customCall()(buffer, size);
-    return ownWindowsDirectory(buffer, size);
-}
-
-void setWindowsDirectoryCall(WindowsDirectoryCall call)
-{
-    customCall() = std::move(call);
-}
 
 WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text)
 {
@@ -129,10 +149,20 @@ WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text)
     };
 }
 
-QString GetSystemDir()
+QString GetSystemDir(const WindowsDirectoryCall &call)
 {
-    QByteArray buffer(systemDirBufferSize, '\0');
-    const std::uint32_t n = GetWindowsDirectoryA(buffer.data(), systemDirBufferSize);
+    std::uint32_t size = systemDirBufferSize;
+    QByteArray buffer(size, '\0');
+    std::uint32_t n = call(buffer.data(), size);
+    // A directory that does not fit: the call answers with the size it needs, so ask again with
+    // that size (twice more at most, should the directory change in between).
+    for (int again = 0; n > size && again < 3; ++again) {
+        size = n;
+        buffer = QByteArray(size, '\0');
+        n = call(buffer.data(), size);
+    }
+    if (n >= size)
+        n = 0;
     // Blanks only: the code-0 characters after the text stay until the cut. Trimmed and cut as
     // bytes, so a directory name of several bytes a character keeps its length right.
     qsizetype first = 0;
@@ -161,6 +191,13 @@ QString readWholeFile(const QString &path)
     return Input(length, number);
 }
 
+PairReading::PairReading(const QString &windowsDir)
+    : lock_(std::make_unique<DirectoryLock>(
+          directoryOf(resolvePath(recordPath(windowsDir, scoreFileName))), LockPurpose::Reading))
+{}
+
+PairReading::~PairReading() = default;
+
 int createRecordFiles(const QString &windowsDir)
 {
     const int number = FreeFile();
@@ -171,19 +208,20 @@ int createRecordFiles(const QString &windowsDir)
         shareLikeDirectory(resolvePath(path));
     }
     const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
-    DirectoryLock lock(directoryOf(scorePath));
+    DirectoryLock lock(directoryOf(scorePath), LockPurpose::Reading);
     finishInterruptedSave(scorePath, resolvePath(recordPath(windowsDir, nameFileName)));
     return number;
 }
 
-bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name)
+bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name,
+                const BeatsRecord &beats)
 {
     const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
     const QString namePath = resolvePath(recordPath(windowsDir, nameFileName));
     DirectoryLock lock(directoryOf(scorePath));
     finishInterruptedSave(scorePath, namePath);
     // Another game may have saved a higher record since this one read it.
-    if (Val(storedText(scorePath).value_or(QString())) >= CDbl(scoreText))
+    if (!beats(Val(storedText(scorePath).value_or(QString()))))
         return false;
     {
         PendingFile holder(namePath, toCp1252(name) + "\r\n");
@@ -192,7 +230,9 @@ bool saveRecord(const QString &windowsDir, const QString &scoreText, const QStri
         score.commitAs(committedPath(scorePath)); // from here on the new pair is saved
     }
     lock.sync();
-    finishInterruptedSave(scorePath, namePath);
+    putPairInPlace(scorePath, namePath);
+    PendingFile::removeLeftovers(scorePath);
+    PendingFile::removeLeftovers(namePath);
     lock.sync();
     return true;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record files: vora.txt holds the record score, nvora.txt the record holder's name, both
 // one line in the Windows directory (on this system, the record directory).
 #pragma once
@@ -6,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace records {
 
@@ -23,30 +25,48 @@ constexpr qint64 maxRecordFileSize = qint64(64) << 20;
 std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size);
 
 using WindowsDirectoryCall = std::function<std::uint32_t(char *buffer, std::uint32_t size)>;
-// Replaces the call (tests give each outcome); empty restores the real one.
-void setWindowsDirectoryCall(WindowsDirectoryCall call);
 // kernel32's contract over a fixed text, as tests and tools give it; a null text is a failed call.
 WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text);
 
 // The directory the program keeps its record in, fixed when it is built: VORANDI_RECORD_DIR, or
-// else $XDG_DATA_HOME/vorandi (~/.local/share/vorandi); created when missing. Empty when there
-// is no data directory at all.
+// else $XDG_DATA_HOME/vorandi (~/.local/share/vorandi); created when missing, and a RuntimeError
+// naming the part that cannot be made and why. Empty when there is no data directory at all.
 QString recordDirectory();
 
-// The Windows directory followed by one backslash, from a 128-character buffer.
-QString GetSystemDir();
+// The Windows directory followed by one backslash; a directory longer than the first buffer of 128
+// characters is asked for again with the size the call reports.
+QString GetSystemDir(const WindowsDirectoryCall &call = GetWindowsDirectoryA);
 
 // The whole content of an existing file, exactly as stored.
 QString readWholeFile(const QString &path);
+
+class DirectoryLock;
+
+// Held by the start of a game while it reads the pair: the two files are then read as one save
+// left them, never one game's score with another game's name.
+class PairReading {
+public:
+    explicit PairReading(const QString &windowsDir);
+    ~PairReading();
+    PairReading(const PairReading &) = delete;
+    PairReading &operator=(const PairReading &) = delete;
+
+private:
+    std::unique_ptr<DirectoryLock> lock_;
+};
 
 // Creates both files empty where missing, leaving existing ones unchanged; returns the file
 // number it used.
 int createRecordFiles(const QString &windowsDir);
 
-// Saves score and name as the new record unless the score file already holds a number at least
-// as high (written by another game meanwhile). Both files are written whole to temporary files
+// Whether a game's score beats the record given: the game's one record rule.
+using BeatsRecord = std::function<bool(double record)>;
+
+// Saves score and name as the new record when the score beats the record on file (which another
+// game may have raised meanwhile). Both files are written whole to temporary files
 // and renamed over the old ones, the score file first, under an exclusive lock on the directory;
 // a failure leaves the old pair as it was. Returns true when it saved.
-bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name);
+bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name,
+                const BeatsRecord &beats);
 
 } // namespace records

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record directory on Windows (Windows only): one folder shared by every account, which a
 // standard account may write, taking over a record that older installations kept in the Windows
 // directory.

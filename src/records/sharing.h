@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record files as shared as their directory: when other accounts may write the directory (a
 // school's machine-wide record), they may read and write the files too, whatever the umask.
 #pragma once

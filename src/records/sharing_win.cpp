@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // On Windows the record files take their rights from the folder: the record directory grants
 // the local Users group modify rights inherited by every file made in it, renamed ones included.
 #include "sharing.h"

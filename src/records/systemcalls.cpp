@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "systemcalls.h"
 
 namespace records {
@@ -6,6 +7,8 @@ namespace {
 
 SystemCalls &replaced()
 {
+    // Process-wide: the record saver's steps run deep under the record functions, which take no
+    // services of their own.
     static SystemCalls calls;
     return calls;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system calls a record save makes, replaceable so that tests can fail one at a chosen step.
 // Failures are -1 with a C error number in errno on every system.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "systemcalls.h"
 
 #include <QFile>
@@ -19,9 +20,14 @@ int systemRename(const char *from, const char *to)
     return std::rename(from, to);
 }
 
+// flock's operations over a write lock of the open file (not of the process), which needs the file
+// open for writing: an account that may only read the lock file cannot take it.
 int systemFlock(int fd, int operation)
 {
-    return ::flock(fd, operation);
+    struct flock whole {};
+    whole.l_type = (operation & LOCK_UN) ? F_UNLCK : (operation & LOCK_EX) ? F_WRLCK : F_RDLCK;
+    whole.l_whence = SEEK_SET;
+    return ::fcntl(fd, (operation & LOCK_NB) ? F_OFD_SETLK : F_OFD_SETLKW, &whole);
 }
 
 int systemCreateNew(const QByteArray &name)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pictures built into the library as Qt resources.
 #include "tavola_design.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window Tavola as designed: every control, menu and picture at its design-time settings.
 #pragma once
 

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the game takes from the world, passed to the window when it is made: tests replace any of
+// it, the program uses the real ones.
+#pragma once
+
+#include "platform/dialogs.h"
+#include "platform/program.h"
+#include "platform/runtime.h"
+#include "records/recordfiles.h"
+
+#include <QDate>
+
+#include <functional>
+#include <memory>
+
+namespace game {
+
+struct Services {
+    // The message and input boxes.
+    platform::DialogService *boxes = &platform::qtDialogs();
+    // Reseeded and drawn at every question.
+    std::shared_ptr<platform::RandomSource> random = std::make_shared<platform::Random>();
+    // The record store: the call that names the record files' directory.
+    records::WindowsDirectoryCall recordDirectory = records::GetWindowsDirectoryA;
+    // Ends the program: files closed, no code after it runs.
+    std::function<void(int code)> end = [](int code) { platform::End(code); };
+    // The clock's date, for the goodbye.
+    std::function<QDate()> today = platform::Date;
+};
+
+} // namespace game

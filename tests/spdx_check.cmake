@@ -1,0 +1,23 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Fails when a source file does not carry the licence line within its first lines, naming it.
+set(patterns *.cpp *.h *.py *.sh *.cmake CMakeLists.txt *.rc.in *.xml.in *.6.in *.qrc *.supp
+             *.desktop lintian-overrides)
+set(globs ${SOURCE}/CMakeLists.txt ${SOURCE}/Makefile ${SOURCE}/.ci/run)
+foreach(dir src tests tools bench fuzz sanitize cmake data assets packaging)
+  foreach(pattern IN LISTS patterns)
+    list(APPEND globs ${SOURCE}/${dir}/${pattern})
+  endforeach()
+endforeach()
+file(GLOB_RECURSE sources RELATIVE ${SOURCE} ${globs})
+set(missing)
+foreach(f IN LISTS sources)
+  file(STRINGS ${SOURCE}/${f} head LIMIT_COUNT 3)
+  if(NOT head MATCHES "SPDX-License-Identifier: (GPL-3\\.0-or-later|CC0-1\\.0)")
+    list(APPEND missing ${f})
+  endif()
+endforeach()
+if(missing)
+  list(JOIN missing "\n" missing)
+  message(FATAL_ERROR "No licence line (add '// SPDX-License-Identifier: GPL-3.0-or-later', "
+                      "or with # in scripts and CMake, as the first line):\n${missing}")
+endif()

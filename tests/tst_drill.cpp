@@ -1,0 +1,185 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The drill's rules without a window: questions, scoring, counters, countdown and the record.
+#include "game/drill.h"
+
+#include <QtTest>
+
+#include <deque>
+
+using game::Drill;
+
+namespace {
+
+// Gives the values a test asks for, and counts the reseeds.
+class ScriptedRandom : public platform::RandomSource {
+public:
+    std::deque<platform::Single> values;
+    int reseeds = 0;
+    void Randomize() override { ++reseeds; }
+    platform::Single Rnd() override
+    {
+        const platform::Single v = values.front();
+        values.pop_front();
+        return v;
+    }
+};
+
+// Scores the question's own answer n times.
+void answerRight(Drill &drill, int n)
+{
+    for (int i = 0; i < n; ++i)
+        drill.score(QString::number(drill.expectedAnswer()));
+}
+
+} // namespace
+
+class TestDrill : public QObject {
+    Q_OBJECT
+private slots:
+    void drawsFromTheRandomSource_data();
+    void drawsFromTheRandomSource();
+    void readsTheTypedAnswer_data();
+    void readsTheTypedAnswer();
+    void countersStopAtTheTop();
+    void recordRule_data();
+    void recordRule();
+    void recordNoticeAtOnePastTheRecord();
+    void clockCountsDownToZero();
+};
+
+void TestDrill::drawsFromTheRandomSource_data()
+{
+    QTest::addColumn<float>("first");
+    QTest::addColumn<float>("second");
+    QTest::addColumn<int>("base");
+    QTest::addColumn<int>("exponent");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("lowest") << 0.0f << 0.0f << 1 << 0 << 1;
+    QTest::newRow("highest") << 0.99999994f << 0.99999994f << 10 << 2 << 100;
+    QTest::newRow("seven squared") << 0.65f << 0.7f << 7 << 2 << 49;
+    QTest::newRow("five to the one") << 0.45f << 0.4f << 5 << 1 << 5;
+}
+
+void TestDrill::drawsFromTheRandomSource()
+{
+    QFETCH(float, first);
+    QFETCH(float, second);
+    QFETCH(int, base);
+    QFETCH(int, exponent);
+    QFETCH(int, expected);
+    ScriptedRandom random;
+    random.values = {first, second};
+    Drill drill(random);
+    drill.drawQuestion();
+    QCOMPARE(random.reseeds, 1); // every question reseeds before it draws
+    QCOMPARE(int(drill.base()), base);
+    QCOMPARE(int(drill.exponent()), exponent);
+    QCOMPARE(int(drill.expectedAnswer()), expected);
+}
+
+void TestDrill::readsTheTypedAnswer_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("right");
+    QTest::newRow("plain") << "49" << true;
+    QTest::newRow("leading zeros") << "0049" << true;
+    QTest::newRow("stops at a minus") << "49-1" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("negative") << "-49" << false;
+    QTest::newRow("beyond the Integer range") << "65585" << false;
+}
+
+void TestDrill::readsTheTypedAnswer()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, right);
+    ScriptedRandom random;
+    random.values = {0.65f, 0.7f}; // 7 squared
+    Drill drill(random);
+    drill.drawQuestion();
+    QCOMPARE(drill.score(typed), right);
+    QCOMPARE(int(drill.correct()), right ? 1 : 0);
+    QCOMPARE(int(drill.wrong()), right ? 0 : 1);
+}
+
+void TestDrill::countersStopAtTheTop()
+{
+    ScriptedRandom random;
+    random.values = {0.0f, 0.0f};
+    Drill drill(random);
+    drill.drawQuestion();
+    answerRight(drill, 32770);
+    QCOMPARE(int(drill.correct()), 32767);
+    drill.score(QStringLiteral("2"));
+    QCOMPARE(int(drill.wrong()), 1);
+    QCOMPARE(int(drill.total()), 32767);
+    drill.resetCounts();
+    QCOMPARE(int(drill.total()), 0);
+}
+
+void TestDrill::recordRule_data()
+{
+    QTest::addColumn<QString>("recordText");
+    QTest::addColumn<int>("score");
+    QTest::addColumn<bool>("beats");
+    QTest::newRow("one above") << "12\r\n" << 13 << true;
+    QTest::newRow("equal keeps the record") << "12\r\n" << 12 << false;
+    QTest::newRow("below") << "12\r\n" << 11 << false;
+    QTest::newRow("fraction below") << "12.5" << 12 << false;
+    QTest::newRow("fraction above") << "12.5" << 13 << true;
+    QTest::newRow("empty file, no answer") << "" << 0 << false;
+    QTest::newRow("empty file, one answer") << "" << 1 << true;
+    QTest::newRow("not a number") << "abc" << 1 << true;
+}
+
+void TestDrill::recordRule()
+{
+    QFETCH(QString, recordText);
+    QFETCH(int, score);
+    QFETCH(bool, beats);
+    ScriptedRandom random;
+    random.values = {0.0f, 0.0f};
+    Drill drill(random);
+    drill.setRecord(recordText);
+    drill.drawQuestion();
+    answerRight(drill, score);
+    QCOMPARE(drill.scoreBeatsRecord(), beats);
+    QCOMPARE(game::beatsRecord(score, drill.record()), beats);
+}
+
+void TestDrill::recordNoticeAtOnePastTheRecord()
+{
+    ScriptedRandom random;
+    random.values = {0.0f, 0.0f};
+    Drill drill(random);
+    drill.setRecord(QStringLiteral("2\r\n"));
+    drill.drawQuestion();
+    QList<bool> notices;
+    for (int i = 0; i < 5; ++i) {
+        notices << drill.recordJustPassed();
+        answerRight(drill, 1);
+    }
+    QCOMPARE(notices, (QList<bool>{false, false, false, true, false}));
+}
+
+void TestDrill::clockCountsDownToZero()
+{
+    ScriptedRandom random;
+    Drill drill(random);
+    QVERIFY(!drill.clockAtZero()); // a clock never started is not at zero
+    drill.startClock();
+    QCOMPARE(drill.clockText(), QStringLiteral("00:15:00"));
+    QCOMPARE(drill.secondsLeft(), game::gameSeconds);
+    drill.tick();
+    QCOMPARE(drill.clockText(), QStringLiteral("00:14:59"));
+    QCOMPARE(drill.minutesLeft(), 14);
+    for (int i = 1; i < game::gameSeconds; ++i) {
+        QVERIFY(!drill.clockAtZero());
+        drill.tick();
+    }
+    QCOMPARE(drill.clockText(), QStringLiteral("00:00:00"));
+    QVERIFY(drill.clockAtZero());
+}
+
+QTEST_GUILESS_MAIN(TestDrill)
+#include "tst_drill.moc"
