@@ -113,7 +113,7 @@ void Tavola::Form_Load()
 
 QString Tavola::recordPath(const QString &fileName) const
 {
-    return WindowsDir + u'\\' + fileName;
+    return records::recordPath(WindowsDir, fileName);
 }
 
 QString Tavola::GetSystemDir()
