@@ -937,7 +937,8 @@ void TestFaults::killedSavesLeaveACompletePair()
     QStringList problems;
     for (int i = 0; i < kills; ++i) {
         QProcess saver;
-        saver.start(QStringLiteral(RECORDSAVER), {dir.path(), QString::number(lastScore + 1)});
+        saver.start(QStringLiteral(RECORD_SAVER),
+                    {dir.path(), QStringLiteral("--until-killed"), QString::number(lastScore + 1)});
         QVERIFY(saver.waitForStarted());
         QVERIFY(saver.waitForReadyRead(30000));
         const int delay = QRandomGenerator::global()->bounded(0, 20000);
