@@ -3,11 +3,15 @@
 // file size limit: record_saver DIR PREFIX FIRST STEP COUNT [--create] [--wait-stdin]
 // [--fsize-limit N]
 // Each save is FIRST + i * STEP with the name PREFIX-score; prints the error of a failed save.
+// For the fault test that kills saves: record_saver DIR --until-killed FIRST prints "ready" once,
+// then saves FIRST, FIRST+1, ... with the names of saverecordname.h until it is killed.
 #include "game/drill.h"
 #include "platform/runtime.h"
 #include "records/recordfiles.h"
+#include "saverecordname.h"
 #include "systemtest.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <cstdio>
@@ -24,10 +28,23 @@ void waitForStdinToClose()
     }
 }
 
+[[noreturn]] void saveUntilKilled(const QString &dir, int score)
+{
+    std::puts("ready");
+    std::fflush(stdout);
+    for (;; ++score)
+        records::saveRecord(dir, QString::number(score), saverecordname::nameFor(score),
+                            [score](double record) { return game::beatsRecord(score, record); });
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (argc == 4 && std::strcmp(argv[2], "--until-killed") == 0) {
+        QCoreApplication app(argc, argv);
+        saveUntilKilled(QString::fromLocal8Bit(argv[1]), std::atoi(argv[3]));
+    }
     if (argc < 6)
         return 64;
     const QString dir = QString::fromLocal8Bit(argv[1]) + u'\\';

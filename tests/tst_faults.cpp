@@ -780,11 +780,7 @@ void TestFaults::logoutSavesWithoutABox()
     seams.start(game);
     beatTheRecord(game);
     platform::runBeforeEveryWayOut([&game] { game.SilentRecordCheck(); });
-    struct Peek : QGuiApplication {
-        using QObject::receivers;
-    };
-    const bool connected = static_cast<Peek *>(static_cast<QGuiApplication *>(qApp))
-                               ->receivers(SIGNAL(commitDataRequest(QSessionManager &))) > 0;
+    const bool connected = platform::sessionLogoutWatched();
     const qsizetype boxes = seams.dialogs.calls().size();
     platform::sessionEnding();
     platform::runBeforeEveryWayOut({});
@@ -937,7 +933,8 @@ void TestFaults::killedSavesLeaveACompletePair()
     QStringList problems;
     for (int i = 0; i < kills; ++i) {
         QProcess saver;
-        saver.start(QStringLiteral(RECORDSAVER), {dir.path(), QString::number(lastScore + 1)});
+        saver.start(QStringLiteral(RECORD_SAVER),
+                    {dir.path(), QStringLiteral("--until-killed"), QString::number(lastScore + 1)});
         QVERIFY(saver.waitForStarted());
         QVERIFY(saver.waitForReadyRead(30000));
         const int delay = QRandomGenerator::global()->bounded(0, 20000);

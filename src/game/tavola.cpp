@@ -113,7 +113,7 @@ void Tavola::Form_Load()
 
 QString Tavola::recordPath(const QString &fileName) const
 {
-    return WindowsDir + u'\\' + fileName;
+    return records::recordPath(WindowsDir, fileName);
 }
 
 QString Tavola::GetSystemDir()
@@ -214,9 +214,8 @@ void Tavola::EndGame()
 
 void Tavola::cmdExit_Click()
 {
-    if (MsgBox(QStringLiteral("Vuoi veramente lasciarmi  ?"),
-               vbYesNo | vbQuestion | vbDefaultButton2,
-               QStringLiteral("Uscire dal programma")) == vbNo)
+    if (!Confirmed(QStringLiteral("Vuoi veramente lasciarmi  ?"),
+                   QStringLiteral("Uscire dal programma")))
         return;
     CheckRecord();
     End();
@@ -224,9 +223,8 @@ void Tavola::cmdExit_Click()
 
 void Tavola::Next_Click()
 {
-    if (MsgBox(QStringLiteral("INIZIAMO UNA NUOVA GARA  ?"),
-               vbYesNo | vbQuestion | vbDefaultButton2,
-               QStringLiteral("INIZIARE NUOVA GARA")) == vbNo)
+    if (!Confirmed(QStringLiteral("INIZIAMO UNA NUOVA GARA  ?"),
+                   QStringLiteral("INIZIARE NUOVA GARA")))
         return;
     CheckRecord();
     Unload();
@@ -270,6 +268,12 @@ void Tavola::CheckRecord()
 DialogService &Tavola::boxes() const
 {
     return canAsk() ? *services_.boxes : dialogService();
+}
+
+// A yes/no question whose default is No; anything but No goes on, as before.
+bool Tavola::Confirmed(const QString &prompt, const QString &title)
+{
+    return MsgBox(prompt, vbYesNo | vbQuestion | vbDefaultButton2, title) != vbNo;
 }
 
 int Tavola::MsgBox(const QString &prompt, int style, const QString &title)

@@ -101,6 +101,7 @@ private:
     int MsgBox(const QString &prompt, int style = platform::vbOKOnly,
                const QString &title = QString());
     QString InputBox(const QString &prompt);
+    bool Confirmed(const QString &prompt, const QString &title);
     platform::DialogService &boxes() const;
     [[noreturn]] void End(int code = 0);
 

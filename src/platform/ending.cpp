@@ -28,15 +28,43 @@ void runLastCheck()
     lastCheck()();
 }
 
+// Runs the last check once, for the ways out that end the process right after it.
+void runLastCheckOnce()
+{
+    static bool ran = false;
+    if (!std::exchange(ran, true))
+        runLastCheck();
+}
+
+QtMessageHandler previousHandler = nullptr;
+QMetaObject::Connection logoutWatch;
+
+// Qt reports a broken display connection with this warning and calls exit() right after it. The
+// check runs here, while every object is still alive: by the time exit() reaches its own
+// handlers, static objects made after them are already destroyed.
+void watchForBrokenDisplay(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("The X11 connection broke")) &&
+        !endedByProgram())
+        runLastCheckOnce();
+    if (previousHandler)
+        previousHandler(type, context, text);
+}
+
 // The display connection breaking ends the process from inside Qt with exit(), so this is the
 // last place the check can still run.
 void atProcessExit()
 {
     if (!endedByProgram())
-        runLastCheck();
+        runLastCheckOnce();
 }
 
 } // namespace
+
+bool sessionLogoutWatched()
+{
+    return bool(logoutWatch);
+}
 
 void sessionEnding()
 {
@@ -50,9 +78,10 @@ void runBeforeEveryWayOut(std::function<void()> check)
     if (std::exchange(installed, true))
         return;
     std::atexit(atProcessExit);
+    previousHandler = qInstallMessageHandler(watchForBrokenDisplay);
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        QObject::connect(app, &QGuiApplication::commitDataRequest, app,
-                         [](QSessionManager &) { sessionEnding(); });
+        logoutWatch = QObject::connect(app, &QGuiApplication::commitDataRequest, app,
+                                       [](QSessionManager &) { sessionEnding(); });
     onEndingSignal([] {
         runLastCheck();
         End(0);

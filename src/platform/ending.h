@@ -16,5 +16,7 @@ void runBeforeEveryWayOut(std::function<void()> lastCheck);
 
 // What the session's logout request runs (also for tests).
 void sessionEnding();
+// The session's logout request is connected to sessionEnding (for tests).
+bool sessionLogoutWatched();
 
 } // namespace platform

@@ -43,19 +43,6 @@ OpenFile &lookup(int number)
     return it->second;
 }
 
-void writeAll(const OpenFile &file, const QByteArray &bytes)
-{
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const qint64 n = native::writeSome(file.fd, data, left);
-        if (n <= 0)
-            fail(file.path, n < 0 ? errno : ENOSPC);
-        data += n;
-        left -= n;
-    }
-}
-
 } // namespace
 
 QString localPath(const QString &path)
@@ -190,14 +177,6 @@ void Open(const QString &path, OpenMode mode, int number)
     if (fd < 0)
         fail(local, errno);
     table()[number] = OpenFile{fd, mode, local};
-}
-
-void Print(int number, const QString &text)
-{
-    const OpenFile &file = lookup(number);
-    if (file.mode == OpenMode::Input)
-        throw RuntimeError(errBadFileMode, QStringLiteral("Modalità di apertura non valida"));
-    writeAll(file, toCp1252(text) + "\r\n");
 }
 
 qint64 LOF(int number)

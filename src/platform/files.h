@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Files by number: FreeFile, Open, Print, LOF, Input, Close. One byte per character (Windows-1252);
+// Files by number: FreeFile, Open, LOF, Input, Close. One byte per character (Windows-1252);
 // "\" separates directories on every system and a doubled separator reads as one.
 #pragma once
 
@@ -9,15 +9,12 @@ namespace platform {
 
 enum class OpenMode {
     Input,  // the file must exist
-    Output, // created, or emptied if it exists
     Append, // created empty if missing; what it holds is kept
 };
 
 // A number that no open file uses.
 int FreeFile();
 void Open(const QString &path, OpenMode mode, int number);
-// Writes the text, then carriage return and line feed.
-void Print(int number, const QString &text);
 // The open file's length in bytes.
 qint64 LOF(int number);
 // Reads count characters; empty text for the count 0.

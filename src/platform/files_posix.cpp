@@ -18,9 +18,6 @@ int openRegularFile(const QString &localPath, OpenMode mode)
     case OpenMode::Input:
         flags |= O_RDONLY;
         break;
-    case OpenMode::Output:
-        flags |= O_WRONLY | O_CREAT | O_TRUNC;
-        break;
     case OpenMode::Append:
         flags |= O_WRONLY | O_CREAT | O_APPEND;
         break;
@@ -48,15 +45,6 @@ int openRegularFile(const QString &localPath, OpenMode mode)
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
-}
-
-qint64 writeSome(int fd, const char *data, qint64 size)
-{
-    ssize_t n = 0;
-    do {
-        n = ::write(fd, data, size_t(size));
-    } while (n < 0 && errno == EINTR);
-    return n;
 }
 
 qint64 readSome(int fd, char *data, qint64 size)

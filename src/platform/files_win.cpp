@@ -25,8 +25,6 @@ struct Opening {
 Opening openingFor(OpenMode mode)
 {
     switch (mode) {
-    case OpenMode::Output:
-        return {GENERIC_WRITE, CREATE_ALWAYS, _O_WRONLY};
     case OpenMode::Append:
         return {FILE_APPEND_DATA | SYNCHRONIZE, OPEN_ALWAYS, _O_WRONLY};
     case OpenMode::Input:
@@ -55,15 +53,6 @@ int openRegularFile(const QString &localPath, OpenMode mode)
         return -1;
     }
     return fd;
-}
-
-qint64 writeSome(int fd, const char *data, qint64 size)
-{
-    DWORD written = 0;
-    const auto chunk = DWORD(std::min<qint64>(size, 1 << 30));
-    if (!WriteFile(handleOf(fd), data, chunk, &written, nullptr))
-        return failWithLastError();
-    return written;
 }
 
 qint64 readSome(int fd, char *data, qint64 size)

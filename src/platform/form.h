@@ -112,8 +112,8 @@ protected:
     virtual void Form_Load() {}
     virtual void Form_Activate() {}
     virtual void Form_Resize() {}
-    // The window is being closed by the window manager (close button, Alt+F4). By default
-    // nothing more: the window closes, and the program ends with its last window.
+    // The window manager closes the window (close button, Alt+F4): a form that must keep
+    // something before it goes does it here.
     virtual void Form_Closing() {}
 
     template <class T> T *control(FormWindow &window, const char *name)

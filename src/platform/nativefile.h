@@ -21,8 +21,7 @@ namespace platform::native {
 // Opens a regular file of this computer at a local path ("/" separators) and returns a C file
 // descriptor; a directory fails with EISDIR, any other kind of file with ENXIO.
 int openRegularFile(const QString &localPath, OpenMode mode);
-// One write or read of up to size bytes; 0 from readSome is the end of the file.
-qint64 writeSome(int fd, const char *data, qint64 size);
+// One read of up to size bytes; 0 is the end of the file.
 qint64 readSome(int fd, char *data, qint64 size);
 qint64 fileSize(int fd);
 int closeFile(int fd);

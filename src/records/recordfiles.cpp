@@ -35,6 +35,8 @@ std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size)
 
 namespace {
 
+// The size the Windows call is first asked with, as the game always has; a longer directory is
+// asked for again.
 constexpr std::uint32_t systemDirBufferSize = 128;
 
 // Files by number, closed however the reading ends.
@@ -55,11 +57,6 @@ public:
 private:
     int number_;
 };
-
-QString recordPath(const QString &windowsDir, const QString &fileName)
-{
-    return windowsDir + u'\\' + fileName;
-}
 
 // The stored score file's text, or nothing when there is no regular file of that name: a link,
 // pipe or device planted there counts as no record, and the save replaces it; a folder there is
@@ -136,6 +133,11 @@ void finishInterruptedSave(const QString &scorePath, const QString &namePath)
 }
 
 } // namespace
+
+QString recordPath(const QString &windowsDir, const QString &fileName)
+{
+    return windowsDir + u'\\' + fileName;
+}
 
 WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text)
 {

@@ -37,6 +37,10 @@ QString recordDirectory();
 // characters is asked for again with the size the call reports.
 QString GetSystemDir(const WindowsDirectoryCall &call = GetWindowsDirectoryA);
 
+// A record file's path: the game names its files the Windows way, with a backslash, on every
+// system; the files layer reads it as a directory separator.
+QString recordPath(const QString &windowsDir, const QString &fileName);
+
 // The whole content of an existing file, exactly as stored.
 QString readWholeFile(const QString &path);
 
