@@ -63,6 +63,25 @@ private slots:
 
 namespace {
 
+// Sets or unsets an environment variable for the rest of a scope, then puts back what it was,
+// unset included, however the test leaves the scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, const QByteArray &value) : name_(name), old_(qgetenv(name))
+    {
+        wasSet_ = qEnvironmentVariableIsSet(name);
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    }
+    ~ScopedEnv() { wasSet_ ? qputenv(name_, old_) : qunsetenv(name_); }
+    ScopedEnv(const ScopedEnv &) = delete;
+    ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+private:
+    const char *name_;
+    QByteArray old_;
+    bool wasSet_ = false;
+};
+
 const QByteArray oldScore = "3\r\n";
 const QByteArray oldHolder = "Vecchio campione\r\n";
 
@@ -147,10 +166,8 @@ void TestFaults::recordDirectoryMissingAtStart()
 void TestFaults::dataDirectoryIsCreatedWhenMissing()
 {
     QTemporaryDir home;
-    const QByteArray saved = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + QStringLiteral("/a/b")));
+    const ScopedEnv xdg("XDG_DATA_HOME", QFile::encodeName(home.path() + QStringLiteral("/a/b")));
     const QString dir = records::recordDirectory();
-    qputenv("XDG_DATA_HOME", saved);
     const bool made = QFileInfo(dir).isDir() && dir.endsWith(QStringLiteral("/a/b/vorandi"));
     reliability::outcome("fault", QStringLiteral("data directory missing"),
                          QStringLiteral("fresh account"), made, 0);
@@ -163,14 +180,12 @@ void TestFaults::dataDirectoryCannotBeCreated()
     QFile blocker(home.path() + QStringLiteral("/file"));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    const QByteArray saved = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(blocker.fileName()));
+    const ScopedEnv xdg("XDG_DATA_HOME", QFile::encodeName(blocker.fileName()));
     GameSeams seams;
     game::Services services = seams.services();
     services.recordDirectory = records::GetWindowsDirectoryA; // the real directory look-up
     Tavola game(services);
     const int code = startExpectingTheEnd(seams, game);
-    qputenv("XDG_DATA_HOME", saved);
     // The message names the file that stands where a folder must be made.
     const bool told = saidWhy(seams, blocker.fileName() + QStringLiteral(":"),
                               QStringLiteral("una parte del percorso non è una cartella"));
@@ -807,18 +822,17 @@ void TestFaults::dataDirectoryFromTheEnvironment()
     QFETCH(QByteArray, xdg);
     QFETCH(bool, homeSet);
     QTemporaryDir home;
-    const QByteArray savedXdg = qgetenv("XDG_DATA_HOME");
-    const QByteArray savedHome = qgetenv("HOME");
     const passwd *account = ::getpwuid(::geteuid());
     const QString accountHome = account ? QFile::decodeName(account->pw_dir) : QString();
     const QString expected =
         (homeSet ? home.path() : accountHome) + QStringLiteral("/.local/share/vorandi");
     const bool existed = QFileInfo::exists(expected);
-    xdg.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", xdg);
-    homeSet ? qputenv("HOME", QFile::encodeName(home.path())) : qunsetenv("HOME");
+    std::optional<ScopedEnv> xdgSet, homeSetTo;
+    xdgSet.emplace("XDG_DATA_HOME", xdg);
+    homeSetTo.emplace("HOME", homeSet ? QFile::encodeName(home.path()) : QByteArray());
     const QString dir = records::recordDirectory();
-    qputenv("XDG_DATA_HOME", savedXdg);
-    qputenv("HOME", savedHome);
+    homeSetTo.reset();
+    xdgSet.reset();
     const bool right = dir == expected && QFileInfo(dir).isDir();
     if (!existed)
         QDir().rmdir(expected);
@@ -838,17 +852,13 @@ void TestFaults::readOnlyHome()
         QSKIP("no private mount namespace here");
     }
     QVERIFY(disk.remountReadOnly());
-    const QByteArray savedXdg = qgetenv("XDG_DATA_HOME");
-    const QByteArray savedHome = qgetenv("HOME");
-    qunsetenv("XDG_DATA_HOME");
-    qputenv("HOME", QFile::encodeName(disk.path()));
+    const ScopedEnv xdg("XDG_DATA_HOME", QByteArray());
+    const ScopedEnv homeAt("HOME", QFile::encodeName(disk.path()));
     GameSeams seams;
     game::Services services = seams.services();
     services.recordDirectory = records::GetWindowsDirectoryA; // the real directory look-up
     Tavola game(services);
     const int code = startExpectingTheEnd(seams, game);
-    qputenv("XDG_DATA_HOME", savedXdg);
-    qputenv("HOME", savedHome);
     const bool told = saidWhy(seams, disk.path() + QStringLiteral("/.local:"),
                               QStringLiteral("il disco è di sola lettura"));
     reliability::outcome("fault", QStringLiteral("read-only home"), QStringLiteral("tmpfs"),
