@@ -29,8 +29,7 @@ public:
         game::Services services;
         services.boxes = &dialogs_;
         services.end = [](int code) { throw platform::ProgramEnded{code}; };
-        services.recordDirectory =
-            records::windowsDirectoryReturning(QFile::encodeName(dir_.path()));
+        services.recordDirectory = records::windowsDirectoryReturning(dir_.path().toUtf8());
         dialogs_.type(QStringLiteral("Bench"));
         dialogs_.answer(platform::vbOK);
         game_ = std::make_unique<Tavola>(services);

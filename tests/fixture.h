@@ -60,7 +60,7 @@ public:
         game::Services s;
         s.boxes = &dialogs;
         s.end = throwEnd;
-        s.recordDirectory = records::windowsDirectoryReturning(QFile::encodeName(dir_));
+        s.recordDirectory = records::windowsDirectoryReturning(dir_.toUtf8());
         std::uint64_t seed = 1;
         s.random = std::make_shared<platform::Random>([seed]() mutable { return seed++; });
         return s;

@@ -115,7 +115,7 @@ void TestRecords::ownCallKeepsTheContract()
     QCOMPARE(records::GetWindowsDirectoryA(buffer.data(), 128), std::uint32_t(expected.size()));
     QCOMPARE(buffer.left(expected.size() + 1), expected + '\0');
     QCOMPARE(buffer.mid(expected.size() + 1), QByteArray(127 - expected.size(), 'x'));
-    QVERIFY(QFileInfo(QFile::decodeName(expected)).isDir());
+    QVERIFY(QFileInfo(QString::fromUtf8(expected)).isDir());
     QByteArray small(8, 'x');
     QCOMPARE(records::GetWindowsDirectoryA(small.data(), 8), std::uint32_t(expected.size() + 1));
     QCOMPARE(small, QByteArray(8, 'x'));
@@ -169,7 +169,7 @@ void TestRecords::filesLieInTheReturnedDirectory()
         given.replace(u'/', u'\\');
     GameSeams seams(dir);
     game::Services services = seams.services();
-    services.recordDirectory = records::windowsDirectoryReturning(QFile::encodeName(given));
+    services.recordDirectory = records::windowsDirectoryReturning(given.toUtf8());
     Tavola game(services);
     seams.start(game);
     QCOMPARE(game.WindowsDir, given + u'\\');

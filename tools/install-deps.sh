@@ -21,7 +21,7 @@ test=(
 )
 windows=(
   "${run[@]}" g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 zip dpkg-dev
-  xvfb xauth xdotool x11-utils openbox python3
+  xvfb xauth xdotool x11-utils x11-xkb-utils openbox python3
 )
 deb=("${run[@]}" dpkg-dev lintian fakeroot file)
 case "${1:-test}" in

@@ -25,7 +25,9 @@ std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size)
     const QString dir = recordDirectory();
     if (dir.isEmpty())
         return 0;
-    const QByteArray text = QFile::encodeName(dir);
+    // UTF-8 rather than the Windows code page, which cannot spell every account's name; the
+    // bytes go only to GetSystemDir, which reads them back the same way.
+    const QByteArray text = dir.toUtf8();
     const auto needed = std::uint32_t(text.size() + 1);
     if (needed > size)
         return needed;
@@ -173,7 +175,7 @@ QString GetSystemDir(const WindowsDirectoryCall &call)
         ++first;
     while (last > first && buffer[last - 1] == ' ')
         --last;
-    QString text = QFile::decodeName(buffer.mid(first, last - first).left(qsizetype(n)));
+    QString text = QString::fromUtf8(buffer.mid(first, last - first).left(qsizetype(n)));
     if (!text.endsWith(u'\\'))
         text += u'\\';
     return text;
