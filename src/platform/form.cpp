@@ -185,6 +185,8 @@ QPixmap stretchedOrBlank(const QString &path, QSize size, const QColor &blankCol
 
 QIcon cachedIcon(const QString &path)
 {
+    // Kept for the process: every new game builds the window anew, and one reading of an icon
+    // file is enough.
     static QHash<QString, QIcon> icons;
     auto it = icons.find(path);
     if (it == icons.end())
