@@ -33,9 +33,10 @@ $(BUILD)/test-tools.stamp: $(BUILD)/build.ninja | deps
 build: deps $(BUILD)/test-tools.stamp
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Without a graphical display the program itself says so, in its own language, and stops.
 run: deps-run configure
 	cmake --build $(BUILD) -j $(JOBS) --target vorandi
-	@tools/run.sh $(BUILD)/src/vorandi
+	@$(BUILD)/src/vorandi
 
 # The plain build's tests only, the quick day-to-day pass; `make test` runs them too.
 check: build

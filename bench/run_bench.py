@@ -14,7 +14,6 @@ import os
 import platform
 import queue
 import re
-import select
 import shutil
 import signal
 import statistics
@@ -26,10 +25,13 @@ import time
 from dataclasses import dataclass, field
 from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tools"))
+import desktop  # noqa: E402  the X display and key driver
+
 ROOT = Path(__file__).resolve().parent.parent
 
 # A window at least this wide is the game's main window (688x580); its boxes are smaller.
-MAIN_WINDOW_MIN_WIDTH = 600
+MAIN_WINDOW_MIN_WIDTH = desktop.MAIN_WINDOW_MIN_WIDTH
 PLAYER_NAME = "Bench"
 # How long a box may take to give way to the next window before Enter is pressed again.
 BOX_WAIT_S = 5
@@ -176,43 +178,6 @@ class HelperOutput:
                 raise RuntimeError(f"the program ended before its '{kind}': {line.strip()}")
 
 
-# --- the virtual screen ------------------------------------------------------------------------
-
-class VirtualScreen:
-    """A private Xvfb on the first free display, as the server itself picks it."""
-
-    def __enter__(self):
-        read_end, write_end = os.pipe()
-        self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
-             "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        number = b""
-        deadline = time.monotonic() + 30
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            ready, _, _ = select.select([read_end], [], [], 1)
-            if ready:
-                chunk = os.read(read_end, 16)
-                if not chunk:
-                    break
-                number += chunk
-        os.close(read_end)
-        if not number.strip().isdigit():
-            self.proc.kill()
-            raise RuntimeError("Xvfb did not start")
-        self.display = ":" + number.decode().strip()
-        return self
-
-    def __exit__(self, *exc):
-        self.proc.terminate()
-        try:
-            self.proc.wait(10)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
-
-
 # --- window runs -------------------------------------------------------------------------------
 
 @dataclass
@@ -232,17 +197,13 @@ class Series:
     enters: list = field(default_factory=list)  # name's Enter to the painted main window, ms
 
 
-def xdotool(display, *args):
-    subprocess.run(["xdotool", *args], env=dict(os.environ, DISPLAY=display), check=True,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=20)
-
-
 def answer_box(display, window, first):
     """The first box asks the player's name; every other one only wants Enter."""
-    xdotool(display, "windowfocus", window)
+    env = dict(os.environ, DISPLAY=display)
+    desktop.xdotool(env, "windowfocus", window, check=True)
     if first:
-        xdotool(display, "type", "--delay", "20", PLAYER_NAME)
-    xdotool(display, "key", "Return")
+        desktop.xdotool(env, "type", "--delay", "20", PLAYER_NAME, check=True)
+    desktop.xdotool(env, "key", "Return", check=True)
 
 
 def wait_main_window(display, output, first_map):
@@ -345,14 +306,14 @@ def window_pairs(tools, settings, log):
     with tempfile.TemporaryDirectory(prefix="vorandi-bench-") as scratch_name:
         scratch = Path(scratch_name)
         (scratch / "runtime").mkdir(mode=0o700)
-        with VirtualScreen() as screen:
-            log(f"virtual screen {screen.display}")
+        with desktop.virtual_screen() as display:
+            log(f"virtual screen {display}")
             total = settings.runs + (1 if settings.warmup else 0)
             for i in range(total):
                 warmup = settings.warmup and i == 0
-                g = window_run(tools, tools.game, screen.display, settings, scratch)
-                f = window_run(tools, tools.floor, screen.display, settings, scratch)
-                b = (window_run(tools, tools.baseline, screen.display, settings, scratch, True)
+                g = window_run(tools, tools.game, display, settings, scratch)
+                f = window_run(tools, tools.floor, display, settings, scratch)
+                b = (window_run(tools, tools.baseline, display, settings, scratch, True)
                      if tools.baseline else None)
                 log(f"{'warm-up' if warmup else f'run {len(game.runs) + 1}'}: game {g}, "
                     f"floor {f}" + (f", earlier build {b}" if b else ""))
@@ -366,15 +327,15 @@ def window_pairs(tools, settings, log):
                 game.startups.append((g.startup_ms, g.startup_cpu_ms))
                 floor.startups.append((f.startup_ms, f.startup_cpu_ms))
                 for _ in range(settings.extra_enters):
-                    game.enters.append(window_run(tools, tools.game, screen.display, settings,
+                    game.enters.append(window_run(tools, tools.game, display, settings,
                                                   scratch, True).enter_to_paint_ms)
                     if tools.baseline:
-                        baseline.enters.append(window_run(tools, tools.baseline, screen.display,
+                        baseline.enters.append(window_run(tools, tools.baseline, display,
                                                           settings, scratch,
                                                           True).enter_to_paint_ms)
                 for _ in range(settings.extra_startups):
-                    game.startups.append(startup_run(tools, tools.game, screen.display, scratch))
-                    floor.startups.append(startup_run(tools, tools.floor, screen.display,
+                    game.startups.append(startup_run(tools, tools.game, display, scratch))
+                    floor.startups.append(startup_run(tools, tools.floor, display,
                                                       scratch))
     return game, floor, baseline
 

@@ -27,15 +27,15 @@ def alive(pid):
 class MapTime(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.screen = rb.VirtualScreen().__enter__()
+        cls.xvfb, display = rb.desktop.start_xvfb()
         cls.scratch = tempfile.TemporaryDirectory()
         runtime = Path(cls.scratch.name) / "runtime"
         runtime.mkdir(mode=0o700)
-        cls.env = rb.program_env(cls.screen.display, cls.scratch.name, runtime)
+        cls.env = rb.program_env(display, cls.scratch.name, runtime)
 
     @classmethod
     def tearDownClass(cls):
-        cls.screen.__exit__(None, None, None)
+        rb.desktop.stop(cls.xvfb)
         cls.scratch.cleanup()
 
     def run_helper(self, *args):

@@ -20,9 +20,9 @@ import time
 
 from gi.repository import GLib
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import e2e_game  # noqa: E402  (its X server, window manager and keys)
-from e2e_game import Desktop, Failure  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "tools"))
+import desktop  # noqa: E402  the X display, window manager and key driver
+from desktop import Failure  # noqa: E402
 
 LIMIT = time.monotonic() + 90
 pyatspi = None  # imported once the accessibility bus runs
@@ -172,12 +172,11 @@ def check_new_game_by_keys(bus, desk):
 
 
 def play(env, program):
-    app_process = subprocess.Popen([program], env=env, stdout=subprocess.PIPE,
-                                   stderr=subprocess.STDOUT)
-    desk = Desktop(env, app_process)
+    app_process = desktop.launch([program], env)
+    desk = desktop.Desktop(env, app_process)
     seen = set()
     try:
-        e2e_game.start_game(desk, "Zoe", seen)
+        desktop.start_game(desk, "Zoe", seen)
         bus = Bus()
         app = bus.wait(application, "the program on the accessibility bus")
         expected = check_question(bus, app)
@@ -192,11 +191,7 @@ def play(env, program):
         desk.key("Tab", "Return")
         desk.wait(lambda: app_process.poll() is not None, "the program to end")
     finally:
-        if app_process.poll() is None:
-            app_process.kill()
-        output = app_process.communicate(timeout=10)[0].decode(errors="replace")
-        if output.strip():
-            print(output.strip())
+        desktop.end_and_report(app_process)
 
 
 def main():
@@ -205,33 +200,20 @@ def main():
     if not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
         sys.exit("FAIL: no D-Bus session: run under dbus-run-session")
     program = os.path.abspath(sys.argv[1])
-    with tempfile.TemporaryDirectory() as home:
-        runtime = os.path.join(home, "run")
-        os.mkdir(runtime, 0o700)
-        env = {k: v for k, v in os.environ.items() if k != "WAYLAND_DISPLAY"}
-        env.update(HOME=home, XDG_DATA_HOME=os.path.join(home, "data"),
-                   XDG_CONFIG_HOME=os.path.join(home, "config"),
-                   XDG_CACHE_HOME=os.path.join(home, "cache"), XDG_RUNTIME_DIR=runtime,
-                   QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8",
-                   QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
-        xvfb = wm = bus_launcher = None
-        try:
-            xvfb, env["DISPLAY"] = e2e_game.start_xvfb(env)
+    with desktop.reported_failure(), tempfile.TemporaryDirectory() as home:
+        env = desktop.home_env(home, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
+        with desktop.managed_screen(env, home):
             os.environ.update(DISPLAY=env["DISPLAY"])
-            wm = e2e_game.start_window_manager(env, os.path.join(home, "openbox.log"))
             bus_launcher = subprocess.Popen(
                 ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"], env=env,
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            global pyatspi
-            import pyatspi as atspi_module
-            pyatspi = atspi_module
-            play(env, program)
-        except Failure as failure:
-            print(f"FAIL: {failure}")
-            sys.exit(1)
-        finally:
-            for process in (bus_launcher, wm, xvfb):
-                e2e_game.stop(process)
+            try:
+                global pyatspi
+                import pyatspi as atspi_module
+                pyatspi = atspi_module
+                play(env, program)
+            finally:
+                desktop.stop(bus_launcher)
     print("The game followed through the accessibility bus, and NUOVO GIOCO by keys: passed")
 
 

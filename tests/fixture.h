@@ -101,6 +101,14 @@ private:
     QString dir_;
 };
 
+// A game on screen in a world of its own, its player named: where most tests begin, as
+// `auto &&[seams, game] = StartedGame();`.
+struct StartedGame {
+    explicit StartedGame(const QString &name = QStringLiteral("Anna")) { seams.start(game, name); }
+    GameSeams seams;
+    Tavola game{seams.services()};
+};
+
 // Types the text into the answer box, key by key, then presses Enter.
 inline void answer(Tavola &game, const QString &text)
 {

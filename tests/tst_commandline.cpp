@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command line: help and version without a window, one-line errors, the toolkit's options.
+#include "columns.h"
 #include "platform/commandline.h"
 
 #include <QtTest>
@@ -16,11 +17,8 @@ private slots:
 
 void TestCommandLine::outcome_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("play");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<QString>("error");
+    addColumns<QStringList, bool, int, QString, QString>(
+        {"arguments", "play", "status", "output", "error"});
 
     const QString ver = QStringLiteral("vorandi " VORANDI_VERSION "\n");
     QTest::newRow("nothing plays") << QStringList{} << true << 0 << ""

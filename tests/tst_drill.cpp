@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The drill's rules without a window: questions, scoring, counters, countdown and the record.
+#include "columns.h"
 #include "game/drill.h"
 
 #include <QtTest>
@@ -49,11 +50,7 @@ private slots:
 
 void TestDrill::drawsFromTheRandomSource_data()
 {
-    QTest::addColumn<float>("first");
-    QTest::addColumn<float>("second");
-    QTest::addColumn<int>("base");
-    QTest::addColumn<int>("exponent");
-    QTest::addColumn<int>("expected");
+    addColumns<float, float, int, int, int>({"first", "second", "base", "exponent", "expected"});
     QTest::newRow("lowest") << 0.0f << 0.0f << 1 << 0 << 1;
     QTest::newRow("highest") << 0.99999994f << 0.99999994f << 10 << 2 << 100;
     QTest::newRow("seven squared") << 0.65f << 0.7f << 7 << 2 << 49;
@@ -79,8 +76,7 @@ void TestDrill::drawsFromTheRandomSource()
 
 void TestDrill::readsTheTypedAnswer_data()
 {
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("right");
+    addColumns<QString, bool>({"typed", "right"});
     QTest::newRow("plain") << "49" << true;
     QTest::newRow("leading zeros") << "0049" << true;
     QTest::newRow("stops at a minus") << "49-1" << true;
@@ -119,9 +115,7 @@ void TestDrill::countersStopAtTheTop()
 
 void TestDrill::recordRule_data()
 {
-    QTest::addColumn<QString>("recordText");
-    QTest::addColumn<int>("score");
-    QTest::addColumn<bool>("beats");
+    addColumns<QString, int, bool>({"recordText", "score", "beats"});
     QTest::newRow("one above") << "12\r\n" << 13 << true;
     QTest::newRow("equal keeps the record") << "12\r\n" << 12 << false;
     QTest::newRow("below") << "12\r\n" << 11 << false;

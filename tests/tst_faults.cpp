@@ -2,6 +2,7 @@
 // Faults of the disk and of the process: a missing, read-only or full record directory, record
 // files replaced by folders or broken links, and saves killed half-way. The game never crashes,
 // says what went wrong in Italian, and never leaves a record half-written or lost.
+#include "columns.h"
 #include "fixture.h"
 #include "platform/cp1252.h"
 #include "platform/ending.h"
@@ -217,8 +218,7 @@ void TestFaults::recordDirectoryRemovedDuringTheGame()
 
 void TestFaults::readOnlyDisk_data()
 {
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<bool>("atStart");
+    addColumns<QString, bool>({"how", "atStart"});
     for (const bool atStart : {true, false}) {
         const char *when = atStart ? "at the start" : "at the save";
         QTest::addRow("tmpfs %s", when) << "tmpfs" << atStart;
@@ -325,8 +325,7 @@ void TestFaults::fullDisk()
 
 void TestFaults::recordFileReplacedByDirectory_data()
 {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<bool>("atStart");
+    addColumns<QString, bool>({"file", "atStart"});
     for (const QString &file : {records::scoreFileName, records::nameFileName}) {
         QTest::addRow("%s at the start", qPrintable(file)) << file << true;
         QTest::addRow("%s during the game", qPrintable(file)) << file << false;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A whole game: its start, the countdown tick by tick, and its three ends with the record check.
+#include "columns.h"
 #include "fixture.h"
 #include "platform/files.h"
 
@@ -107,9 +108,7 @@ void chooseNewGameFromTheMenu(Tavola &game)
 
 void TestGame::startAsksNameAndGreetsBeforeShowing_data()
 {
-    QTest::addColumn<bool>("cancel");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("greeting");
+    addColumns<bool, QString, QString>({"cancel", "typed", "greeting"});
     QTest::newRow("a name") << false << "Anna"
                             << " Anna vediamo se sei un vero campione  ";
     QTest::newRow("blanks kept") << false << " Anna  "
@@ -182,11 +181,7 @@ void TestGame::startShowsTheStoredRecord()
 
 void TestGame::clockCountsDown_data()
 {
-    QTest::addColumn<int>("ticks");
-    QTest::addColumn<QString>("shown");
-    QTest::addColumn<int>("minutes");
-    QTest::addColumn<int>("seconds");
-    QTest::addColumn<int>("left");
+    addColumns<int, QString, int, int, int>({"ticks", "shown", "minutes", "seconds", "left"});
     QTest::newRow("game start") << 0 << "00:15:00" << 15 << 0 << 900;
     QTest::newRow("tick 1") << 1 << "00:14:59" << 14 << 59 << 899;
     QTest::newRow("tick 59") << 59 << "00:14:01" << 14 << 1 << 841;
@@ -203,9 +198,7 @@ void TestGame::clockCountsDown()
     QFETCH(int, minutes);
     QFETCH(int, seconds);
     QFETCH(int, left);
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     tick(game, ticks);
     QCOMPARE(game.lblconto->Caption(), shown);
     QCOMPARE(game.drill().minutesLeft(), minutes);
@@ -216,9 +209,7 @@ void TestGame::clockCountsDown()
 
 void TestGame::everyTickKeepsTheClockInStep()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     for (int n = 0; n <= 900; ++n) {
         const int t = 900 - n;
         const QString expected = QStringLiteral("00:%1:%2")
@@ -233,13 +224,8 @@ void TestGame::everyTickKeepsTheClockInStep()
 
 void TestGame::gameRunsOutOnTick901_data()
 {
-    QTest::addColumn<QByteArray>("storedScore");
-    QTest::addColumn<QByteArray>("storedName");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("right");
-    QTest::addColumn<bool>("saved");
-    QTest::addColumn<QByteArray>("scoreFile");
-    QTest::addColumn<QByteArray>("nameFile");
+    addColumns<QByteArray, QByteArray, QString, int, bool, QByteArray, QByteArray>(
+        {"storedScore", "storedName", "name", "right", "saved", "scoreFile", "nameFile"});
     QTest::newRow("first game, two right")
         << QByteArray("<none>") << QByteArray("<none>") << "Anna" << 2 << true
         << QByteArray("2\r\n") << QByteArray("Anna\r\n");
@@ -301,9 +287,7 @@ void TestGame::gameRunsOutOnTick901()
 
 void TestGame::exitAnsweredNoGoesOn()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     answerRight(game, 2);
     tick(game, 5);
     seams.dialogs.clearCalls();
@@ -325,9 +309,7 @@ void TestGame::exitAnsweredNoGoesOn()
 
 void TestGame::exitByKeyboardAsksFirst()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     seams.dialogs.clearCalls();
     seams.dialogs.answer(vbNo);
     QTest::keyClick(game.window()->windowHandle(), Qt::Key_X, Qt::AltModifier);
@@ -337,8 +319,7 @@ void TestGame::exitByKeyboardAsksFirst()
 
 void TestGame::exitAnsweredYes_data()
 {
-    QTest::addColumn<int>("right");
-    QTest::addColumn<bool>("saved");
+    addColumns<int, bool>({"right", "saved"});
     QTest::newRow("record beaten") << 3 << true;
     QTest::newRow("record equalled") << 2 << false;
 }
@@ -365,9 +346,7 @@ void TestGame::exitAnsweredYes()
 
 void TestGame::newGame_data()
 {
-    QTest::addColumn<QByteArray>("storedScore");
-    QTest::addColumn<int>("right");
-    QTest::addColumn<bool>("saved");
+    addColumns<QByteArray, int, bool>({"storedScore", "right", "saved"});
     QTest::newRow("record beaten") << QByteArray("<none>") << 3 << true;
     QTest::newRow("record kept") << QByteArray("12\r\n") << 2 << false;
 }
@@ -434,9 +413,7 @@ void TestGame::newGame()
 
 void TestGame::newGameAnsweredNoGoesOn()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     answerRight(game, 1);
     tick(game, 3);
     QPointer<FormWindow> first = game.window();
@@ -453,9 +430,7 @@ void TestGame::newGameAnsweredNoGoesOn()
 
 void TestGame::newGameRestartsTheClock()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     tick(game, 710);
     QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:03:10"));
     scriptNewGame(seams.dialogs, QStringLiteral("Bea"));
@@ -470,9 +445,7 @@ void TestGame::newGameRestartsTheClock()
 
 void TestGame::ticksAreHeldWhileABoxIsOpen()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     // A tick outside any box moves the clock: the check below is not vacuous.
     game.Timer1->fire();
     QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:14:59"));
@@ -502,9 +475,7 @@ void TestGame::ticksAreHeldWhileABoxIsOpen()
 
 void TestGame::goodbyeIsNotEnteredTwice()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     answerRight(game, 1);
     tick(game, 900);
     seams.dialogs.clearCalls();
@@ -519,9 +490,7 @@ void TestGame::goodbyeIsNotEnteredTwice()
 
 void TestGame::minimizedCaptionShowsMinutes_data()
 {
-    QTest::addColumn<int>("ticks");
-    QTest::addColumn<QString>("shown");
-    QTest::addColumn<QString>("caption");
+    addColumns<int, QString, QString>({"ticks", "shown", "caption"});
     QTest::newRow("00:14:59") << 1 << "00:14:59"
                               << "14";
     QTest::newRow("00:00:30") << 870 << "00:00:30"
@@ -535,9 +504,7 @@ void TestGame::minimizedCaptionShowsMinutes()
     QFETCH(int, ticks);
     QFETCH(QString, shown);
     QFETCH(QString, caption);
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     tick(game, ticks);
     QCOMPARE(game.lblconto->Caption(), shown);
     QCOMPARE(game.Caption(), QStringLiteral("Vorandi"));
@@ -554,9 +521,7 @@ void TestGame::minimizedCaptionShowsMinutes()
 
 void TestGame::closeButtonSettlesTheRecord_data()
 {
-    QTest::addColumn<int>("right");
-    QTest::addColumn<QStringList>("boxes");
-    QTest::addColumn<QByteArray>("scoreFile");
+    addColumns<int, QStringList, QByteArray>({"right", "boxes", "scoreFile"});
     QTest::newRow("record beaten") << 2 << QStringList{savedText} << QByteArray("2\r\n");
     QTest::newRow("nothing to save") << 0 << QStringList{} << QByteArray();
 }
@@ -566,9 +531,7 @@ void TestGame::closeButtonSettlesTheRecord()
     QFETCH(int, right);
     QFETCH(QStringList, boxes);
     QFETCH(QByteArray, scoreFile);
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     answerRight(game, right);
     seams.dialogs.clearCalls();
     QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.window()->close());
@@ -579,9 +542,7 @@ void TestGame::closeButtonSettlesTheRecord()
 
 void TestGame::newGamesLeaveNothingBehind()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     // One new game first, so whatever Qt creates once and keeps is in the baseline.
     scriptNewGame(seams.dialogs, QStringLiteral("Anna"));
     game.Next_Click();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile input: names no school register holds and record files no game wrote. Each is shown
 // literally, the window stays usable, and the record check keeps or replaces the pair soundly.
+#include "columns.h"
 #include "fixture.h"
 #include "platform/cp1252.h"
 #include "reliability.h"
@@ -118,8 +119,7 @@ void TestHostile::strangeNames()
 
 void TestHostile::strangeRecordFiles_data()
 {
-    QTest::addColumn<QByteArray>("score");
-    QTest::addColumn<QByteArray>("holder");
+    addColumns<QByteArray, QByteArray>({"score", "holder"});
     QTest::addColumn<bool>("beaten"); // by a game with one right answer
     QTest::newRow("NUL bytes") << QByteArray("\0\0"
                                              "7\r\n",
@@ -174,8 +174,7 @@ void TestHostile::strangeRecordFiles()
 
 void TestHostile::hugeRecordFiles_data()
 {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<bool>("lines");
+    addColumns<QString, bool>({"file", "lines"});
     QTest::newRow("score file of 50 MB in lines") << records::scoreFileName << true;
     QTest::newRow("name file of 50 MB in lines") << records::nameFileName << true;
     QTest::newRow("name file of 50 MB in one line") << records::nameFileName << false;
@@ -213,8 +212,7 @@ void TestHostile::hugeRecordFiles()
 
 void TestHostile::longCaptionsAreCutOnScreenOnly_data()
 {
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QString>("shown");
+    addColumns<QString, QString>({"caption", "shown"});
     QString fifty;
     for (int i = 1; i <= 50; ++i)
         fifty += QString::number(i) + QStringLiteral("\r\n");
@@ -237,9 +235,7 @@ void TestHostile::longCaptionsAreCutOnScreenOnly()
 {
     QFETCH(QString, caption);
     QFETCH(QString, shown);
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     game.lblpunti->setCaption(caption);
     QCOMPARE(game.lblpunti->Caption(), caption);
     QCOMPARE(game.lblpunti->text(), shown);

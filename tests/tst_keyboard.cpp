@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Keys only: editing keys, composed and pasted text in the answer box, the focus mark, the menu
 // bar from F10, and the boxes' size on the screen.
+#include "columns.h"
 #include "fixture.h"
 
 #include <QAccessible>
@@ -53,8 +54,7 @@ Q_DECLARE_METATYPE(QList<Key>)
 
 void TestKeyboard::editingKeysEdit_data()
 {
-    QTest::addColumn<QList<Key>>("keys");
-    QTest::addColumn<QString>("expected");
+    addColumns<QList<Key>, QString>({"keys", "expected"});
     const Key home{Qt::Key_Home, Qt::NoModifier, {}};
     const Key del{Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f")};
     QTest::newRow("Delete at the start") << QList<Key>{home, del} << "23";
@@ -76,9 +76,7 @@ void TestKeyboard::editingKeysEdit()
 {
     QFETCH(QList<Key>, keys);
     QFETCH(QString, expected);
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QTest::keyClicks(game.txtAnswer, QStringLiteral("123"));
     for (const Key &k : keys)
         sendKey(game.txtAnswer, k.key, k.mods, k.text);
@@ -88,9 +86,7 @@ void TestKeyboard::editingKeysEdit()
 
 void TestKeyboard::composedTextPassesTheFilter_data()
 {
-    QTest::addColumn<QString>("commit");
-    QTest::addColumn<QString>("preedit");
-    QTest::addColumn<QString>("expected");
+    addColumns<QString, QString, QString>({"commit", "preedit", "expected"});
     QTest::newRow("dead acute and e") << "é"
                                       << ""
                                       << "1";
@@ -116,9 +112,7 @@ void TestKeyboard::composedTextPassesTheFilter()
     QFETCH(QString, commit);
     QFETCH(QString, preedit);
     QFETCH(QString, expected);
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QTest::keyClicks(game.txtAnswer, QStringLiteral("1"));
     QInputMethodEvent composed(preedit, {});
     composed.setCommitString(commit);
@@ -130,9 +124,7 @@ void TestKeyboard::composedTextPassesTheFilter()
 
 void TestKeyboard::pastedTextPassesTheFilter()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QGuiApplication::clipboard()->setText(QStringLiteral("4a\r\n9é"));
     QTest::keyClick(game.txtAnswer, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(game.txtAnswer->text(), QStringLiteral("49"));
@@ -155,9 +147,7 @@ int markDots(QWidget *button)
 
 void TestKeyboard::focusMarkAfterAnswer()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     answer(game, rightAnswer(game));
     QTRY_COMPARE(QApplication::focusWidget(), game.cmdNext);
     const int focused = markDots(game.cmdNext);
@@ -168,9 +158,7 @@ void TestKeyboard::focusMarkAfterAnswer()
 
 void TestKeyboard::f10ReachesNewGame()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QVERIFY(QTest::qWaitForWindowActive(game.window()));
     QWindow *win = game.window()->windowHandle();
     QTest::keyClick(win, Qt::Key_F10);
@@ -255,9 +243,7 @@ void TestKeyboard::longNameBoxStaysOnScreen()
 
 void TestKeyboard::shownPromptFits_data()
 {
-    QTest::addColumn<QString>("prompt");
-    QTest::addColumn<int>("maxLines");
-    QTest::addColumn<bool>("whole");
+    addColumns<QString, int, bool>({"prompt", "maxLines", "whole"});
     QTest::newRow("short") << " Anna vediamo se sei un vero campione  " << 10 << true;
     QTest::newRow("one long word") << QString(500, u'm') << 40 << true;
     QTest::newRow("too many lines") << QString(5000, u'm') << 5 << false;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The menu bar by real clicks and keys: NUOVO GIOCO at any moment, the two notices inert.
+#include "columns.h"
 #include "fixture.h"
 
 #include <QMenu>
@@ -117,9 +118,7 @@ void chooseItem(Tavola &game, QAction *entry, QAction *item, Way way)
 
 void TestMenus::barAsDesigned()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QStringList captions;
     for (QAction *a : bar(game)->actions())
         captions << a->text();
@@ -139,8 +138,7 @@ void TestMenus::barAsDesigned()
 
 void TestMenus::newGameAskedAtAnyMoment_data()
 {
-    QTest::addColumn<Way>("way");
-    QTest::addColumn<bool>("answered");
+    addColumns<Way, bool>({"way", "answered"});
     QTest::newRow("mouse, cmdNext disabled") << Way::Mouse << false;
     QTest::newRow("mouse, after an answer") << Way::Mouse << true;
     QTest::newRow("keyboard, cmdNext disabled") << Way::Keyboard << false;
@@ -152,9 +150,7 @@ void TestMenus::newGameAskedAtAnyMoment()
 {
     QFETCH(Way, way);
     QFETCH(bool, answered);
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     if (answered)
         answer(game, rightAnswer(game));
     QCOMPARE(game.cmdNext->isEnabled(), answered);
@@ -182,9 +178,7 @@ void TestMenus::newGameConfirmedStartsAgain_data()
 void TestMenus::newGameConfirmedStartsAgain()
 {
     QFETCH(Way, way);
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     answer(game, rightAnswer(game));
     QCOMPARE(game.lblScore->Caption(), QStringLiteral("1"));
     QPointer<FormWindow> old = game.window();
@@ -212,8 +206,7 @@ void TestMenus::newGameConfirmedStartsAgain()
 
 void TestMenus::noticesDoNothing_data()
 {
-    QTest::addColumn<Way>("way");
-    QTest::addColumn<bool>("copyright");
+    addColumns<Way, bool>({"way", "copyright"});
     QTest::newRow("Ciao by mouse") << Way::Mouse << false;
     QTest::newRow("copy by mouse") << Way::Mouse << true;
     QTest::newRow("Ciao by keyboard") << Way::Keyboard << false;
@@ -224,9 +217,7 @@ void TestMenus::noticesDoNothing()
 {
     QFETCH(Way, way);
     QFETCH(bool, copyright);
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     answer(game, QString::number(game.drill().expectedAnswer() + 1));
     QAction *entry = copyright ? game.copyr : game.INFOMAZIONI;
     QAction *item = copyright ? game.copy : game.Ciao;

@@ -264,9 +264,7 @@ void TestPictures::picturesAreReadInTheFormatTheirNamesGive()
 
 void TestPictures::windowIconAndPointer()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     const QIcon icon = game.window()->windowIcon();
     QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
     QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
@@ -291,9 +289,7 @@ void TestPictures::windowIconAndPointer()
 
 void TestPictures::buttonsShowTheirFaces()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     const auto shown = [](CommandButton *b) {
         return argb(
             b->icon().pixmap(QSize(32, 32), b->isEnabled() ? QIcon::Normal : QIcon::Disabled));
@@ -319,9 +315,7 @@ void TestPictures::buttonsShowTheirFaces()
 
 void TestPictures::stopwatchAtNaturalSize()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QCOMPARE(game.Image1->size(), QSize(32, 32));
     QCOMPARE(game.Image1->picture().size(), QSize(32, 32));
     QImage drawn(game.Image1->size(), QImage::Format_ARGB32);
@@ -332,9 +326,7 @@ void TestPictures::stopwatchAtNaturalSize()
 
 void TestPictures::backgroundStaysWhileTheFrameChangesColour()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QCOMPARE(game.Image2->geometry(), QRect(8, 8, 671, 544));
     QWidget *client = game.window()->clientArea();
     // The frame's corners, and two spots of the picture that no control covers.

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Questions and answers through real key presses into the real window.
+#include "columns.h"
 #include "fixture.h"
 
 #include <QLabel>
@@ -45,9 +46,7 @@ void drawUntil(Tavola &game, int base, int exponent)
 
 void TestPlay::firstQuestionIsDrawnOnShow()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QVERIFY(game.drill().base() >= 1 && game.drill().base() <= 10);
     QVERIFY(game.drill().exponent() >= 0 && game.drill().exponent() <= 2);
     QCOMPARE(game.lblNum1->Caption(), QString::number(game.drill().base()));
@@ -72,9 +71,7 @@ void TestPlay::refusedKeysLeaveTheBoxUnchanged_data()
 void TestPlay::refusedKeysLeaveTheBoxUnchanged()
 {
     QFETCH(QString, keys);
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QTest::keyClicks(game.txtAnswer, QStringLiteral("1"));
     // Sent as the key event a keyboard makes: QTest::keyClicks takes ASCII only.
     QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, keys);
@@ -86,9 +83,7 @@ void TestPlay::refusedKeysLeaveTheBoxUnchanged()
 
 void TestPlay::editingKeysPass()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QTest::keyClicks(game.txtAnswer, QStringLiteral("4a-9"));
     QCOMPARE(game.txtAnswer->text(), QStringLiteral("4-9"));
     QTest::keyClick(game.txtAnswer, Qt::Key_Backspace);
@@ -99,10 +94,7 @@ void TestPlay::editingKeysPass()
 
 void TestPlay::scoring_data()
 {
-    QTest::addColumn<int>("base");
-    QTest::addColumn<int>("exponent");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("right");
+    addColumns<int, int, QString, bool>({"base", "exponent", "typed", "right"});
     QTest::newRow("leading zeros are right") << 7 << 2 << "0049" << true;
     QTest::newRow("reading stops at the minus") << 2 << 3 - 2 << "2-" << true;
     QTest::newRow("8- against 8") << 8 << 1 << "8-" << true;
@@ -119,9 +111,7 @@ void TestPlay::scoring()
     QFETCH(int, exponent);
     QFETCH(QString, typed);
     QFETCH(bool, right);
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     drawUntil(game, base, exponent);
     answer(game, typed);
     QCOMPARE(int(game.drill().correct()), right ? 1 : 0);
@@ -140,9 +130,7 @@ void TestPlay::scoring()
 
 void TestPlay::enterTwiceDrawsTheNextQuestion()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     answer(game, rightAnswer(game));
     QCOMPARE(game.lblMessage->Caption(), QStringLiteral("Esatto, è incredibile!!!"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
@@ -156,9 +144,7 @@ void TestPlay::enterTwiceDrawsTheNextQuestion()
 
 void TestPlay::sameAnswerCountsAgainFromTheBox()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     answer(game, rightAnswer(game));
     QTest::mouseClick(game.txtAnswer, Qt::LeftButton);
     QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
@@ -169,9 +155,7 @@ void TestPlay::sameAnswerCountsAgainFromTheBox()
 
 void TestPlay::countsAfterThreeRightTwoWrong()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     const QList<bool> plan = {true, false, true, false, true};
     for (bool right : plan) {
         answer(game,
@@ -185,9 +169,7 @@ void TestPlay::countsAfterThreeRightTwoWrong()
 
 void TestPlay::outOfRangeAnswerIsWrong()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     // Pasted text is not filtered and the limit of four characters does not stop a long number.
     game.txtAnswer->setMaxLength(32767);
     game.txtAnswer->setText(QStringLiteral("99999999999999999999"));
@@ -202,9 +184,7 @@ void TestPlay::outOfRangeAnswerIsWrong()
 
 void TestPlay::drawingCoversEveryQuestionEvenly()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     std::map<int, int> bases, exponents;
     const int draws = 30000;
     for (int i = 0; i < draws; ++i) {
@@ -227,9 +207,7 @@ void TestPlay::drawingCoversEveryQuestionEvenly()
 
 void TestPlay::colourFollowsTheQuestion()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     const struct {
         int base, exponent, r, g, b;
     } rows[] = {
@@ -245,9 +223,7 @@ void TestPlay::colourFollowsTheQuestion()
 
 void TestPlay::recordNotice_data()
 {
-    QTest::addColumn<QString>("record");
-    QTest::addColumn<int>("correct");
-    QTest::addColumn<bool>("notice");
+    addColumns<QString, int, bool>({"record", "correct", "notice"});
     QTest::newRow("12 with line break, 13 right") << "12\r\n" << 13 << true;
     QTest::newRow("12 with line break, 12 right") << "12\r\n" << 12 << false;
     QTest::newRow("12 with line break, 14 right") << "12\r\n" << 14 << false;

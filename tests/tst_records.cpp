@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The record files byte for byte: where they lie, how a game reads, checks and saves them, and
 // what a fault, a crash or a second game ending at once can and cannot do to them.
+#include "columns.h"
 #include "fixture.h"
 #include "platform/cp1252.h"
 #include "platform/files.h"
@@ -124,8 +125,7 @@ void TestRecords::ownCallKeepsTheContract()
 
 void TestRecords::systemDirFromEachOutcome_data()
 {
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QString>("expected");
+    addColumns<QByteArray, QString>({"text", "expected"});
     const QByteArray dir127 = "C:\\" + QByteArray(124, 'a');
     const QByteArray dir300 = "C:\\" + QByteArray(297, 'a');
     QTest::newRow("windows directory") << QByteArray("C:\\WINDOWS") << "C:\\WINDOWS\\";
@@ -147,8 +147,7 @@ void TestRecords::systemDirFromEachOutcome()
 
 void TestRecords::filesLieInTheReturnedDirectory_data()
 {
-    QTest::addColumn<QString>("leaf");
-    QTest::addColumn<bool>("backslashes");
+    addColumns<QString, bool>({"leaf", "backslashes"});
     QTest::newRow("slashes") << "rec" << false;
     QTest::newRow("backslashes") << "rec" << true;
     QTest::newRow("127 characters") << "" << true;
@@ -187,9 +186,7 @@ void TestRecords::filesLieInTheReturnedDirectory()
 
 void TestRecords::unusableFilesEndTheGameClearly_data()
 {
-    QTest::addColumn<QString>("setup");
-    QTest::addColumn<QString>("named");
-    QTest::addColumn<QString>("reason");
+    addColumns<QString, QString, QString>({"setup", "named", "reason"});
     addTextRow("failed call", {"fail", "\\\\vora.txt", "questo computer"});
     addTextRow("missing directory", {"missing", "/vora.txt", "non esiste"});
     addTextRow("file for directory", {"file", "/vora.txt", "non è una cartella"});
@@ -239,10 +236,8 @@ void TestRecords::unusableFilesEndTheGameClearly()
 
 void TestRecords::recordCheck_data()
 {
-    QTest::addColumn<QByteArray>("storedScore");
-    QTest::addColumn<QByteArray>("storedName");
-    QTest::addColumn<QString>("player");
-    QTest::addColumn<int>("right");
+    addColumns<QByteArray, QByteArray, QString, int>(
+        {"storedScore", "storedName", "player", "right"});
     QTest::addColumn<QByteArray>("savedName"); // null: nothing saved
     QTest::newRow("first start, none right")
         << QByteArray() << QByteArray() << "Anna" << 0 << QByteArray();
@@ -309,9 +304,7 @@ void TestRecords::recordCheck()
 
 void TestRecords::newGameShowsTheSavedRecord()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     answerRight(game, 2);
     seams.dialogs.answer(vbYes);
     seams.dialogs.answer(vbOK);
@@ -331,8 +324,7 @@ void TestRecords::newGameShowsTheSavedRecord()
 
 void TestRecords::recordSavedMeanwhile_data()
 {
-    QTest::addColumn<QByteArray>("meanwhile");
-    QTest::addColumn<bool>("saved");
+    addColumns<QByteArray, bool>({"meanwhile", "saved"});
     QTest::newRow("higher") << QByteArray("9\r\n") << false;
     QTest::newRow("equal") << QByteArray("6\r\n") << false;
     QTest::newRow("lower") << QByteArray("5.5\r\n") << true;
@@ -358,9 +350,7 @@ void TestRecords::recordSavedMeanwhile()
 
 void TestRecords::faultKeepsTheOldPair_data()
 {
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("named");
-    QTest::addColumn<QString>("reason");
+    addColumns<QString, QString, QString>({"fault", "named", "reason"});
     addTextRow("read-only directory", {"readonly", "vora.txt", "permessi"});
     addTextRow("directory moved, a file in its place", {"moved", "", "non è una cartella"});
     addTextRow("name file became a directory", {"namedir", "nvora.txt", "cartella"});
@@ -501,9 +491,7 @@ void TestRecords::savesWhereTheDiskCannotLock()
 
 void TestRecords::filesAreAsSharedAsTheirDirectory_data()
 {
-    QTest::addColumn<int>("dirMode");
-    QTest::addColumn<int>("mask");
-    QTest::addColumn<int>("fileMode");
+    addColumns<int, int, int>({"dirMode", "mask", "fileMode"});
     QTest::newRow("school's group directory, strict umask") << 02775 << 022 << 0664;
     QTest::newRow("open to everyone") << 0777 << 077 << 0666;
     QTest::newRow("own data directory") << 0755 << 022 << 0644;

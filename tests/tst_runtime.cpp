@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Number conversions, formatting, colours, random numbers and the one-byte code page.
+#include "columns.h"
 #include "platform/cp1252.h"
 #include "platform/files.h"
 #include "platform/runtime.h"
@@ -41,8 +42,7 @@ private slots:
 void TestRuntime::val_data()
 {
     // clang-format off
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<double>("value");
+    addColumns<QString, double>({"text", "value"});
     QTest::newRow("empty") << "" << 0.0;
     QTest::newRow("minus alone") << "-" << 0.0;
     QTest::newRow("leading zeros") << "007" << 7.0;
@@ -77,8 +77,7 @@ void TestRuntime::val()
 void TestRuntime::cdbl_data()
 {
     // clang-format off
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<double>("value");
+    addColumns<QString, double>({"text", "value"});
     QTest::newRow("zero") << "0" << 0.0;
     QTest::newRow("count") << "13" << 13.0;
     QTest::newRow("blanks around") << " 42 " << 42.0;
@@ -119,8 +118,7 @@ void TestRuntime::cdblRefusesWhatIsNotWhollyANumber()
 void TestRuntime::cintRoundsHalvesToEven_data()
 {
     // clang-format off
-    QTest::addColumn<double>("value");
-    QTest::addColumn<int>("expected");
+    addColumns<double, int>({"value", "expected"});
     QTest::newRow("0.5") << 0.5 << 0;
     QTest::newRow("1.5") << 1.5 << 2;
     QTest::newRow("2.5") << 2.5 << 2;
@@ -150,9 +148,7 @@ void TestRuntime::cintOverflowsOutsideInteger()
 void TestRuntime::format_data()
 {
     // clang-format off
-    QTest::addColumn<double>("value");
-    QTest::addColumn<QString>("pattern");
-    QTest::addColumn<QString>("text");
+    addColumns<double, QString, QString>({"value", "pattern", "text"});
     QTest::newRow("00 zero") << 0.0 << "00" << "00";
     QTest::newRow("00 seven") << 7.0 << "00" << "07";
     QTest::newRow("00 fifteen") << 15.0 << "00" << "15";
@@ -177,10 +173,7 @@ void TestRuntime::format()
 void TestRuntime::rgbClampsComponents_data()
 {
     // clang-format off
-    QTest::addColumn<int>("r");
-    QTest::addColumn<int>("g");
-    QTest::addColumn<int>("b");
-    QTest::addColumn<int>("colour");
+    addColumns<int, int, int, int>({"r", "g", "b", "colour"});
     QTest::newRow("black") << 0 << 0 << 0 << 0;
     QTest::newRow("base 1 exponent 0") << 20 << 0 << 50 << (20 + 65536 * 50);
     QTest::newRow("base 6: blue 300 is full") << 120 << 0 << 300 << (120 + 65536 * 255);
@@ -252,8 +245,7 @@ void TestRuntime::cp1252WritesQuestionMarkForTheUnknown()
 void TestRuntime::localPathFoldsSeparators_data()
 {
     // clang-format off
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("local");
+    addColumns<QString, QString>({"path", "local"});
     QTest::newRow("doubled backslash") << "/tmp/v\\\\vora.txt" << "/tmp/v/vora.txt";
     QTest::newRow("single") << "/tmp/v\\vora.txt" << "/tmp/v/vora.txt";
     QTest::newRow("mixed") << "/tmp//v/\\vora.txt" << "/tmp/v/vora.txt";

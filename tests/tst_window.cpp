@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window as the player sees it: frame, sizes, stacking, fonts, focus, access keys, tooltips.
+#include "columns.h"
 #include "fixture.h"
 
 #include <QImage>
@@ -151,9 +152,7 @@ void TestWindow::dressedWhileTheNameIsAskedAndLookingTheSame()
     const QImage dressedEarly = startWithRealBoxes(dressedWhileAsked);
     QVERIFY(dressedWhileAsked);
 
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QVERIFY(!dressedEarly.isNull());
     game.txtAnswer->clearFocus();
     QCOMPARE(game.window()->grab().toImage(), dressedEarly);
@@ -161,9 +160,7 @@ void TestWindow::dressedWhileTheNameIsAskedAndLookingTheSame()
 
 void TestWindow::frameAroundTheBackgroundShowsTheBackColour()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     for (const Long colour : {game.BackColor(), RGB(255, 0, 128)}) {
         game.setBackColor(colour);
         const QImage shot = game.window()->clientArea()->grab().toImage();
@@ -198,9 +195,7 @@ void TestWindow::frameAroundTheBackgroundShowsTheBackColour()
 
 void TestWindow::autoSizeFollowsTheBase()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     const QPoint corner(4320 / 15, 720 / 15);
     drawUntilBase(game, [](int b) { return b < 10; });
     const int narrow = game.lblNum1->width();
@@ -216,8 +211,7 @@ void TestWindow::autoSizeFollowsTheBase()
 
 void TestWindow::autoSizeLabelsGrowRightAndShrinkBack_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("wide");
+    addColumns<QString, QString>({"name", "wide"});
     QTest::newRow("player name") << "lblnome1"
                                  << "Massimiliano Bartolomeo";
     QTest::newRow("record holder") << "lblnome"
@@ -234,9 +228,7 @@ void TestWindow::autoSizeLabelsGrowRightAndShrinkBack()
 {
     QFETCH(QString, name);
     QFETCH(QString, wide);
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     auto *label = qobject_cast<Label *>(widget(game, name.toLatin1().constData()));
     label->setCaption(QStringLiteral("0"));
     const QRect small = label->geometry();
@@ -253,8 +245,7 @@ void TestWindow::autoSizeLabelsGrowRightAndShrinkBack()
 
 void TestWindow::fixedLabelsHoldTheirText_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("caption");
+    addColumns<QString, QString>({"name", "caption"});
     QTest::newRow("record line") << "Label12"
                                  << "Il record  è di ";
     QTest::newRow("clock") << "lblconto"
@@ -278,9 +269,7 @@ void TestWindow::fixedLabelsHoldTheirText()
 {
     QFETCH(QString, name);
     QFETCH(QString, caption);
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     auto *label = qobject_cast<Label *>(widget(game, name.toLatin1().constData()));
     const QRect designed = label->geometry();
     label->setCaption(caption);
@@ -308,9 +297,7 @@ void TestWindow::windowedControlsLieOverEveryLabelAndImage_data()
 void TestWindow::windowedControlsLieOverEveryLabelAndImage()
 {
     QFETCH(QString, name);
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QWidget *below = widget(game, name.toLatin1().constData());
     for (QWidget *over : std::initializer_list<QWidget *>{game.txtAnswer, game.cmdExit}) {
         below->setGeometry(over->geometry().adjusted(-5, -5, 5, 5));
@@ -320,9 +307,7 @@ void TestWindow::windowedControlsLieOverEveryLabelAndImage()
 
 void TestWindow::labelsAndImagesStackInStoredOrder()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QStringList frontFirst;
     const auto children = game.window()->clientArea()->children();
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
@@ -338,11 +323,7 @@ void TestWindow::labelsAndImagesStackInStoredOrder()
 
 void TestWindow::fonts_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("family");
-    QTest::addColumn<int>("pixels");
-    QTest::addColumn<bool>("bold");
-    QTest::addColumn<bool>("italic");
+    addColumns<QString, QString, int, bool, bool>({"name", "family", "pixels", "bold", "italic"});
     QTest::newRow("Arial 48 bold") << "txtAnswer"
                                    << "Liberation Sans" << 64 << true << false;
     QTest::newRow("MS Sans Serif 8.25 bold") << "cmdNext"
@@ -368,9 +349,7 @@ void TestWindow::fonts()
     QFETCH(int, pixels);
     QFETCH(bool, bold);
     QFETCH(bool, italic);
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     const QFontInfo info(widget(game, name.toLatin1().constData())->font());
     QCOMPARE(info.family(), family);
     QCOMPARE(info.pixelSize(), pixels);
@@ -380,9 +359,7 @@ void TestWindow::fonts()
 
 void TestWindow::tabVisitsTheFocusableControlsInOrder()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QWindow *win = game.window()->windowHandle();
     QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
     // cmdNext is disabled: Tab passes it by.
@@ -415,9 +392,7 @@ void TestWindow::tabVisitsTheFocusableControlsInOrder()
 
 void TestWindow::altXAsksToLeave()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     seams.dialogs.answer(vbNo);
     QTest::keyClick(game.window()->windowHandle(), Qt::Key_X, Qt::AltModifier);
     QTRY_VERIFY(seams.dialogs.prompts().contains(QStringLiteral("Vuoi veramente lasciarmi  ?")));
@@ -426,9 +401,7 @@ void TestWindow::altXAsksToLeave()
 
 void TestWindow::altNClicksOnlyWhileEnabled()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QWindow *win = game.window()->windowHandle();
     QTest::keyClicks(game.txtAnswer, QStringLiteral("1"));
     QTest::keyClick(win, Qt::Key_N, Qt::AltModifier);
@@ -449,9 +422,7 @@ void TestWindow::altNClicksOnlyWhileEnabled()
 
 void TestWindow::answerBoxTakesFourCharactersCentred()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QTest::keyClicks(game.txtAnswer, QStringLiteral("12345"));
     QCOMPARE(game.txtAnswer->text(), QStringLiteral("1234"));
     for (int i = 0; i < 3; ++i)
@@ -467,9 +438,7 @@ void TestWindow::answerBoxTakesFourCharactersCentred()
 
 void TestWindow::tooltipsOnExactlySixControls()
 {
-    GameSeams seams;
-    Tavola game(seams.services());
-    seams.start(game);
+    auto &&[seams, game] = StartedGame();
     QMap<QString, QString> shown;
     for (QWidget *w : game.window()->findChildren<QWidget *>()) {
         if (!w->toolTip().isEmpty())

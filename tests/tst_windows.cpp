@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The record directory on Windows: %ProgramData%\Vorandi, which every account may write, made by
 // the first game and taking over a record that older installations kept in the Windows directory.
+#include "columns.h"
 #include "fixture.h"
 #include "records/recordfolder_win.h"
 
@@ -167,10 +168,7 @@ void TestWindows::folderAndFilesGrantUsersModify()
 
 void TestWindows::oldRecordIsTakenOver_data()
 {
-    QTest::addColumn<Pair>("windows");
-    QTest::addColumn<Pair>("virtualStore");
-    QTest::addColumn<Pair>("already");
-    QTest::addColumn<Pair>("expected");
+    addColumns<Pair, Pair, Pair, Pair>({"windows", "virtualStore", "already", "expected"});
     const Pair none{"<missing>", "<missing>"};
     const Pair old{"12\r\n", "Nicol\xF2\r\n"};
     const Pair higher{"15\r\n", "Bea\r\n"};

@@ -208,8 +208,7 @@ void Tavola::EndGame()
 {
     MsgBox(QStringLiteral("Ciao a presto. Ore ") + QString::number(drill_.secondsLeft()), vbOKOnly,
            QStringLiteral("Data ") + dateText(services_.today()));
-    CheckRecord();
-    End();
+    EndKeepingRecord();
 }
 
 void Tavola::cmdExit_Click()
@@ -217,8 +216,7 @@ void Tavola::cmdExit_Click()
     if (!Confirmed(QStringLiteral("Vuoi veramente lasciarmi  ?"),
                    QStringLiteral("Uscire dal programma")))
         return;
-    CheckRecord();
-    End();
+    EndKeepingRecord();
 }
 
 void Tavola::Next_Click()
@@ -233,6 +231,12 @@ void Tavola::Next_Click()
 
 // The window manager's close (close button, Alt+F4) must not lose a beaten record.
 void Tavola::Form_Closing()
+{
+    EndKeepingRecord();
+}
+
+// Every way out of the game first keeps a record the score has beaten.
+void Tavola::EndKeepingRecord()
 {
     CheckRecord();
     End();

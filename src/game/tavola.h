@@ -96,6 +96,7 @@ private:
     void ShowMinutesCaption();
     [[noreturn]] void EndGame();
     void CheckRecord();
+    [[noreturn]] void EndKeepingRecord();
     void connectEvents();
     QString recordPath(const QString &fileName) const;
     int MsgBox(const QString &prompt, int style = platform::vbOKOnly,

@@ -17,8 +17,7 @@ class QuietAccessibility {
 public:
     QuietAccessibility();
     ~QuietAccessibility();
-    QuietAccessibility(const QuietAccessibility &) = delete;
-    QuietAccessibility &operator=(const QuietAccessibility &) = delete;
+    Q_DISABLE_COPY(QuietAccessibility)
 
 private:
     QAccessible::UpdateHandler previous_;

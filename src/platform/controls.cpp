@@ -331,22 +331,21 @@ CommandButton::CommandButton(QWidget *parent) : QToolButton(parent)
 
 void CommandButton::setPictures(const QPixmap &normal, const QPixmap &down, const QPixmap &disabled)
 {
-    normal_ = normal;
-    down_ = down.isNull() ? normal : down;
-    disabled_ = disabled.isNull() ? normal : disabled;
-    if (!normal_.isNull())
-        setIconSize(normal_.size());
+    pictures_ = {normal, down.isNull() ? normal : down, disabled.isNull() ? normal : disabled};
+    if (!normal.isNull())
+        setIconSize(normal.size());
     showPicture();
 }
 
 void CommandButton::showPicture()
 {
-    if (normal_.isNull())
+    if (pictures_.normal.isNull())
         return;
+    const QPixmap &face = isDown() ? pictures_.down : pictures_.normal;
     QIcon icon;
-    icon.addPixmap(isDown() ? down_ : normal_, QIcon::Normal);
-    icon.addPixmap(isDown() ? down_ : normal_, QIcon::Active);
-    icon.addPixmap(disabled_, QIcon::Disabled);
+    icon.addPixmap(face, QIcon::Normal);
+    icon.addPixmap(face, QIcon::Active);
+    icon.addPixmap(pictures_.disabled, QIcon::Disabled);
     setIcon(icon);
 }
 
@@ -421,34 +420,6 @@ void Image::paintEvent(QPaintEvent *event)
     p.setClipRect(event->rect());
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.drawPixmap(rect(), picture_);
-}
-
-Timer::Timer(QObject *parent) : QObject(parent)
-{
-    timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, &Timer::fire);
-}
-
-void Timer::setEnabled(bool on)
-{
-    enabled_ = on;
-    if (on && timer_.interval() > 0)
-        timer_.start();
-    else
-        timer_.stop();
-}
-
-void Timer::setInterval(int milliseconds)
-{
-    timer_.setInterval(milliseconds);
-    setEnabled(enabled_);
-}
-
-void Timer::fire()
-{
-    if (ModalGate::instance().depth() > 0)
-        return;
-    emit Tick();
 }
 
 QCursor iconPointer()

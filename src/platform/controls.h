@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The control types of the window toolkit: Label, TextBox, CommandButton, Image, Timer.
+// The control types of the window toolkit: Label, TextBox, CommandButton, Image (the Timer is in
+// timer.h).
 #pragma once
 
 #include "runtime.h"
+#include "timer.h"
 
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 
 #include <functional>
@@ -96,8 +97,6 @@ class CommandButton : public QToolButton {
 public:
     explicit CommandButton(QWidget *parent = nullptr);
 
-    bool Enabled() const { return isEnabled(); }
-    void setEnabled(bool on) { QToolButton::setEnabled(on); }
     void SetFocus() { setFocus(Qt::OtherFocusReason); }
     void setPictures(const QPixmap &normal, const QPixmap &down, const QPixmap &disabled);
     void setBackColor(const QColor &colour);
@@ -107,11 +106,15 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The down and disabled faces are the normal one unless given.
+    struct Pictures {
+        QPixmap normal;
+        QPixmap down;
+        QPixmap disabled;
+    };
     void showPicture();
 
-    QPixmap normal_;
-    QPixmap down_;
-    QPixmap disabled_;
+    Pictures pictures_;
 };
 
 // A picture without a window of its own, at its natural size or stretched to the control.
@@ -129,30 +132,6 @@ protected:
 private:
     QPixmap picture_;
     bool stretch_ = false;
-};
-
-// Ticks every Interval milliseconds while enabled, the first one interval after enabling.
-// Ticks that fall while one of the program's boxes is open are dropped: the clock goes on with
-// the next tick after the box closes.
-class Timer : public QObject {
-    Q_OBJECT
-public:
-    explicit Timer(QObject *parent = nullptr);
-
-    bool Enabled() const { return enabled_; }
-    void setEnabled(bool on);
-    int Interval() const { return timer_.interval(); }
-    void setInterval(int milliseconds);
-    bool isRunning() const { return timer_.isActive(); }
-    // What the end of an interval does: a Tick, unless one of the program's boxes is open.
-    void fire();
-
-signals:
-    void Tick();
-
-private:
-    QTimer timer_;
-    bool enabled_ = false;
 };
 
 // The toolkit's "icon" pointer: a small square within a square.

@@ -14,6 +14,8 @@ namespace platform {
 
 namespace {
 
+// The ways out from outside (a signal, the logout, a broken display) reach the program through
+// C callbacks and Qt's message handler, which carry no context: the check they run waits here.
 std::function<void()> &lastCheck()
 {
     static std::function<void()> check;
@@ -28,7 +30,8 @@ void runLastCheck()
     lastCheck()();
 }
 
-// Runs the last check once, for the ways out that end the process right after it.
+// Runs the last check once, for the ways out that end the process right after it: a broken
+// display reaches both Qt's message handler and the exit handler.
 void runLastCheckOnce()
 {
     static bool ran = false;
@@ -36,6 +39,8 @@ void runLastCheckOnce()
         runLastCheck();
 }
 
+// Qt keeps one message handler and one application for the process; what was installed over
+// them is kept beside them.
 QtMessageHandler previousHandler = nullptr;
 QMetaObject::Connection logoutWatch;
 
@@ -74,6 +79,7 @@ void sessionEnding()
 void runBeforeEveryWayOut(std::function<void()> check)
 {
     lastCheck() = std::move(check);
+    // The exit handler, the message handler and the signal pipe can be installed once only.
     static bool installed = false;
     if (std::exchange(installed, true))
         return;

@@ -43,6 +43,46 @@ OpenFile &lookup(int number)
     return it->second;
 }
 
+// What each system error a file operation meets means to the program: its run-time error number
+// and the reason its message gives.
+struct SystemError {
+    int errnum;
+    int runtimeError;
+    QStringView reason;
+};
+
+constexpr SystemError systemErrors[] = {
+    {ENOENT, errFileNotFound, u"il file o la cartella non esiste"},
+    {ENOTDIR, errPathNotFound, u"una parte del percorso non è una cartella"},
+    {EISDIR, errPathFileAccess, u"al suo posto c'è una cartella"},
+    {EACCES, errPermissionDenied, u"non si hanno i permessi per usarlo"},
+    {EPERM, errPermissionDenied, u"non si hanno i permessi per usarlo"},
+    {EROFS, errPermissionDenied, u"il disco è di sola lettura"},
+    {ENOSPC, errDiskFull, u"il disco è pieno"},
+    {EDQUOT, errDiskFull, u"il disco è pieno"},
+    {EFBIG, errPathFileAccess, u"il file supera la dimensione consentita"},
+    // A link at the file's name: files are opened without following links.
+    {ELOOP, errPathFileAccess, u"è un collegamento simbolico, che il gioco non segue"},
+    {ENAMETOOLONG, errPathFileAccess, u"il percorso è troppo lungo"},
+    {EIO, errDeviceIO, u"errore di lettura o scrittura del disco"},
+    {EMFILE, errTooManyFiles, u"ci sono troppi file aperti"},
+    {ENFILE, errTooManyFiles, u"ci sono troppi file aperti"},
+    {EBUSY, errPathFileAccess, u"il file è in uso"},
+    {ETXTBSY, errPathFileAccess, u"il file è in uso"},
+    {ENXIO, errPathFileAccess, u"non è un file normale"},
+    {ENODEV, errPathFileAccess, u"non è un file normale"},
+    {ESTALE, errPathFileAccess, u"la cartella di rete non è più raggiungibile"},
+};
+
+const SystemError *systemError(int errnum)
+{
+    for (const SystemError &known : systemErrors) {
+        if (known.errnum == errnum)
+            return &known;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 QString localPath(const QString &path)
@@ -60,26 +100,8 @@ QString localPath(const QString &path)
 
 int fileErrorNumber(int errnum)
 {
-    switch (errnum) {
-    case ENOENT:
-        return errFileNotFound;
-    case ENOTDIR:
-        return errPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return errPermissionDenied;
-    case ENOSPC:
-    case EDQUOT:
-        return errDiskFull;
-    case EIO:
-        return errDeviceIO;
-    case EMFILE:
-    case ENFILE:
-        return errTooManyFiles;
-    default:
-        return errPathFileAccess;
-    }
+    const SystemError *known = systemError(errnum);
+    return known ? known->runtimeError : errPathFileAccess;
 }
 
 QString resolvePath(const QString &path)
@@ -97,56 +119,13 @@ QString resolvePath(const QString &path)
     return localPath(path);
 }
 
-namespace {
-
-QString reasonFor(int errnum)
-{
-    switch (errnum) {
-    case ENOENT:
-        return QStringLiteral("il file o la cartella non esiste");
-    case ENOTDIR:
-        return QStringLiteral("una parte del percorso non è una cartella");
-    case EISDIR:
-        return QStringLiteral("al suo posto c'è una cartella");
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("non si hanno i permessi per usarlo");
-    case EROFS:
-        return QStringLiteral("il disco è di sola lettura");
-    case ENOSPC:
-    case EDQUOT:
-        return QStringLiteral("il disco è pieno");
-    case EFBIG:
-        return QStringLiteral("il file supera la dimensione consentita");
-    case ELOOP: // a link at the file's name: files are opened without following links
-        return QStringLiteral("è un collegamento simbolico, che il gioco non segue");
-    case ENAMETOOLONG:
-        return QStringLiteral("il percorso è troppo lungo");
-    case EIO:
-        return QStringLiteral("errore di lettura o scrittura del disco");
-    case EMFILE:
-    case ENFILE:
-        return QStringLiteral("ci sono troppi file aperti");
-    case EBUSY:
-    case ETXTBSY:
-        return QStringLiteral("il file è in uso");
-    case ENXIO:
-    case ENODEV:
-        return QStringLiteral("non è un file normale");
-    case ESTALE:
-        return QStringLiteral("la cartella di rete non è più raggiungibile");
-    default:
-        return QStringLiteral("errore di sistema %1 (%2)")
-            .arg(errnum)
-            .arg(QString::fromLocal8Bit(std::strerror(errnum)));
-    }
-}
-
-} // namespace
-
 QString fileErrorMessage(const QString &path, int errnum)
 {
-    return fileErrorMessage(path, reasonFor(errnum));
+    if (const SystemError *known = systemError(errnum))
+        return fileErrorMessage(path, known->reason.toString());
+    return fileErrorMessage(path, QStringLiteral("errore di sistema %1 (%2)")
+                                      .arg(errnum)
+                                      .arg(QString::fromLocal8Bit(std::strerror(errnum))));
 }
 
 QString fileErrorMessage(const QString &path, const QString &reason)

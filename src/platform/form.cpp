@@ -45,6 +45,34 @@ QFont fontFor(const FontDesc &desc)
     return font;
 }
 
+// The window's client area, painted in the form's BackColor. It paints the colour itself: a
+// palette change here would make every control recompute its own palette at every question.
+class ClientArea : public QWidget {
+public:
+    explicit ClientArea(QWidget *parent) : QWidget(parent)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+    void setBackColor(const QColor &colour)
+    {
+        if (colour == back_)
+            return;
+        back_ = colour;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter p(this);
+        p.fillRect(event->rect(), back_);
+    }
+
+private:
+    QColor back_ = Qt::black;
+};
+
 FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form), desc_(desc)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -62,29 +90,15 @@ FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form), desc_(
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+QWidget *FormWindow::clientArea() const
+{
+    return client_;
+}
+
 void FormWindow::setBackColor(Long colour)
 {
     backColor_ = colour;
     client_->setBackColor(toQColor(colour));
-}
-
-ClientArea::ClientArea(QWidget *parent) : QWidget(parent)
-{
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void ClientArea::setBackColor(const QColor &colour)
-{
-    if (colour == back_)
-        return;
-    back_ = colour;
-    update();
-}
-
-void ClientArea::paintEvent(QPaintEvent *event)
-{
-    QPainter p(this);
-    p.fillRect(event->rect(), back_);
 }
 
 namespace {
@@ -171,6 +185,8 @@ QPixmap stretchedOrBlank(const QString &path, QSize size, const QColor &blankCol
 
 QIcon cachedIcon(const QString &path)
 {
+    // Kept for the process: every new game builds the window anew, and one reading of an icon
+    // file is enough.
     static QHash<QString, QIcon> icons;
     auto it = icons.find(path);
     if (it == icons.end())

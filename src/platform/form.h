@@ -16,22 +16,7 @@
 namespace platform {
 
 class Form;
-
-// The window's client area, painted in the form's BackColor. It paints the colour itself: a
-// palette change here would make every control recompute its own palette at every question.
-class ClientArea : public QWidget {
-    Q_OBJECT
-public:
-    explicit ClientArea(QWidget *parent = nullptr);
-    QColor backColor() const { return back_; }
-    void setBackColor(const QColor &colour);
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    QColor back_ = Qt::black;
-};
+class ClientArea;
 
 // The top-level window of a loaded form; it lives from Load to Unload. It is built in two steps:
 // the controls with their places, captions, colours and states, which Load works with, and then
@@ -47,7 +32,8 @@ public:
     void dress();
     bool isDressed() const { return dressed_; }
 
-    ClientArea *clientArea() const { return client_; }
+    // The area below the menu bar that holds the controls.
+    QWidget *clientArea() const;
     QObject *control(const QString &name) const { return controls_.value(name); }
     QAction *menuItem(const QString &name) const { return menus_.value(name); }
     const QHash<QString, QObject *> &controls() const { return controls_; }

@@ -11,14 +11,9 @@ namespace platform {
 
 namespace {
 
-std::function<void(int)> &endHook()
-{
-    static std::function<void(int)> hook;
-    return hook;
-}
-
 bool &ending()
 {
+    // Process-wide: the exit handlers that run after End ask whether the program ended itself.
     static bool ending = false;
     return ending;
 }
@@ -30,18 +25,9 @@ bool endedByProgram()
     return ending();
 }
 
-void setEndHook(std::function<void(int)> hook)
-{
-    endHook() = std::move(hook);
-}
-
 void End(int code)
 {
     CloseAll();
-    if (endHook()) {
-        endHook()(code);
-        std::abort(); // a hook must not return: code after End never runs
-    }
     ending() = true;
     std::fflush(nullptr);
     std::exit(code);

@@ -19,9 +19,6 @@ struct ProgramEnded {
 // Whether the program is ending through End (its own way out, after its own record check).
 bool endedByProgram();
 
-// Replaces the process exit (tests throw ProgramEnded from it); empty restores it.
-void setEndHook(std::function<void(int)> hook);
-
 // Runs an event handler; a run-time error escaping it shows its message, then ends the program.
 void runHandler(const std::function<void()> &handler);
 

@@ -12,6 +12,7 @@ namespace platform {
 
 namespace {
 
+// A signal handler can reach the program only through process-wide state: this pipe's ends.
 int signalPipe[2] = {-1, -1};
 
 // Only what is safe in a signal handler: one write to the pipe.

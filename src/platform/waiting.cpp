@@ -21,12 +21,16 @@ constexpr auto silentPollInterval = std::chrono::milliseconds(2);
 // A wait shorter than this (another game's save in progress) shows nothing.
 constexpr int showAfterMs = 400;
 
+// The waits for the record lock come from deep inside the record functions, which take no
+// window's services: one process-wide choice, set by QuietScope and by tests.
 WaitService *&customWait()
 {
     static WaitService *service = nullptr;
     return service;
 }
 
+// Process-wide like the boxes it silences: the ways out from outside the program (signals, the
+// logout, a display gone) know no window.
 int &quietDepth()
 {
     static int depth = 0;
@@ -101,7 +105,7 @@ bool canAsk()
 
 WaitService &waitService()
 {
-    static QtWait real;
+    static QtWait real; // stateless, as the silent one: one serves every wait
     static SilentWait silent;
     if (customWait())
         return *customWait();
@@ -121,7 +125,7 @@ bool WaitWithMessage(const QString &message, const std::function<bool()> &ready,
 
 QuietScope::QuietScope() : dialogs_(&dialogService()), waits_(customWait())
 {
-    static SilentDialogs silentDialogs;
+    static SilentDialogs silentDialogs; // stateless: one serves every scope
     static SilentWait silentWait;
     ++quietDepth();
     setDialogService(&silentDialogs);

@@ -52,8 +52,7 @@ class QuietScope {
 public:
     QuietScope();
     ~QuietScope();
-    QuietScope(const QuietScope &) = delete;
-    QuietScope &operator=(const QuietScope &) = delete;
+    Q_DISABLE_COPY(QuietScope)
 
 private:
     class DialogService *dialogs_;

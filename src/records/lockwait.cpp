@@ -58,6 +58,7 @@ bool playerWantsToWaitMore(LockPurpose purpose)
 
 int &locksHeldHere(const QString &dir)
 {
+    // Process-wide: locks belong to the process, whichever of its objects took them.
     static std::map<QString, int> held;
     return held[dir];
 }
