@@ -142,7 +142,9 @@ void rewindClockWhenLow(benchmark::State &state, Tavola &game)
     state.ResumeTiming();
 }
 
-void BM_ClockTickPainted(benchmark::State &state)
+// Times one step and the painting it causes, and counts the background's pixels painted per
+// step.
+template <typename Step> void timePainted(benchmark::State &state, Step step)
 {
     BenchGame bench;
     Tavola &game = bench.game();
@@ -151,27 +153,24 @@ void BM_ClockTickPainted(benchmark::State &state)
     QCoreApplication::processEvents();
     PaintProbe probe(game.Image2);
     for (auto _ : state) {
-        game.Timer1_Timer();
+        step(game);
         QCoreApplication::processEvents();
-        rewindClockWhenLow(state, game);
     }
     state.counters["bg_px"] = benchmark::Counter(double(probe.pixels) / double(state.iterations()));
+}
+
+void BM_ClockTickPainted(benchmark::State &state)
+{
+    timePainted(state, [&state](Tavola &game) {
+        game.Timer1_Timer();
+        rewindClockWhenLow(state, game);
+    });
 }
 BENCHMARK(BM_ClockTickPainted);
 
 void BM_WholeWindowRepaint(benchmark::State &state)
 {
-    BenchGame bench;
-    Tavola &game = bench.game();
-    if (backgroundMissing(state, game))
-        return;
-    QCoreApplication::processEvents();
-    PaintProbe probe(game.Image2);
-    for (auto _ : state) {
-        game.window()->clientArea()->update();
-        QCoreApplication::processEvents();
-    }
-    state.counters["bg_px"] = benchmark::Counter(double(probe.pixels) / double(state.iterations()));
+    timePainted(state, [](Tavola &game) { game.window()->clientArea()->update(); });
 }
 BENCHMARK(BM_WholeWindowRepaint);
 
