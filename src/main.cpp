@@ -28,6 +28,7 @@ int main(int argc, char *argv[])
     const platform::CommandLineOutcome command =
         platform::readCommandLine(argumentList(argc, argv));
     if (!command.play) {
+        platform::useStartingTerminal();
         std::fputs(command.output.toLocal8Bit().constData(), stdout);
         std::fputs(command.error.toLocal8Bit().constData(), stderr);
         return command.status;

@@ -14,4 +14,7 @@ bool displayAvailable()
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
+// A terminal program's output already goes there.
+void useStartingTerminal() {}
+
 } // namespace platform
