@@ -31,7 +31,7 @@ WINE_SECONDS = 240  # Wine starts slower than a native program
 
 def play(env, wine, program):
     app = desktop.launch([wine, program], env)
-    desk = desktop.Desktop(env, app, WINE_SECONDS)
+    desk = desktop.Desktop(env, app, WINE_SECONDS, settle=0.3)
     seen = set()
     try:
         # "1" is right whenever the exponent is 0 or the base is 1.

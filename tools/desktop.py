@@ -168,10 +168,13 @@ class Desktop:
     """The display of env as the program `app` runs on it; every wait ends `seconds` from now at
     the latest, and as soon as the program ends."""
 
-    def __init__(self, env, app, seconds=100):
+    def __init__(self, env, app, seconds=100, settle=0.0):
         self.env = env
         self.app = app
         self.limit = time.monotonic() + seconds
+        # Wine shows a window before it gives the keyboard to the window's control: the seconds
+        # to leave after the window has become the active one.
+        self.settle = settle
 
     def xdotool(self, *args):
         return xdotool(self.env, *args)
@@ -225,7 +228,15 @@ class Desktop:
             return fresh[0] if fresh else None
         window = self.wait(found, what, seconds)
         seen.add(window)
+        self.await_keys(window)
         return window
+
+    def await_keys(self, window):
+        """Waits until the window is the active one, so that keys sent next reach it."""
+        if not self.within(lambda: window in self.xdotool("getactivewindow"),
+                           "the window to become active", seconds=5):
+            self.xdotool("windowactivate", "--sync", window)
+        time.sleep(self.settle)
 
     def gone(self, window, what):
         self.wait(lambda: window not in self.windows_all(), what)
@@ -262,6 +273,7 @@ def close_boxes(desk, main):
         boxes = [w for w in desk.windows("Vorandi") if w != main]
         if not boxes:
             return
+        desk.await_keys(boxes[0])
         desk.key("Return")
         desk.wait(lambda: boxes[0] not in desk.windows("Vorandi"), "a box to close")
     raise Failure("boxes keep opening")
