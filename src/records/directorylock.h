@@ -17,15 +17,14 @@ class DirectoryLock {
 public:
     // Takes the lock, waiting with a message while another game holds it (see lockwait.h). A
     // lock file that cannot be made or used is a RuntimeError naming it. Taken again by the game
-    // that holds it, it holds it once more.
+    // that holds it, it holds it once more. On a file system that keeps no locks, or in a
+    // directory this account may not write (it can read the record there but never save one),
+    // the game goes on without the lock.
     explicit DirectoryLock(const QString &dir, LockPurpose purpose = LockPurpose::Saving);
     ~DirectoryLock();
     DirectoryLock(const DirectoryLock &) = delete;
     DirectoryLock &operator=(const DirectoryLock &) = delete;
 
-    // False on a file system that keeps no locks, or in a directory this account may not write
-    // (it can read the record there but never save one): the game goes on without the lock.
-    bool held() const { return held_; }
     // Pushes the directory's new entries to the disk.
     void sync();
 
