@@ -19,6 +19,8 @@ fi
 
 echo "Windows tests under Wine"
 (cd "$build" && env -u DISPLAY ctest --output-on-failure -j "${JOBS:-2}")
+echo "Skipped under Wine, and why:"
+grep -h '^SKIPPED: \|^SKIP   : ' "$build/Testing/Temporary/LastTest.log" | sed 's/^/  /' || true
 
 "$(dirname "$wine")/wineserver" -k 2> /dev/null || true
 echo "A game with vorandi.exe under Wine"
