@@ -49,7 +49,7 @@ def main():
     if len(sys.argv) != 4:
         sys.exit(__doc__)
     wine, program, prefix = sys.argv[1], os.path.abspath(sys.argv[2]), sys.argv[3]
-    for tool in desktop.missing_tools() + [t for t in ["setxkbmap"] if not shutil.which(t)]:
+    for tool in desktop.missing_tools("setxkbmap"):
         sys.exit(f"FAIL: {tool} is missing: run tools/install-deps.sh windows")
     records = os.path.join(prefix, "drive_c", "ProgramData", "Vorandi")
     shutil.rmtree(records, ignore_errors=True)

@@ -123,6 +123,15 @@ int startExpectingTheEnd(GameSeams &seams, Tavola &game)
     return -1;
 }
 
+// A game that finds its record directory as the program does, through the environment.
+int startWithTheRealDirectory(GameSeams &seams)
+{
+    game::Services services = seams.services();
+    services.recordDirectory = records::GetWindowsDirectoryA;
+    Tavola game(services);
+    return startExpectingTheEnd(seams, game);
+}
+
 // The last box shown: a critical message that names the file and gives the reason.
 bool saidWhy(const GameSeams &seams, const QString &file, const QString &reason)
 {
@@ -183,10 +192,7 @@ void TestFaults::dataDirectoryCannotBeCreated()
     blocker.close();
     const ScopedEnv xdg("XDG_DATA_HOME", QFile::encodeName(blocker.fileName()));
     GameSeams seams;
-    game::Services services = seams.services();
-    services.recordDirectory = records::GetWindowsDirectoryA; // the real directory look-up
-    Tavola game(services);
-    const int code = startExpectingTheEnd(seams, game);
+    const int code = startWithTheRealDirectory(seams);
     // The message names the file that stands where a folder must be made.
     const bool told = saidWhy(seams, blocker.fileName() + QStringLiteral(":"),
                               QStringLiteral("una parte del percorso non è una cartella"));
@@ -854,10 +860,7 @@ void TestFaults::readOnlyHome()
     const ScopedEnv xdg("XDG_DATA_HOME", QByteArray());
     const ScopedEnv homeAt("HOME", QFile::encodeName(disk.path()));
     GameSeams seams;
-    game::Services services = seams.services();
-    services.recordDirectory = records::GetWindowsDirectoryA; // the real directory look-up
-    Tavola game(services);
-    const int code = startExpectingTheEnd(seams, game);
+    const int code = startWithTheRealDirectory(seams);
     const bool told = saidWhy(seams, disk.path() + QStringLiteral("/.local:"),
                               QStringLiteral("il disco è di sola lettura"));
     reliability::outcome("fault", QStringLiteral("read-only home"), QStringLiteral("tmpfs"),

@@ -37,9 +37,9 @@ def reported_failure():
         sys.exit(1)
 
 
-def missing_tools():
-    """The desktop programs not on PATH."""
-    return [tool for tool in TOOLS if not shutil.which(tool)]
+def missing_tools(*more):
+    """The desktop programs, and any more a script needs, not on PATH."""
+    return [tool for tool in (*TOOLS, *more) if not shutil.which(tool)]
 
 
 def home_env(home, **extra):
