@@ -5,6 +5,7 @@
 #   tools/install-deps.sh [test]    everything `make test` uses (the default)
 #   tools/install-deps.sh windows   the Windows cross-build and Wine
 #   tools/install-deps.sh deb       building and checking the Debian package
+#   tools/install-deps.sh web       the WebAssembly build and the browser it is tested in
 set -euo pipefail
 run=(
   cmake ninja-build g++ make pkg-config
@@ -24,12 +25,14 @@ windows=(
   xvfb xauth xdotool x11-utils x11-xkb-utils openbox python3
 )
 deb=("${run[@]}" dpkg-dev lintian fakeroot file)
+web=("${run[@]}" emscripten nodejs chromium python3-websocket python3 zip)
 case "${1:-test}" in
   run) packages=("${run[@]}") ;;
   test) packages=("${test[@]}") ;;
   windows) packages=("${windows[@]}") ;;
   deb) packages=("${deb[@]}") ;;
-  *) echo "usage: $0 [run|test|windows|deb]" >&2; exit 2 ;;
+  web) packages=("${web[@]}") ;;
+  *) echo "usage: $0 [run|test|windows|deb|web]" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${packages[@]}"; do
