@@ -4,13 +4,17 @@
 cmake_policy(SET CMP0009 NEW)
 set(patterns *.cpp *.h *.py *.sh *.cmake CMakeLists.txt *.rc.in *.xml.in *.6.in *.qrc *.supp
              *.desktop lintian-overrides)
-set(globs ${SOURCE}/CMakeLists.txt ${SOURCE}/Makefile ${SOURCE}/.ci/run)
+# The top-level files are matched by a plain glob: a recursive one would also reach every
+# Makefile and CMakeLists.txt inside a build directory made with CMake's default generator.
+file(GLOB top RELATIVE ${SOURCE} ${SOURCE}/CMakeLists.txt ${SOURCE}/Makefile ${SOURCE}/.ci/run)
+set(globs)
 foreach(dir src tests tools bench fuzz sanitize cmake data assets packaging)
   foreach(pattern IN LISTS patterns)
     list(APPEND globs ${SOURCE}/${dir}/${pattern})
   endforeach()
 endforeach()
 file(GLOB_RECURSE sources RELATIVE ${SOURCE} ${globs})
+list(APPEND sources ${top})
 set(missing)
 foreach(f IN LISTS sources)
   file(STRINGS ${SOURCE}/${f} head LIMIT_COUNT 3)
