@@ -29,7 +29,8 @@ copy_sources() {
       while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
       tar --null --no-recursion -T - -cf -) | tar -x --touch -C "$1"
   else
-    (cd "$src" && tar --exclude='./build*' --exclude=./dist --exclude='./vorandi_*.deb' -cf - .) |
+    (cd "$src" && tar --exclude=./.git --exclude='./build*' --exclude=./dist --exclude='./vorandi_*.deb' \
+      -cf - .) |
       tar -x --touch -C "$1"
   fi
 }
