@@ -59,20 +59,23 @@ bench: build
 	cmake --build $(BUILD) --target bench
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(DEB_BUILD) vorandi_*.deb $(WIN_BUILD) dist
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(DEB_BUILD) $(DEB_BUILD)-again $(DEB_BUILD)-source \
+	  vorandi_*.deb $(WIN_BUILD) dist
 
 # --- Debian package -------------------------------------------------------------------------------
 DEB_BUILD ?= build-deb
 
-# vorandi_<version>_<arch>.deb here, from a release build of its own in $(DEB_BUILD).
+# vorandi_<version>_<arch>.deb here, as a distribution builds it: dpkg-buildpackage with debian/
+# on a clean copy of the sources in $(DEB_BUILD).
 deb:
 	@tools/install-deps.sh deb
 	@rm -f vorandi_*.deb
-	tools/make-deb.sh $(DEB_BUILD) .
+	tools/deb-build.sh $(DEB_BUILD) .
 
-# Builds the package, runs lintian, installs it, checks it and removes it again (as root).
+# As root: builds the package a second time and compares, runs lintian, installs the package,
+# runs its autopkgtest and purges it again.
 deb-test: deb
-	tools/deb-test.sh vorandi_*.deb
+	tools/deb-test.sh vorandi_*.deb $(DEB_BUILD)
 
 # Pictures for docs/: the window (fresh game, menu open) and every icon enlarged. The generator
 # also rewrites the committed pictures, byte for byte the same unless their source changed.

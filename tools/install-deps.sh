@@ -24,7 +24,10 @@ windows=(
   "${run[@]}" g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 zip dpkg-dev
   xvfb xauth xdotool x11-utils x11-xkb-utils openbox python3
 )
-deb=("${run[@]}" dpkg-dev lintian fakeroot file)
+# The package's build (dpkg-buildpackage also asks for build-essential), lintian, its test on a
+# display, and diffoscope for two builds that differ.
+deb=("${run[@]}" build-essential dpkg-dev debhelper lintian file xvfb xauth xdotool
+     diffoscope-minimal)
 web=("${run[@]}" emscripten nodejs chromium python3-websocket python3 zip)
 case "${1:-test}" in
   run) packages=("${run[@]}") ;;
