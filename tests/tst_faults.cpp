@@ -19,6 +19,7 @@
 #include <QStandardPaths>
 
 #include <csignal>
+#include <map>
 #include <optional>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -363,17 +364,11 @@ void TestFaults::recordFileReplacedByDirectory()
         code = leaveByExit(seams, game);
     }
     const bool told = saidWhy(seams, file, QStringLiteral("al suo posto c'è una cartella"));
-    // The other file keeps the old half of the pair: the save did not go ahead with one file.
-    bool intact = seams.bytes(other) == otherBytes && QFileInfo(seams.path(file)).isDir();
-    if (!atStart && file == records::nameFileName) {
-        // The new pair waits beside the old one; once the folder is gone the next start
-        // puts it in place whole.
-        QVERIFY(QDir().rmdir(seams.path(file)));
-        Tavola next(seams.services());
-        seams.start(next, QStringLiteral("Bruno"));
-        intact = intact && next.lblpunti->Caption() == QStringLiteral("4\r\n") &&
-                 next.lblnome->Caption() == QStringLiteral("Anna\r\n");
-    }
+    // The other file keeps the old half of the pair and nothing of the save waits beside it: the
+    // save did not go ahead with one file.
+    const bool intact = seams.bytes(other) == otherBytes && QFileInfo(seams.path(file)).isDir() &&
+                        !QFileInfo::exists(seams.path(records::scoreFileName + ".new")) &&
+                        !QFileInfo::exists(seams.path(records::nameFileName + ".new"));
     reliability::outcome("fault",
                          QStringLiteral("%1 replaced by a directory %2")
                              .arg(file, atStart ? "at the start" : "during the game"),
@@ -466,10 +461,22 @@ void TestFaults::plantedNewFilesNeverReplaceTheRecord_data()
     QTest::newRow("link at vora.txt.new") << score << "link" << false;
     QTest::newRow("empty folder at vora.txt.new") << score << "folder" << false;
     QTest::newRow("no number in vora.txt.new") << score << "words" << false;
+    QTest::newRow("a fraction in vora.txt.new") << score << "fraction" << false;
+    QTest::newRow("60 digits in vora.txt.new") << score << "huge" << false;
+    QTest::newRow("two lines in nvora.txt.new") << score << "two lines" << false;
+    QTest::newRow("a hard link at vora.txt.new") << score << "hard link" << false;
     QTest::newRow("another account's vora.txt.new") << score << "foreign" << false;
     QTest::newRow("link at nvora.txt.new beside a sound vora.txt.new") << holder << "link" << false;
     QTest::newRow("folder with files at nvora.txt.new") << holder << "full folder" << true;
 }
+
+// What no game writes, planted as a whole ".new" pair.
+const std::map<QString, std::pair<QByteArray, QByteArray>> plantedPairs = {
+    {QStringLiteral("words"), {"novantanove\r\n", "Bruno\r\n"}},
+    {QStringLiteral("fraction"), {"99.5\r\n", "Bruno\r\n"}},
+    {QStringLiteral("huge"), {QByteArray(60, '9') + "\r\n", "Bruno\r\n"}},
+    {QStringLiteral("two lines"), {"99\r\n", "Bru\r\nno\r\n"}},
+};
 
 // The start-up repair moves a ".new" file in place only when a game could have written it;
 // anything else planted there is removed, or left alone, and the current pair stays.
@@ -507,9 +514,16 @@ void TestFaults::plantedNewFilesNeverReplaceTheRecord()
     } else if (what == QStringLiteral("full folder")) {
         QVERIFY(QDir().mkdir(path));
         seams.write(planted + QStringLiteral("/x"), "x");
-    } else if (what == QStringLiteral("words")) {
-        seams.write(planted, "novantanove\r\n");
+    } else if (what == QStringLiteral("hard link")) {
+        const QString target = elsewhere.path() + QStringLiteral("/x");
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("99\r\n");
+        QCOMPARE(::link(QFile::encodeName(target), name), 0);
         seams.write(records::nameFileName + QStringLiteral(".new"), "Bruno\r\n");
+    } else if (const auto pair = plantedPairs.find(what); pair != plantedPairs.end()) {
+        seams.write(planted, pair->second.first);
+        seams.write(records::nameFileName + QStringLiteral(".new"), pair->second.second);
     } else {
         seams.write(planted, "99\r\n");
         QCOMPARE(::chown(name, other->uid(), other->gid()), 0);
@@ -601,10 +615,13 @@ void TestFaults::lockHeldByAnotherGame()
     else if (!atStart && goesOn)
         asExpected = code == 0 && pairIn(seams) == newPair &&
                      seams.dialogs.prompts().last().startsWith(QStringLiteral("Ok ho registrato"));
-    else
-        asExpected = code == 1 && saidWhy(seams, records::lockFileName,
-                                          atStart ? QStringLiteral("Non posso leggere il record")
-                                                  : QStringLiteral("Non ho potuto registrare"));
+    else // the player's own choice, and the folder, never the hidden lock file
+        asExpected = code == 1 &&
+                     saidWhy(seams, QDir::toNativeSeparators(seams.dir()),
+                             QStringLiteral("hai scelto di non aspettare")) &&
+                     !seams.dialogs.prompts().join(u'|').contains(records::lockFileName) &&
+                     (atStart || saidWhy(seams, seams.dir(),
+                                         QStringLiteral("Il tuo record non è stato registrato")));
     const bool lost = (goesOn && !atStart && pairIn(seams) != newPair) ||
                       (pairIn(seams) != oldPair && pairIn(seams) != newPair);
     reliability::outcome(
@@ -908,7 +925,9 @@ void TestFaults::interruptedSaveIsFinishedAtTheNextStart_data()
     QTest::newRow("killed after the commit")
         << QStringList{"nvora.txt.new", "vora.txt.new"} << newScore << newHolder;
     QTest::newRow("killed between the two moves")
-        << QStringList{"vora.txt.new", "nvora.txt"} << newScore << newHolder;
+        << QStringList{"vora.txt.new", "nvora.txt", "nvora.txt.old"} << newScore << newHolder;
+    QTest::newRow("a lone vora.txt.new no save left")
+        << QStringList{"vora.txt.new"} << oldScore << oldHolder;
 }
 
 void TestFaults::interruptedSaveIsFinishedAtTheNextStart()

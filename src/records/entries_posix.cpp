@@ -47,6 +47,26 @@ std::optional<QByteArray> smallFile(const QString &localPath, qint64 limit)
     return content;
 }
 
+std::optional<QByteArray> gameWrittenFile(const QString &localPath, qint64 limit)
+{
+    const int fd = ::open(QFile::encodeName(localPath).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st {};
+    struct stat dir {};
+    std::optional<QByteArray> content;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_size <= limit &&
+        ::stat(QFile::encodeName(directoryOf(localPath)).constData(), &dir) == 0 &&
+        (st.st_uid == ::geteuid() || st.st_gid == dir.st_gid)) {
+        QByteArray bytes(qsizetype(st.st_size), '\0');
+        if (::read(fd, bytes.data(), size_t(bytes.size())) == ssize_t(bytes.size()))
+            content = bytes;
+    }
+    ::close(fd);
+    return content;
+}
+
 void removeEntry(const QString &localPath)
 {
     const QByteArray name = QFile::encodeName(localPath);

@@ -35,6 +35,12 @@ std::optional<QByteArray> smallFile(const QString &localPath, qint64 limit)
     return file.readAll();
 }
 
+std::optional<QByteArray> gameWrittenFile(const QString &localPath, qint64 limit)
+{
+    // Only the record folder's Users group can write there (ownedByPlayerOrGroup).
+    return smallFile(localPath, limit);
+}
+
 void removeEntry(const QString &localPath)
 {
     if (entryKind(localPath) == EntryKind::Directory)
