@@ -53,6 +53,9 @@ private slots:
     void lockHeldByAnotherGame_data();
     void lockHeldByAnotherGame();
     void accountThatMayNotWriteCannotHoldTheGame();
+    void lockFileMadeReadOnlyByAnotherAccount();
+    void hardLinksAreNeverUsed_data();
+    void hardLinksAreNeverUsed();
     void pairIsReadWholeWhileAnotherGameSaves();
     void everyWayOutFromOutsideSaves_data();
     void everyWayOutFromOutsideSaves();
@@ -705,6 +708,85 @@ void TestFaults::accountThatMayNotWriteCannotHoldTheGame()
     QVERIFY(!hung);
     QVERIFY(seams.wait.messages.isEmpty());
     QVERIFY(saved);
+}
+
+// The first player to save owns the lock file; taking its write permission away must not switch
+// the lock off for the other accounts of the group: their save stops with a message naming the
+// file and saying what an administrator should do.
+void TestFaults::lockFileMadeReadOnlyByAnotherAccount()
+{
+    const QString rowName = QStringLiteral("lock file made read-only by its owner");
+    rivals::Account player("vorandi-altro");
+    if (!player.ok()) {
+        reliability::skipped(rowName, QStringLiteral("second account"), player.why());
+        QSKIP(qPrintable(player.why()));
+    }
+    QTemporaryDir base;
+    QCOMPARE(::chmod(QFile::encodeName(base.path()), 0755), 0);
+    const QString dir = base.path() + QStringLiteral("/record");
+    QVERIFY(QDir().mkdir(dir));
+    QCOMPARE(::chmod(QFile::encodeName(dir), 0777), 0);
+    GameSeams seams(dir);
+    writeOldPair(seams);
+    seams.write(records::lockFileName, QByteArray());
+    QCOMPARE(::chmod(QFile::encodeName(seams.path(records::lockFileName)), 0644), 0);
+    QProcess saver;
+    saver.setChildProcessModifier([&player] {
+        if (!player.become())
+            ::_exit(99);
+    });
+    saver.start(QStringLiteral(RECORD_SAVER), {dir, QStringLiteral("B"), QStringLiteral("9"),
+                                               QStringLiteral("1"), QStringLiteral("1")});
+    QVERIFY(saver.waitForFinished(30000));
+    const QString said = QString::fromUtf8(saver.readAllStandardOutput());
+    const bool refused = saver.exitCode() == 2 && said.contains(records::lockFileName) &&
+                         said.contains(QStringLiteral("amministratore")) &&
+                         said.startsWith(QStringLiteral("Il tuo record non è stato registrato"));
+    const bool intact = pairIn(seams) == Pair{oldScore, oldHolder};
+    reliability::outcome("fault", rowName, QStringLiteral("second account"), refused,
+                         intact ? 0 : 1);
+    QVERIFY2(refused, qPrintable(said));
+    QVERIFY(intact);
+}
+
+void TestFaults::hardLinksAreNeverUsed_data()
+{
+    QTest::addColumn<QString>("file");
+    for (const QString &file :
+         {records::scoreFileName, records::nameFileName, records::lockFileName})
+        QTest::newRow(qPrintable(file)) << file;
+}
+
+// A second name for another pupil's private file, made where hard links are not protected: the
+// start names it and ends, and the file is neither widened to the group nor shown.
+void TestFaults::hardLinksAreNeverUsed()
+{
+    QFETCH(QString, file);
+    QTemporaryDir shared;
+    QCOMPARE(::chmod(QFile::encodeName(shared.path()), 0770), 0); // the group may write it
+    GameSeams seams(shared.path());
+    writeOldPair(seams);
+    QTemporaryDir otherPupil;
+    const QByteArray diary = QFile::encodeName(otherPupil.path() + QStringLiteral("/diario"));
+    {
+        QFile f(QFile::decodeName(diary));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("segreto\r\n");
+    }
+    QCOMPARE(::chmod(diary, 0600), 0);
+    QFile::remove(seams.path(file));
+    QCOMPARE(::link(diary, QFile::encodeName(seams.path(file))), 0);
+    Tavola game(seams.services());
+    const int code = startExpectingTheEnd(seams, game);
+    struct stat st {};
+    QCOMPARE(::stat(diary, &st), 0);
+    const bool told = code == 1 && saidWhy(seams, file, QStringLiteral("collegamento fisso"));
+    const bool untouched = (st.st_mode & 07777) == 0600 &&
+                           !seams.dialogs.prompts().join(u'|').contains(QStringLiteral("segreto"));
+    reliability::outcome("fault", QStringLiteral("%1 is a hard link").arg(file),
+                         QStringLiteral("hard link"), told, untouched ? 0 : 1);
+    QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
+    QVERIFY(untouched);
 }
 
 // Another game half-way through its save (its name in place, its score not yet) when this game
