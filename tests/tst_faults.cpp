@@ -63,6 +63,8 @@ private slots:
     void dataDirectoryFromTheEnvironment_data();
     void dataDirectoryFromTheEnvironment();
     void readOnlyHome();
+    void unusableDataDirectory_data();
+    void unusableDataDirectory();
     void recordDirectoryOf300Characters();
     void interruptedSaveIsFinishedAtTheNextStart_data();
     void interruptedSaveIsFinishedAtTheNextStart();
@@ -1035,6 +1037,39 @@ void TestFaults::readOnlyHome()
                          code == 1 && told, 0);
     QCOMPARE(code, 1);
     QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
+}
+
+void TestFaults::unusableDataDirectory_data()
+{
+    QTest::addColumn<QByteArray>("below"); // what XDG_DATA_HOME adds to a fresh folder
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a byte that is not UTF-8") << QByteArray("/caf\xe9") << "UTF-8";
+    QByteArray deep;
+    while (deep.size() < 5000)
+        deep += '/' + QByteArray(199, 'a');
+    QTest::newRow("5,000 characters") << deep << "troppo lungo";
+}
+
+// A data directory the game cannot use ends the start with a message that fits a screen, and no
+// other folder is made in its place.
+void TestFaults::unusableDataDirectory()
+{
+    QFETCH(QByteArray, below);
+    QFETCH(QString, reason);
+    QTemporaryDir home;
+    const ScopedEnv xdg("XDG_DATA_HOME", QFile::encodeName(home.path()) + below);
+    GameSeams seams;
+    const int code = startWithTheRealDirectory(seams);
+    const QString box =
+        seams.dialogs.calls().isEmpty() ? QString() : seams.dialogs.calls().constLast().prompt;
+    const bool told = code == 1 && box.contains(reason) && box.size() < 400;
+    const bool nothingElse =
+        QDir(home.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    reliability::outcome("fault",
+                         QStringLiteral("data directory with %1").arg(QTest::currentDataTag()),
+                         QStringLiteral("environment"), told && nothingElse, 0);
+    QVERIFY2(told, qPrintable(box.left(600)));
+    QVERIFY(nothingElse);
 }
 
 // A record directory of 300 characters: the game starts, saves and reads the record back.

@@ -7,6 +7,7 @@
 #include <QDir>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -28,6 +29,9 @@ std::map<int, OpenFile> &table()
 }
 
 constexpr int maxFiles = 255;
+
+// The longest path a message on screen gives whole.
+constexpr qsizetype longestShownPath = 160;
 
 [[noreturn]] void fail(const QString &path, int errnum)
 {
@@ -135,7 +139,15 @@ QString fileErrorMessage(const QString &path, const QString &reason)
 {
     QString shown = QDir::toNativeSeparators(path);
     shown.remove(QChar(0));
-    return QStringLiteral("Errore sul file %1: %2.").arg(shown, reason);
+    const QString whole = QStringLiteral("Errore sul file %1: %2.").arg(shown, reason);
+    if (shown.size() <= longestShownPath)
+        return whole;
+    // A box cannot show a path of thousands of characters: it shows both ends of it, and the
+    // whole message goes to the standard error stream, where it can be read in full.
+    std::fprintf(stderr, "Vorandi: %s\n", whole.toLocal8Bit().constData());
+    const qsizetype end = longestShownPath / 2;
+    return QStringLiteral("Errore sul file %1…%2: %3.")
+        .arg(shown.left(end), shown.right(end), reason);
 }
 
 int FreeFile()
