@@ -66,6 +66,8 @@ private slots:
     void unusableDataDirectory_data();
     void unusableDataDirectory();
     void recordDirectoryOf300Characters();
+    void keptRecordIsPutInPlaceWhenItStillBeats_data();
+    void keptRecordIsPutInPlaceWhenItStillBeats();
     void interruptedSaveIsFinishedAtTheNextStart_data();
     void interruptedSaveIsFinishedAtTheNextStart();
     void killedSavesLeaveACompletePair();
@@ -559,7 +561,7 @@ void TestFaults::plantedNewFilesNeverReplaceTheRecord()
 void TestFaults::lockHeldByAnotherGame_data()
 {
     QTest::addColumn<bool>("atStart");
-    QTest::addColumn<int>("freedInRound");   // 0: never
+    QTest::addColumn<int>("freedInRound");   // 0: never, -1: while the player is asked
     QTest::addColumn<QList<int>>("answers"); // to "shall I wait more?"
     QTest::addColumn<bool>("goesOn");        // the game starts, or the record is saved
     QTest::newRow("at the start, freed while waiting") << true << 1 << QList<int>{} << true;
@@ -569,6 +571,8 @@ void TestFaults::lockHeldByAnotherGame_data()
     QTest::newRow("at the save, freed after the player chose to wait more")
         << false << 2 << QList<int>{vbYes} << true;
     QTest::newRow("at the save, the player gives up") << false << 0 << QList<int>{vbNo} << false;
+    QTest::newRow("at the save, freed while the player is asked, who answers No")
+        << false << -1 << QList<int>{vbNo} << true;
 }
 
 // A game that finds the record's lock held says so on screen while it waits, asks before giving
@@ -602,8 +606,11 @@ void TestFaults::lockHeldByAnotherGame()
         } else {
             seams.dialogs.answer(vbYes);
         }
-        for (const int a : answers)
-            seams.dialogs.answer(a);
+        for (const int a : answers) // -1: the other game lets go while the question is asked
+            seams.dialogs.answer(a, [&rival, freedInRound](const ScriptedDialogs::Call &) {
+                if (freedInRound < 0)
+                    rival.letGo();
+            });
         if (atStart)
             game.Show();
         else
@@ -612,9 +619,12 @@ void TestFaults::lockHeldByAnotherGame()
         code = end.code;
     }
     const bool hung = watch.stop();
+    // The start's wait speaks of the start, the save's of the save.
     const bool toldWhileWaiting =
         !seams.wait.messages.isEmpty() &&
-        seams.wait.messages.first().startsWith(QStringLiteral("Un'altra partita di Vorandi"));
+        seams.wait.messages.first().startsWith(QStringLiteral("Un'altra partita di Vorandi")) &&
+        seams.wait.messages.first().contains(QStringLiteral("La partita comincia")) == atStart &&
+        seams.wait.messages.first().contains(QStringLiteral("registrato")) == !atStart;
     const Pair newPair{"4\r\n", "Anna\r\n"};
     const Pair oldPair{oldScore, oldHolder};
     bool asExpected = false;
@@ -1094,6 +1104,45 @@ void TestFaults::recordDirectoryOf300Characters()
     reliability::outcome("fault", QStringLiteral("record directory of 300 characters"),
                          QStringLiteral("long path"), works, works ? 0 : 1);
     QVERIFY(works);
+}
+
+void TestFaults::keptRecordIsPutInPlaceWhenItStillBeats_data()
+{
+    QTest::addColumn<QByteArray>("kept");  // null: a link to such a file elsewhere
+    QTest::addColumn<QByteArray>("score"); // what the next game reads
+    QTest::addColumn<QByteArray>("holder");
+    QTest::newRow("beats the record")
+        << QByteArray("9\r\nNuova\r\n") << QByteArray("9\r\n") << QByteArray("Nuova\r\n");
+    QTest::newRow("beaten meanwhile") << QByteArray("2\r\nNuova\r\n") << oldScore << oldHolder;
+    QTest::newRow("not what a game keeps")
+        << QByteArray("99.5\r\nNuova\r\n") << oldScore << oldHolder;
+    QTest::newRow("a link") << QByteArray() << oldScore << oldHolder;
+}
+
+// A record kept aside by a game that had to end is put in place by the next start, under the
+// lock, only when it is what a game keeps and still beats the record; it never stays behind.
+void TestFaults::keptRecordIsPutInPlaceWhenItStillBeats()
+{
+    QFETCH(QByteArray, kept);
+    QFETCH(QByteArray, score);
+    QFETCH(QByteArray, holder);
+    GameSeams seams;
+    writeOldPair(seams);
+    QTemporaryDir elsewhere;
+    const QString name = QStringLiteral("vora.kept-0123abcd");
+    if (kept.isNull()) {
+        QFile f(elsewhere.path() + QStringLiteral("/x"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("9\r\nNuova\r\n");
+        QVERIFY(QFile::link(f.fileName(), seams.path(name)));
+    } else {
+        seams.write(name, kept);
+    }
+    Tavola game(seams.services());
+    seams.start(game);
+    QCOMPARE(toCp1252(game.lblpunti->Caption()), score);
+    QCOMPARE(toCp1252(game.lblnome->Caption()), holder);
+    QVERIFY(!QFileInfo::exists(seams.path(name)) && !QFileInfo(seams.path(name)).isSymLink());
 }
 
 // Each state a save killed at some point leaves on disk, and what the next game reads from it.

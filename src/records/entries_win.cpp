@@ -19,26 +19,15 @@ EntryKind entryKind(const QString &localPath)
     return info.isFile() ? EntryKind::Regular : EntryKind::Other;
 }
 
-bool ownedByPlayerOrGroup(const QString &)
+std::optional<QByteArray> gameWrittenFile(const QString &localPath, qint64 limit)
 {
     // The record folder's rights let only its Users group write there.
-    return true;
-}
-
-std::optional<QByteArray> smallFile(const QString &localPath, qint64 limit)
-{
     if (entryKind(localPath) != EntryKind::Regular)
         return std::nullopt;
     QFile file(localPath);
     if (!file.open(QIODevice::ReadOnly) || file.size() > limit)
         return std::nullopt;
     return file.readAll();
-}
-
-std::optional<QByteArray> gameWrittenFile(const QString &localPath, qint64 limit)
-{
-    // Only the record folder's Users group can write there (ownedByPlayerOrGroup).
-    return smallFile(localPath, limit);
 }
 
 void removeEntry(const QString &localPath)
