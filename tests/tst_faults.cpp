@@ -60,6 +60,7 @@ private slots:
     void everyWayOutFromOutsideSaves_data();
     void everyWayOutFromOutsideSaves();
     void logoutSavesWithoutABox();
+    void logoutWhileThePlayerIsAskedUsesThatWait();
     void dataDirectoryFromTheEnvironment_data();
     void dataDirectoryFromTheEnvironment();
     void readOnlyHome();
@@ -992,6 +993,41 @@ void TestFaults::logoutSavesWithoutABox()
     QVERIFY(connected);
     QVERIFY(saved);
     QVERIFY(silent);
+}
+
+// The session ends while "Record occupato" is on screen and the other game lets go: the record
+// check of the logout takes the lock through the wait already in progress, not a second request
+// that the first would beat.
+void TestFaults::logoutWhileThePlayerIsAskedUsesThatWait()
+{
+    GameSeams seams;
+    writeOldPair(seams);
+    Tavola game(seams.services());
+    seams.start(game);
+    beatTheRecord(game);
+    platform::runBeforeEveryWayOut([&game] { game.SilentRecordCheck(); });
+    rivals::GameHoldingTheLock rival(seams.dir());
+    rivals::HangWatch watch([&rival] { rival.letGo(); });
+    Pair duringTheQuestion;
+    seams.dialogs.answer(vbYes);
+    seams.dialogs.answer(vbNo, [&](const ScriptedDialogs::Call &) {
+        rival.letGo();
+        platform::sessionEnding();
+        duringTheQuestion = pairIn(seams);
+    });
+    int code = -1;
+    try {
+        game.runEvent([&game] { game.cmdExit_Click(); });
+    } catch (const ProgramEnded &end) {
+        code = end.code;
+    }
+    platform::runBeforeEveryWayOut({});
+    const bool hung = watch.stop();
+    const bool saved = duringTheQuestion == Pair{"4\r\n", "Anna\r\n"} && code == 0;
+    reliability::outcome("fault", QStringLiteral("logout while the player is asked to wait more"),
+                         QStringLiteral("lock file"), saved, saved ? 0 : 1, hung ? 1 : 0);
+    QVERIFY(!hung);
+    QVERIFY2(saved, qPrintable(seams.dialogs.prompts().join(u'|')));
 }
 
 void TestFaults::dataDirectoryFromTheEnvironment_data()
