@@ -26,9 +26,10 @@ void noteSignal(int)
 }
 
 // Every signal whose default is to end the program and that a program may catch, save the faults
-// of the program itself (SIGSEGV and the like), after which nothing can be trusted to run.
-constexpr int endingSignals[] = {SIGTERM, SIGHUP,  SIGINT,  SIGQUIT,   SIGUSR1, SIGUSR2, SIGALRM,
-                                 SIGPIPE, SIGPOLL, SIGPROF, SIGVTALRM, SIGXCPU, SIGXFSZ};
+// of the program itself (SIGSEGV and the like), after which nothing can be trusted to run, and
+// SIGXFSZ: a write past the file size limit then fails with EFBIG, and the save says so.
+constexpr int endingSignals[] = {SIGTERM, SIGHUP,  SIGINT,  SIGQUIT, SIGUSR1,   SIGUSR2,
+                                 SIGALRM, SIGPIPE, SIGPOLL, SIGPROF, SIGVTALRM, SIGXCPU};
 
 sigset_t endingSet()
 {
@@ -77,6 +78,7 @@ void onEndingSignal(std::function<void()> handler)
     action.sa_handler = noteSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
+    ::signal(SIGXFSZ, SIG_IGN);
     for (const int sig : endingSignals) {
         struct sigaction before {};
         if (::sigaction(sig, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
