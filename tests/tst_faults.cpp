@@ -850,7 +850,8 @@ void TestFaults::everyWayOutFromOutsideSaves_data()
     QTest::addColumn<bool>("leaving");     // the player left and the save waits for the lock
     QTest::addColumn<int>("freedAfterMs"); // the other game lets go; 0: no other game, -1: never
     const QList<int> display;
-    for (const int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE})
+    for (const int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE,
+                          SIGPOLL, SIGPROF, SIGVTALRM, SIGXCPU})
         QTest::addRow("%s", sigabbrev_np(sig)) << QList<int>{sig} << false << 0;
     QTest::newRow("display connection broken") << display << false << 0;
     QTest::newRow("TERM then QUIT 5 ms later") << QList<int>{SIGTERM, SIGQUIT} << false << 0;
