@@ -44,6 +44,8 @@ private slots:
     void readOnlyDisk();
     void fullDisk_data();
     void fullDisk();
+    void scoreFileCannotBeReplaced_data();
+    void scoreFileCannotBeReplaced();
     void recordFileReplacedByDirectory_data();
     void recordFileReplacedByDirectory();
     void recordFileIsALink_data();
@@ -339,6 +341,58 @@ void TestFaults::fullDisk()
     QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
     QVERIFY(intact);
     QVERIFY2(leftovers(dir).isEmpty(), qPrintable(leftovers(dir).join(u' ')));
+}
+
+void TestFaults::scoreFileCannotBeReplaced_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("immutable") << "chattr";
+    QTest::newRow("injected") << "injected";
+}
+
+// The name file is replaced first; when the score file then cannot be, the old name goes back:
+// the disk holds the old pair whole, nothing of the save stays in view, and the box says the
+// record was not saved.
+void TestFaults::scoreFileCannotBeReplaced()
+{
+    QFETCH(QString, how);
+    const QString rowName = QStringLiteral("score file cannot be replaced at the save");
+    GameSeams seams;
+    writeOldPair(seams);
+    Tavola game(seams.services());
+    seams.start(game);
+    beatTheRecord(game);
+    const QString score = seams.path(records::scoreFileName);
+    const QStringList chattr{QStringLiteral("chattr"), QStringLiteral("+i"), score};
+    if (how == QStringLiteral("chattr") && QProcess::execute(chattr.first(), chattr.mid(1)) != 0) {
+        reliability::skipped(rowName, how, QStringLiteral("chattr +i needs root and ext4"));
+        QSKIP("chattr +i needs root and a file system that keeps the flag");
+    }
+    if (how == QStringLiteral("injected"))
+        records::setSystemCalls({{},
+                                 [](const char *from, const char *to) {
+                                     if (QByteArray(to).endsWith("/vora.txt")) {
+                                         errno = EPERM;
+                                         return -1;
+                                     }
+                                     return records::systemRename(from, to);
+                                 },
+                                 {}});
+    const int code = leaveByExit(seams, game);
+    records::setSystemCalls({});
+    QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), score});
+    const bool told =
+        code == 1 &&
+        saidWhy(seams, records::scoreFileName,
+                QStringLiteral("Il tuo record non è stato registrato: errore sul file"));
+    const QStringList left =
+        QDir(seams.dir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    const bool intact =
+        pairIn(seams) == Pair{oldScore, oldHolder} &&
+        left == QStringList{records::nameFileName, records::lockFileName, records::scoreFileName};
+    reliability::outcome("fault", rowName, how, told, intact ? 0 : 1);
+    QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
+    QVERIFY2(intact, qPrintable(left.join(u' ')));
 }
 
 void TestFaults::recordFileReplacedByDirectory_data()
@@ -852,7 +906,7 @@ void TestFaults::everyWayOutFromOutsideSaves_data()
     const QList<int> display;
     for (const int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE,
                           SIGPOLL, SIGPROF, SIGVTALRM, SIGXCPU})
-        QTest::addRow("%s", sigabbrev_np(sig)) << QList<int>{sig} << false << 0;
+        QTest::addRow("SIG%s", sigabbrev_np(sig)) << QList<int>{sig} << false << 0;
     QTest::newRow("display connection broken") << display << false << 0;
     QTest::newRow("TERM then QUIT 5 ms later") << QList<int>{SIGTERM, SIGQUIT} << false << 0;
     QTest::newRow("TERM while the save waits, freed 0.5 s later")
