@@ -68,6 +68,7 @@ private slots:
     void unusableDataDirectory_data();
     void unusableDataDirectory();
     void recordDirectoryOf300Characters();
+    void leftoverSwappedAfterItsCheck();
     void keptRecordIsPutInPlaceWhenItStillBeats_data();
     void keptRecordIsPutInPlaceWhenItStillBeats();
     void interruptedSaveIsFinishedAtTheNextStart_data();
@@ -1175,6 +1176,35 @@ void TestFaults::recordDirectoryOf300Characters()
     reliability::outcome("fault", QStringLiteral("record directory of 300 characters"),
                          QStringLiteral("long path"), works, works ? 0 : 1);
     QVERIFY(works);
+}
+
+// A group member swaps a sound "vora.txt.new" for a link once the start has checked it: what is put
+// in place is the content checked, never the object found there afterwards.
+void TestFaults::leftoverSwappedAfterItsCheck()
+{
+    GameSeams seams;
+    writeOldPair(seams);
+    seams.write(QStringLiteral("vora.txt.new"), "9\r\n");
+    seams.write(QStringLiteral("nvora.txt.new"), "Nuova\r\n");
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.path() + QStringLiteral("/x");
+    bool swapped = false;
+    records::setSystemCalls({{},
+                             [&](const char *from, const char *to) {
+                                 if (!std::exchange(swapped, true)) {
+                                     QFile::remove(seams.path(QStringLiteral("vora.txt.new")));
+                                     QFile::link(target,
+                                                 seams.path(QStringLiteral("vora.txt.new")));
+                                 }
+                                 return records::systemRename(from, to);
+                             },
+                             {}});
+    Tavola game(seams.services());
+    seams.start(game);
+    records::setSystemCalls({});
+    QVERIFY(swapped);
+    QVERIFY(!QFileInfo(seams.path(records::scoreFileName)).isSymLink());
+    QCOMPARE(pairIn(seams), (Pair{"9\r\n", "Nuova\r\n"}));
 }
 
 void TestFaults::keptRecordIsPutInPlaceWhenItStillBeats_data()
