@@ -1,25 +1,51 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A game in a process of its own, ended from outside by the fault tests: game_in_a_process DIR.
-// It starts a game whose record lives in DIR, makes four right answers, prints "ready" and plays
-// on until it is ended. Boxes are scripted; the ways out are installed as the program does.
+// A game in a process of its own, ended from outside by the fault tests:
+// game_in_a_process DIR [--leave]. It starts a game whose record lives in DIR, makes four right
+// answers, prints "ready" and plays on until it is ended; with --leave the player then leaves
+// (Alt+X, Sì) once a line comes on the standard input, and "waiting" is printed when the save has
+// to wait for the record's lock. Boxes are
+// scripted; the ways out are installed as the program does.
 #include "game/tavola.h"
 #include "platform/dialogs.h"
 #include "platform/ending.h"
+#include "platform/waiting.h"
 #include "records/recordfiles.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QSocketNotifier>
 
 #include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+// The real wait box, saying on the standard output when it starts.
+class AnnouncedWait : public platform::QtWait {
+public:
+    bool waitFor(const QString &message, const std::function<bool()> &ready,
+                 std::chrono::milliseconds limit) override
+    {
+        std::puts("waiting");
+        std::fflush(stdout);
+        return QtWait::waitFor(message, ready, limit);
+    }
+};
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     if (argc < 2)
         return 64;
+    const bool leave = argc > 2 && std::strcmp(argv[2], "--leave") == 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorandi"));
     platform::ScriptedDialogs dialogs;
     platform::setDialogService(&dialogs);
+    AnnouncedWait wait;
+    platform::setWaitService(&wait);
     game::Services services;
     services.boxes = &dialogs;
     services.recordDirectory = records::windowsDirectoryReturning(argv[1]);
@@ -36,5 +62,12 @@ int main(int argc, char *argv[])
     }
     std::puts("ready");
     std::fflush(stdout);
+    QSocketNotifier go(STDIN_FILENO, QSocketNotifier::Read);
+    go.setEnabled(leave);
+    QObject::connect(&go, &QSocketNotifier::activated, &game, [&] {
+        go.setEnabled(false);
+        dialogs.answer(platform::vbYes);
+        game.runEvent([&game] { game.cmdExit_Click(); });
+    });
     return QApplication::exec();
 }

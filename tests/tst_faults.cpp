@@ -18,7 +18,11 @@
 #include <QSessionManager>
 #include <QStandardPaths>
 
+#include <QDir>
+
 #include <csignal>
+#include <cstring>
+#include <map>
 #include <optional>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -40,6 +44,7 @@ private slots:
     void readOnlyDisk();
     void fullDisk_data();
     void fullDisk();
+    void scoreFileCannotBeReplaced();
     void recordFileReplacedByDirectory_data();
     void recordFileReplacedByDirectory();
     void recordFileIsALink_data();
@@ -49,14 +54,23 @@ private slots:
     void lockHeldByAnotherGame_data();
     void lockHeldByAnotherGame();
     void accountThatMayNotWriteCannotHoldTheGame();
+    void lockFileMadeReadOnlyByAnotherAccount();
+    void hardLinksAreNeverUsed_data();
+    void hardLinksAreNeverUsed();
     void pairIsReadWholeWhileAnotherGameSaves();
     void everyWayOutFromOutsideSaves_data();
     void everyWayOutFromOutsideSaves();
     void logoutSavesWithoutABox();
+    void logoutWhileThePlayerIsAskedUsesThatWait();
     void dataDirectoryFromTheEnvironment_data();
     void dataDirectoryFromTheEnvironment();
     void readOnlyHome();
+    void unusableDataDirectory_data();
+    void unusableDataDirectory();
     void recordDirectoryOf300Characters();
+    void leftoverSwappedAfterItsCheck();
+    void keptRecordIsPutInPlaceWhenItStillBeats_data();
+    void keptRecordIsPutInPlaceWhenItStillBeats();
     void interruptedSaveIsFinishedAtTheNextStart_data();
     void interruptedSaveIsFinishedAtTheNextStart();
     void killedSavesLeaveACompletePair();
@@ -154,6 +168,7 @@ QStringList leftovers(const QString &dir)
 }
 
 const QString noFile = QStringLiteral("il file o la cartella non esiste");
+const QString notSaved = QStringLiteral("Il tuo record non è stato registrato: ");
 
 } // namespace
 
@@ -279,7 +294,9 @@ void TestFaults::readOnlyDisk()
     const QString reason = how == QStringLiteral("permissions")
                                ? QStringLiteral("non si hanno i permessi per usarlo")
                                : QStringLiteral("il disco è di sola lettura");
-    const bool told = started || saidWhy(seams, records::scoreFileName, reason);
+    // At the save the box first says that the record was not saved.
+    const bool told = started || (saidWhy(seams, records::scoreFileName, reason) &&
+                                  (atStart || saidWhy(seams, QString(), notSaved)));
     const bool intact = pairIn(seams) == Pair{oldScore, oldHolder};
     reliability::outcome("fault", rowName, how, (code == 1 || started) && told, intact ? 0 : 1);
     QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
@@ -319,7 +336,8 @@ void TestFaults::fullDisk()
         injected = std::make_unique<InjectedFailure>(dir, ENOSPC);
     const int code = leaveByExit(seams, game);
     injected.reset();
-    const bool told = saidWhy(seams, records::scoreFileName, QStringLiteral("il disco è pieno"));
+    const bool told = saidWhy(seams, records::scoreFileName, QStringLiteral("il disco è pieno")) &&
+                      saidWhy(seams, QString(), notSaved);
     const bool intact = pairIn(seams) == Pair{oldScore, oldHolder};
     reliability::outcome("fault", QStringLiteral("full disk at the save"), how, code == 1 && told,
                          intact ? 0 : 1);
@@ -327,6 +345,39 @@ void TestFaults::fullDisk()
     QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
     QVERIFY(intact);
     QVERIFY2(leftovers(dir).isEmpty(), qPrintable(leftovers(dir).join(u' ')));
+}
+
+// The name file is replaced first; when the score file then cannot be, the old name goes back:
+// the disk holds the old pair whole, nothing of the save stays in view, and the box says the
+// record was not saved.
+void TestFaults::scoreFileCannotBeReplaced()
+{
+    const QString rowName = QStringLiteral("score file cannot be replaced at the save");
+    GameSeams seams;
+    writeOldPair(seams);
+    Tavola game(seams.services());
+    seams.start(game);
+    beatTheRecord(game);
+    const QString score = seams.path(records::scoreFileName);
+    if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), score}) != 0) {
+        reliability::skipped(rowName, QStringLiteral("immutable"),
+                             QStringLiteral("chattr +i needs root and ext4"));
+        QSKIP("chattr +i needs root and a file system that keeps the flag");
+    }
+    const int code = leaveByExit(seams, game);
+    QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), score});
+    const bool told =
+        code == 1 &&
+        saidWhy(seams, records::scoreFileName,
+                QStringLiteral("Il tuo record non è stato registrato: errore sul file"));
+    const QStringList left =
+        QDir(seams.dir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    const bool intact =
+        pairIn(seams) == Pair{oldScore, oldHolder} &&
+        left == QStringList{records::nameFileName, records::lockFileName, records::scoreFileName};
+    reliability::outcome("fault", rowName, QStringLiteral("immutable"), told, intact ? 0 : 1);
+    QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
+    QVERIFY2(intact, qPrintable(left.join(u' ')));
 }
 
 void TestFaults::recordFileReplacedByDirectory_data()
@@ -363,17 +414,11 @@ void TestFaults::recordFileReplacedByDirectory()
         code = leaveByExit(seams, game);
     }
     const bool told = saidWhy(seams, file, QStringLiteral("al suo posto c'è una cartella"));
-    // The other file keeps the old half of the pair: the save did not go ahead with one file.
-    bool intact = seams.bytes(other) == otherBytes && QFileInfo(seams.path(file)).isDir();
-    if (!atStart && file == records::nameFileName) {
-        // The new pair waits beside the old one; once the folder is gone the next start
-        // puts it in place whole.
-        QVERIFY(QDir().rmdir(seams.path(file)));
-        Tavola next(seams.services());
-        seams.start(next, QStringLiteral("Bruno"));
-        intact = intact && next.lblpunti->Caption() == QStringLiteral("4\r\n") &&
-                 next.lblnome->Caption() == QStringLiteral("Anna\r\n");
-    }
+    // The other file keeps the old half of the pair and nothing of the save waits beside it: the
+    // save did not go ahead with one file.
+    const bool intact = seams.bytes(other) == otherBytes && QFileInfo(seams.path(file)).isDir() &&
+                        !QFileInfo::exists(seams.path(records::scoreFileName + ".new")) &&
+                        !QFileInfo::exists(seams.path(records::nameFileName + ".new"));
     reliability::outcome("fault",
                          QStringLiteral("%1 replaced by a directory %2")
                              .arg(file, atStart ? "at the start" : "during the game"),
@@ -466,10 +511,22 @@ void TestFaults::plantedNewFilesNeverReplaceTheRecord_data()
     QTest::newRow("link at vora.txt.new") << score << "link" << false;
     QTest::newRow("empty folder at vora.txt.new") << score << "folder" << false;
     QTest::newRow("no number in vora.txt.new") << score << "words" << false;
+    QTest::newRow("a fraction in vora.txt.new") << score << "fraction" << false;
+    QTest::newRow("60 digits in vora.txt.new") << score << "huge" << false;
+    QTest::newRow("two lines in nvora.txt.new") << score << "two lines" << false;
+    QTest::newRow("a hard link at vora.txt.new") << score << "hard link" << false;
     QTest::newRow("another account's vora.txt.new") << score << "foreign" << false;
     QTest::newRow("link at nvora.txt.new beside a sound vora.txt.new") << holder << "link" << false;
     QTest::newRow("folder with files at nvora.txt.new") << holder << "full folder" << true;
 }
+
+// What no game writes, planted as a whole ".new" pair.
+const std::map<QString, std::pair<QByteArray, QByteArray>> plantedPairs = {
+    {QStringLiteral("words"), {"novantanove\r\n", "Bruno\r\n"}},
+    {QStringLiteral("fraction"), {"99.5\r\n", "Bruno\r\n"}},
+    {QStringLiteral("huge"), {QByteArray(60, '9') + "\r\n", "Bruno\r\n"}},
+    {QStringLiteral("two lines"), {"99\r\n", "Bru\r\nno\r\n"}},
+};
 
 // The start-up repair moves a ".new" file in place only when a game could have written it;
 // anything else planted there is removed, or left alone, and the current pair stays.
@@ -507,9 +564,16 @@ void TestFaults::plantedNewFilesNeverReplaceTheRecord()
     } else if (what == QStringLiteral("full folder")) {
         QVERIFY(QDir().mkdir(path));
         seams.write(planted + QStringLiteral("/x"), "x");
-    } else if (what == QStringLiteral("words")) {
-        seams.write(planted, "novantanove\r\n");
+    } else if (what == QStringLiteral("hard link")) {
+        const QString target = elsewhere.path() + QStringLiteral("/x");
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("99\r\n");
+        QCOMPARE(::link(QFile::encodeName(target), name), 0);
         seams.write(records::nameFileName + QStringLiteral(".new"), "Bruno\r\n");
+    } else if (const auto pair = plantedPairs.find(what); pair != plantedPairs.end()) {
+        seams.write(planted, pair->second.first);
+        seams.write(records::nameFileName + QStringLiteral(".new"), pair->second.second);
     } else {
         seams.write(planted, "99\r\n");
         QCOMPARE(::chown(name, other->uid(), other->gid()), 0);
@@ -537,7 +601,7 @@ void TestFaults::plantedNewFilesNeverReplaceTheRecord()
 void TestFaults::lockHeldByAnotherGame_data()
 {
     QTest::addColumn<bool>("atStart");
-    QTest::addColumn<int>("freedInRound");   // 0: never
+    QTest::addColumn<int>("freedInRound");   // 0: never, -1: while the player is asked
     QTest::addColumn<QList<int>>("answers"); // to "shall I wait more?"
     QTest::addColumn<bool>("goesOn");        // the game starts, or the record is saved
     QTest::newRow("at the start, freed while waiting") << true << 1 << QList<int>{} << true;
@@ -547,6 +611,8 @@ void TestFaults::lockHeldByAnotherGame_data()
     QTest::newRow("at the save, freed after the player chose to wait more")
         << false << 2 << QList<int>{vbYes} << true;
     QTest::newRow("at the save, the player gives up") << false << 0 << QList<int>{vbNo} << false;
+    QTest::newRow("at the save, freed while the player is asked, who answers No")
+        << false << -1 << QList<int>{vbNo} << true;
 }
 
 // A game that finds the record's lock held says so on screen while it waits, asks before giving
@@ -580,8 +646,11 @@ void TestFaults::lockHeldByAnotherGame()
         } else {
             seams.dialogs.answer(vbYes);
         }
-        for (const int a : answers)
-            seams.dialogs.answer(a);
+        for (const int a : answers) // -1: the other game lets go while the question is asked
+            seams.dialogs.answer(a, [&rival, freedInRound](const ScriptedDialogs::Call &) {
+                if (freedInRound < 0)
+                    rival.letGo();
+            });
         if (atStart)
             game.Show();
         else
@@ -590,9 +659,12 @@ void TestFaults::lockHeldByAnotherGame()
         code = end.code;
     }
     const bool hung = watch.stop();
+    // The start's wait speaks of the start, the save's of the save.
     const bool toldWhileWaiting =
         !seams.wait.messages.isEmpty() &&
-        seams.wait.messages.first().startsWith(QStringLiteral("Un'altra partita di Vorandi"));
+        seams.wait.messages.first().startsWith(QStringLiteral("Un'altra partita di Vorandi")) &&
+        seams.wait.messages.first().contains(QStringLiteral("La partita comincia")) == atStart &&
+        seams.wait.messages.first().contains(QStringLiteral("registrato")) == !atStart;
     const Pair newPair{"4\r\n", "Anna\r\n"};
     const Pair oldPair{oldScore, oldHolder};
     bool asExpected = false;
@@ -601,10 +673,13 @@ void TestFaults::lockHeldByAnotherGame()
     else if (!atStart && goesOn)
         asExpected = code == 0 && pairIn(seams) == newPair &&
                      seams.dialogs.prompts().last().startsWith(QStringLiteral("Ok ho registrato"));
-    else
-        asExpected = code == 1 && saidWhy(seams, records::lockFileName,
-                                          atStart ? QStringLiteral("Non posso leggere il record")
-                                                  : QStringLiteral("Non ho potuto registrare"));
+    else // the player's own choice, and the folder, never the hidden lock file
+        asExpected = code == 1 &&
+                     saidWhy(seams, QDir::toNativeSeparators(seams.dir()),
+                             QStringLiteral("hai scelto di non aspettare")) &&
+                     !seams.dialogs.prompts().join(u'|').contains(records::lockFileName) &&
+                     (atStart || saidWhy(seams, seams.dir(),
+                                         QStringLiteral("Il tuo record non è stato registrato")));
     const bool lost = (goesOn && !atStart && pairIn(seams) != newPair) ||
                       (pairIn(seams) != oldPair && pairIn(seams) != newPair);
     reliability::outcome(
@@ -687,6 +762,85 @@ void TestFaults::accountThatMayNotWriteCannotHoldTheGame()
     QVERIFY(saved);
 }
 
+// The first player to save owns the lock file; taking its write permission away must not switch
+// the lock off for the other accounts of the group: their save stops with a message naming the
+// file and saying what an administrator should do.
+void TestFaults::lockFileMadeReadOnlyByAnotherAccount()
+{
+    const QString rowName = QStringLiteral("lock file made read-only by its owner");
+    rivals::Account player("vorandi-altro");
+    if (!player.ok()) {
+        reliability::skipped(rowName, QStringLiteral("second account"), player.why());
+        QSKIP(qPrintable(player.why()));
+    }
+    QTemporaryDir base;
+    QCOMPARE(::chmod(QFile::encodeName(base.path()), 0755), 0);
+    const QString dir = base.path() + QStringLiteral("/record");
+    QVERIFY(QDir().mkdir(dir));
+    QCOMPARE(::chmod(QFile::encodeName(dir), 0777), 0);
+    GameSeams seams(dir);
+    writeOldPair(seams);
+    seams.write(records::lockFileName, QByteArray());
+    QCOMPARE(::chmod(QFile::encodeName(seams.path(records::lockFileName)), 0644), 0);
+    QProcess saver;
+    saver.setChildProcessModifier([&player] {
+        if (!player.become())
+            ::_exit(99);
+    });
+    saver.start(QStringLiteral(RECORD_SAVER), {dir, QStringLiteral("B"), QStringLiteral("9"),
+                                               QStringLiteral("1"), QStringLiteral("1")});
+    QVERIFY(saver.waitForFinished(30000));
+    const QString said = QString::fromUtf8(saver.readAllStandardOutput());
+    const bool refused = saver.exitCode() == 2 && said.contains(records::lockFileName) &&
+                         said.contains(QStringLiteral("amministratore")) &&
+                         said.startsWith(QStringLiteral("Il tuo record non è stato registrato"));
+    const bool intact = pairIn(seams) == Pair{oldScore, oldHolder};
+    reliability::outcome("fault", rowName, QStringLiteral("second account"), refused,
+                         intact ? 0 : 1);
+    QVERIFY2(refused, qPrintable(said));
+    QVERIFY(intact);
+}
+
+void TestFaults::hardLinksAreNeverUsed_data()
+{
+    QTest::addColumn<QString>("file");
+    for (const QString &file :
+         {records::scoreFileName, records::nameFileName, records::lockFileName})
+        QTest::newRow(qPrintable(file)) << file;
+}
+
+// A second name for another pupil's private file, made where hard links are not protected: the
+// start names it and ends, and the file is neither widened to the group nor shown.
+void TestFaults::hardLinksAreNeverUsed()
+{
+    QFETCH(QString, file);
+    QTemporaryDir shared;
+    QCOMPARE(::chmod(QFile::encodeName(shared.path()), 0770), 0); // the group may write it
+    GameSeams seams(shared.path());
+    writeOldPair(seams);
+    QTemporaryDir otherPupil;
+    const QByteArray diary = QFile::encodeName(otherPupil.path() + QStringLiteral("/diario"));
+    {
+        QFile f(QFile::decodeName(diary));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("segreto\r\n");
+    }
+    QCOMPARE(::chmod(diary, 0600), 0);
+    QFile::remove(seams.path(file));
+    QCOMPARE(::link(diary, QFile::encodeName(seams.path(file))), 0);
+    Tavola game(seams.services());
+    const int code = startExpectingTheEnd(seams, game);
+    struct stat st {};
+    QCOMPARE(::stat(diary, &st), 0);
+    const bool told = code == 1 && saidWhy(seams, file, QStringLiteral("collegamento fisso"));
+    const bool untouched = (st.st_mode & 07777) == 0600 &&
+                           !seams.dialogs.prompts().join(u'|').contains(QStringLiteral("segreto"));
+    reliability::outcome("fault", QStringLiteral("%1 is a hard link").arg(file),
+                         QStringLiteral("hard link"), told, untouched ? 0 : 1);
+    QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
+    QVERIFY(untouched);
+}
+
 // Another game half-way through its save (its name in place, its score not yet) when this game
 // reads the pair: the start waits for it and shows that game's pair whole.
 void TestFaults::pairIsReadWholeWhileAnotherGameSaves()
@@ -731,63 +885,130 @@ void TestFaults::pairIsReadWholeWhileAnotherGameSaves()
 
 void TestFaults::everyWayOutFromOutsideSaves_data()
 {
-    QTest::addColumn<int>("signal"); // 0: the display goes away instead
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGHUP") << int(SIGHUP);
-    QTest::newRow("SIGINT") << int(SIGINT);
-    QTest::newRow("display connection broken") << 0;
+    QTest::addColumn<QList<int>>("sent");  // sent 5 ms apart; none: the display goes away
+    QTest::addColumn<bool>("leaving");     // the player left and the save waits for the lock
+    QTest::addColumn<int>("freedAfterMs"); // the other game lets go; 0: no other game, -1: never
+    const QList<int> display;
+    for (const int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE,
+                          SIGPOLL, SIGPROF, SIGVTALRM, SIGXCPU})
+        QTest::addRow("SIG%s", sigabbrev_np(sig)) << QList<int>{sig} << false << 0;
+    QTest::newRow("display connection broken") << display << false << 0;
+    QTest::newRow("TERM then QUIT 5 ms later") << QList<int>{SIGTERM, SIGQUIT} << false << 0;
+    QTest::newRow("TERM while the save waits, freed 0.5 s later")
+        << QList<int>{SIGTERM} << true << 500;
+    QTest::newRow("TERM while the save waits, freed 3 s later")
+        << QList<int>{SIGTERM} << true << 3000;
+    QTest::newRow("display gone while the save waits, freed 0.5 s later") << display << true << 500;
+    QTest::newRow("TERM mid-game, the record held on") << QList<int>{SIGTERM} << false << -1;
+    QTest::newRow("display gone mid-game, the record held on") << display << false << -1;
+    QTest::newRow("TERM while the save waits, the record held on")
+        << QList<int>{SIGTERM} << true << -1;
 }
 
-// A game in a process of its own, with a beaten record, ended from outside: the record is saved
-// with no box, and the process ends by itself.
+namespace {
+
+// A display of its own for a game, to be killed: null when there is no Xvfb here.
+std::unique_ptr<QProcess> startDisplay(QProcessEnvironment &env)
+{
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (xvfb.isEmpty())
+        return nullptr;
+    auto display = std::make_unique<QProcess>();
+    display->start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                          QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    if (!display->waitForReadyRead(30000))
+        return nullptr;
+    env.insert(QStringLiteral("DISPLAY"), u':' + QString::fromLatin1(display->readAll().trimmed()));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    return display;
+}
+
+bool readLine(QProcess &game, const QByteArray &line)
+{
+    while (!game.canReadLine())
+        if (!game.waitForReadyRead(30000))
+            return false;
+    return game.readLine().trimmed() == line;
+}
+
+QStringList keptRecords(const QString &dir)
+{
+    return QDir(dir).entryList({QStringLiteral("vora.kept-*")}, QDir::Files);
+}
+
+} // namespace
+
+// A game in a process of its own, with a beaten record, ended from outside by any catchable
+// signal or its display going away: mid-game, or while its save waits for another game's lock.
+// The record is saved with no box once the lock is free, or kept aside when the other game holds
+// on, and the next game puts it in place; the process ends by itself within a few seconds.
 void TestFaults::everyWayOutFromOutsideSaves()
 {
-    QFETCH(int, signal);
+    QFETCH(QList<int>, sent);
+    QFETCH(bool, leaving);
+    QFETCH(int, freedAfterMs);
     const QString rowName = QStringLiteral("game ended by %1").arg(QTest::currentDataTag());
     QTemporaryDir dir;
     GameSeams seams(dir.path());
     writeOldPair(seams);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    QProcess display;
-    if (signal == 0) {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (xvfb.isEmpty()) {
-            reliability::skipped(rowName, QStringLiteral("Xvfb killed"),
-                                 QStringLiteral("no Xvfb on this machine"));
-            QSKIP("no Xvfb on this machine");
-        }
-        display.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                             QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        QVERIFY(display.waitForReadyRead(30000));
-        env.insert(QStringLiteral("DISPLAY"),
-                   u':' + QString::fromLatin1(display.readAll().trimmed()));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    std::unique_ptr<QProcess> display;
+    if (sent.isEmpty() && !(display = startDisplay(env))) {
+        reliability::skipped(rowName, QStringLiteral("Xvfb killed"),
+                             QStringLiteral("no Xvfb on this machine"));
+        QSKIP("no Xvfb on this machine");
     }
+    std::optional<rivals::GameHoldingTheLock> rival;
     QProcess game;
     game.setProcessEnvironment(env);
-    game.start(QStringLiteral(GAME_IN_A_PROCESS), {dir.path()});
+    QStringList arguments{dir.path()};
+    if (leaving)
+        arguments << QStringLiteral("--leave");
+    game.start(QStringLiteral(GAME_IN_A_PROCESS), arguments);
     QVERIFY(game.waitForStarted());
-    QVERIFY2(game.waitForReadyRead(30000), game.readAllStandardError().constData());
-    QVERIFY(game.readAllStandardOutput().contains("ready"));
-    if (signal != 0)
-        QCOMPARE(::kill(pid_t(game.processId()), signal), 0);
-    else
-        display.kill();
-    const bool ended = game.waitForFinished(20000);
+    QVERIFY2(readLine(game, "ready"), game.readAllStandardError().constData());
+    if (freedAfterMs != 0)
+        rival.emplace(seams.dir());
+    if (leaving) {
+        game.write("\n");
+        QVERIFY2(readLine(game, "waiting"), game.readAllStandardError().constData());
+    }
+    for (const int sig : sent) {
+        QCOMPARE(::kill(pid_t(game.processId()), sig), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (sent.isEmpty())
+        display->kill();
+    if (freedAfterMs > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(freedAfterMs));
+        rival->letGo();
+    }
+    const bool ended = game.waitForFinished(15000);
     if (!ended) {
         game.kill();
         game.waitForFinished();
     }
-    const bool saved = pairIn(seams) == Pair{"4\r\n", "Anna\r\n"};
+    const Pair newPair{"4\r\n", "Anna\r\n"};
+    bool kept = true;
+    if (freedAfterMs < 0) {
+        // Held on: the old pair stays, the record waits aside for the next game.
+        kept = pairIn(seams) == Pair{oldScore, oldHolder} && keptRecords(dir.path()).size() == 1;
+        rival.reset();
+        records::createRecordFiles(dir.path() + u'\\');
+    }
+    const bool saved = pairIn(seams) == newPair && keptRecords(dir.path()).isEmpty();
     reliability::outcome("fault", rowName,
-                         signal ? QStringLiteral("kill") : QStringLiteral("Xvfb killed"),
-                         ended && saved, saved ? 0 : 1, ended ? 0 : 1);
+                         sent.isEmpty() ? QStringLiteral("Xvfb killed") : QStringLiteral("kill"),
+                         ended && saved && kept, saved ? 0 : 1, ended ? 0 : 1);
     QVERIFY2(ended, "the game did not end");
+    QVERIFY2(kept, game.readAllStandardError().constData());
     QVERIFY2(saved, game.readAllStandardError().constData());
-    if (signal != 0)
+    if (!sent.isEmpty())
         QCOMPARE(game.exitCode(), 0);
-    display.kill();
-    display.waitForFinished();
+    if (display) {
+        display->kill();
+        display->waitForFinished();
+    }
 }
 
 // The session's logout request saves a beaten record with no box on screen; the session then ends
@@ -812,6 +1033,41 @@ void TestFaults::logoutSavesWithoutABox()
     QVERIFY(connected);
     QVERIFY(saved);
     QVERIFY(silent);
+}
+
+// The session ends while "Record occupato" is on screen and the other game lets go: the record
+// check of the logout takes the lock through the wait already in progress, not a second request
+// that the first would beat.
+void TestFaults::logoutWhileThePlayerIsAskedUsesThatWait()
+{
+    GameSeams seams;
+    writeOldPair(seams);
+    Tavola game(seams.services());
+    seams.start(game);
+    beatTheRecord(game);
+    platform::runBeforeEveryWayOut([&game] { game.SilentRecordCheck(); });
+    rivals::GameHoldingTheLock rival(seams.dir());
+    rivals::HangWatch watch([&rival] { rival.letGo(); });
+    Pair duringTheQuestion;
+    seams.dialogs.answer(vbYes);
+    seams.dialogs.answer(vbNo, [&](const ScriptedDialogs::Call &) {
+        rival.letGo();
+        platform::sessionEnding();
+        duringTheQuestion = pairIn(seams);
+    });
+    int code = -1;
+    try {
+        game.runEvent([&game] { game.cmdExit_Click(); });
+    } catch (const ProgramEnded &end) {
+        code = end.code;
+    }
+    platform::runBeforeEveryWayOut({});
+    const bool hung = watch.stop();
+    const bool saved = duringTheQuestion == Pair{"4\r\n", "Anna\r\n"} && code == 0;
+    reliability::outcome("fault", QStringLiteral("logout while the player is asked to wait more"),
+                         QStringLiteral("lock file"), saved, saved ? 0 : 1, hung ? 1 : 0);
+    QVERIFY(!hung);
+    QVERIFY2(saved, qPrintable(seams.dialogs.prompts().join(u'|')));
 }
 
 void TestFaults::dataDirectoryFromTheEnvironment_data()
@@ -869,6 +1125,39 @@ void TestFaults::readOnlyHome()
     QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
 }
 
+void TestFaults::unusableDataDirectory_data()
+{
+    QTest::addColumn<QByteArray>("below"); // what XDG_DATA_HOME adds to a fresh folder
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a byte that is not UTF-8") << QByteArray("/caf\xe9") << "UTF-8";
+    QByteArray deep;
+    while (deep.size() < 5000)
+        deep += '/' + QByteArray(199, 'a');
+    QTest::newRow("5,000 characters") << deep << "troppo lungo";
+}
+
+// A data directory the game cannot use ends the start with a message that fits a screen, and no
+// other folder is made in its place.
+void TestFaults::unusableDataDirectory()
+{
+    QFETCH(QByteArray, below);
+    QFETCH(QString, reason);
+    QTemporaryDir home;
+    const ScopedEnv xdg("XDG_DATA_HOME", QFile::encodeName(home.path()) + below);
+    GameSeams seams;
+    const int code = startWithTheRealDirectory(seams);
+    const QString box =
+        seams.dialogs.calls().isEmpty() ? QString() : seams.dialogs.calls().constLast().prompt;
+    const bool told = code == 1 && box.contains(reason) && box.size() < 400;
+    const bool nothingElse =
+        QDir(home.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    reliability::outcome("fault",
+                         QStringLiteral("data directory with %1").arg(QTest::currentDataTag()),
+                         QStringLiteral("environment"), told && nothingElse, 0);
+    QVERIFY2(told, qPrintable(box.left(600)));
+    QVERIFY(nothingElse);
+}
+
 // A record directory of 300 characters: the game starts, saves and reads the record back.
 void TestFaults::recordDirectoryOf300Characters()
 {
@@ -893,6 +1182,74 @@ void TestFaults::recordDirectoryOf300Characters()
     QVERIFY(works);
 }
 
+// A group member swaps a sound "vora.txt.new" for a link once the start has checked it: what is put
+// in place is the content checked, never the object found there afterwards.
+void TestFaults::leftoverSwappedAfterItsCheck()
+{
+    GameSeams seams;
+    writeOldPair(seams);
+    seams.write(QStringLiteral("vora.txt.new"), "9\r\n");
+    seams.write(QStringLiteral("nvora.txt.new"), "Nuova\r\n");
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.path() + QStringLiteral("/x");
+    bool swapped = false;
+    records::setSystemCalls({{},
+                             [&](const char *from, const char *to) {
+                                 if (!std::exchange(swapped, true)) {
+                                     QFile::remove(seams.path(QStringLiteral("vora.txt.new")));
+                                     QFile::link(target,
+                                                 seams.path(QStringLiteral("vora.txt.new")));
+                                 }
+                                 return records::systemRename(from, to);
+                             },
+                             {}});
+    Tavola game(seams.services());
+    seams.start(game);
+    records::setSystemCalls({});
+    QVERIFY(swapped);
+    QVERIFY(!QFileInfo(seams.path(records::scoreFileName)).isSymLink());
+    QCOMPARE(pairIn(seams), (Pair{"9\r\n", "Nuova\r\n"}));
+}
+
+void TestFaults::keptRecordIsPutInPlaceWhenItStillBeats_data()
+{
+    QTest::addColumn<QByteArray>("kept");  // null: a link to such a file elsewhere
+    QTest::addColumn<QByteArray>("score"); // what the next game reads
+    QTest::addColumn<QByteArray>("holder");
+    QTest::newRow("beats the record")
+        << QByteArray("9\r\nNuova\r\n") << QByteArray("9\r\n") << QByteArray("Nuova\r\n");
+    QTest::newRow("beaten meanwhile") << QByteArray("2\r\nNuova\r\n") << oldScore << oldHolder;
+    QTest::newRow("not what a game keeps")
+        << QByteArray("99.5\r\nNuova\r\n") << oldScore << oldHolder;
+    QTest::newRow("a link") << QByteArray() << oldScore << oldHolder;
+}
+
+// A record kept aside by a game that had to end is put in place by the next start, under the
+// lock, only when it is what a game keeps and still beats the record; it never stays behind.
+void TestFaults::keptRecordIsPutInPlaceWhenItStillBeats()
+{
+    QFETCH(QByteArray, kept);
+    QFETCH(QByteArray, score);
+    QFETCH(QByteArray, holder);
+    GameSeams seams;
+    writeOldPair(seams);
+    QTemporaryDir elsewhere;
+    const QString name = QStringLiteral("vora.kept-0123abcd");
+    if (kept.isNull()) {
+        QFile f(elsewhere.path() + QStringLiteral("/x"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("9\r\nNuova\r\n");
+        QVERIFY(QFile::link(f.fileName(), seams.path(name)));
+    } else {
+        seams.write(name, kept);
+    }
+    Tavola game(seams.services());
+    seams.start(game);
+    QCOMPARE(toCp1252(game.lblpunti->Caption()), score);
+    QCOMPARE(toCp1252(game.lblnome->Caption()), holder);
+    QVERIFY(!QFileInfo::exists(seams.path(name)) && !QFileInfo(seams.path(name)).isSymLink());
+}
+
 // Each state a save killed at some point leaves on disk, and what the next game reads from it.
 void TestFaults::interruptedSaveIsFinishedAtTheNextStart_data()
 {
@@ -908,7 +1265,9 @@ void TestFaults::interruptedSaveIsFinishedAtTheNextStart_data()
     QTest::newRow("killed after the commit")
         << QStringList{"nvora.txt.new", "vora.txt.new"} << newScore << newHolder;
     QTest::newRow("killed between the two moves")
-        << QStringList{"vora.txt.new", "nvora.txt"} << newScore << newHolder;
+        << QStringList{"vora.txt.new", "nvora.txt", "nvora.txt.old"} << newScore << newHolder;
+    QTest::newRow("a lone vora.txt.new no save left")
+        << QStringList{"vora.txt.new"} << oldScore << oldHolder;
 }
 
 void TestFaults::interruptedSaveIsFinishedAtTheNextStart()

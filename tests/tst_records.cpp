@@ -356,7 +356,8 @@ void TestRecords::faultKeepsTheOldPair_data()
     addTextRow("name file became a directory", {"namedir", "nvora.txt", "cartella"});
     addTextRow("score write fails half-way", {"write vora.txt", "vora.txt", "pieno"});
     addTextRow("name write fails half-way", {"write nvora.txt", "nvora.txt", "pieno"});
-    addTextRow("name rename fails", {"rename", "nvora.txt", "disco"});
+    addTextRow("name rename fails", {"rename nvora.txt", "nvora.txt", "disco"});
+    addTextRow("score rename fails after the name's", {"rename vora.txt", "vora.txt", "disco"});
 }
 
 void TestRecords::faultKeepsTheOldPair()
@@ -402,10 +403,13 @@ void TestRecords::faultKeepsTheOldPair()
                                  },
                                  {},
                                  {}});
-    } else if (fault == QStringLiteral("rename")) {
+    } else if (fault.startsWith(QStringLiteral("rename "))) {
+        // Moving the new file in fails; putting the old one back does not.
+        const QByteArray failing = '/' + fault.mid(7).toUtf8();
         records::setSystemCalls({{},
-                                 [](const char *from, const char *to) {
-                                     if (QByteArray(to).endsWith("/nvora.txt")) {
+                                 [failing](const char *from, const char *to) {
+                                     if (QByteArray(to).endsWith(failing) &&
+                                         QByteArray(from).endsWith(".new")) {
                                          errno = EIO;
                                          return -1;
                                      }
@@ -415,7 +419,10 @@ void TestRecords::faultKeepsTheOldPair()
     }
     leave(seams, game);
     QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    records::setSystemCalls({});
     expectErrorBox(seams, named.isEmpty() ? dir : dir + u'/' + named, reason);
+    QVERIFY(seams.dialogs.calls().last().prompt.startsWith(
+        QStringLiteral("Il tuo record non è stato registrato: ")));
     QVERIFY(!confirmed(seams));
     QFile score(oldDir + QStringLiteral("/vora.txt"));
     QFile name(oldDir + QStringLiteral("/nvora.txt"));
@@ -425,12 +432,8 @@ void TestRecords::faultKeepsTheOldPair()
         QVERIFY(name.open(QIODevice::ReadOnly));
         QCOMPARE(name.readAll(), QByteArray("Bea\r\n"));
     }
-    // A pair whose commit went through but could not be moved in stays committed beside the
-    // old one, for the next game to finish; anything else is cleared away.
-    QStringList left = strays(oldDir);
-    left.removeAll(records::scoreFileName + QStringLiteral(".new"));
-    left.removeAll(records::nameFileName + QStringLiteral(".new"));
-    QCOMPARE(left, QStringList());
+    // Nothing of the failed save stays in view.
+    QCOMPARE(strays(oldDir), QStringList());
 }
 
 void TestRecords::fileSizeLimitInAnotherProcess()
@@ -553,7 +556,7 @@ void TestRecords::twoGamesSavingAtOnce()
         QByteArray score;
         QByteArray name;
         {
-            records::DirectoryLock lock(dir.path());
+            records::DirectoryLock lock(dir.path(), records::LockPurpose::Reading);
             score = seams.bytes(records::scoreFileName);
             name = seams.bytes(records::nameFileName);
         }

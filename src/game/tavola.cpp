@@ -260,9 +260,17 @@ void Tavola::CheckRecord()
     // Under the lock the same rule meets the record on file, which another game may have raised.
     const auto beats = [this](double record) { return drill_.scoreBeats(record); };
     const QString score = Format(drill_.correct(), QStringLiteral("####0"));
-    if (!records::saveRecord(WindowsDir, score, playerName_, beats))
+    switch (records::saveRecord(WindowsDir, score, playerName_, beats)) {
+    case records::SaveOutcome::NotBeaten:
         return;
-    MsgBox(QStringLiteral("Ok ho registrato il tuo record, C A M P I O N E\""));
+    case records::SaveOutcome::KeptAside: // only while the program is ended from outside
+        MsgBox(QStringLiteral("Il tuo record è stato messo da parte: un'altra partita di Vorandi "
+                              "stava usando il record. Lo registrerà la prossima partita."));
+        return;
+    case records::SaveOutcome::Saved:
+        MsgBox(QStringLiteral("Ok ho registrato il tuo record, C A M P I O N E\""));
+        return;
+    }
 }
 
 // --- The world, as the window was given it ------------------------------------------------

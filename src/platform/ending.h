@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The ways a program is ended from outside it: a signal (SIGTERM, SIGHUP, SIGINT), the session's
-// logout, the display connection breaking. Each runs a last check first, with no box on screen.
+// The ways a program is ended from outside it: a signal (SIGTERM, SIGQUIT and the rest), the
+// session's logout, the display connection breaking. Each runs a last check first, with no box on
+// screen.
 #pragma once
 
 #include <functional>

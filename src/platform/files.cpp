@@ -7,6 +7,7 @@
 #include <QDir>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -28,6 +29,9 @@ std::map<int, OpenFile> &table()
 }
 
 constexpr int maxFiles = 255;
+
+// The longest path a message on screen gives whole.
+constexpr qsizetype longestShownPath = 160;
 
 [[noreturn]] void fail(const QString &path, int errnum)
 {
@@ -64,6 +68,9 @@ constexpr SystemError systemErrors[] = {
     // A link at the file's name: files are opened without following links.
     {ELOOP, errPathFileAccess, u"è un collegamento simbolico, che il gioco non segue"},
     {ENAMETOOLONG, errPathFileAccess, u"il percorso è troppo lungo"},
+    // A second name of a file that may be another account's: never written, widened or shown.
+    {EMLINK, errPathFileAccess,
+     u"ha più di un nome (un collegamento fisso), e il gioco non lo usa"},
     {EIO, errDeviceIO, u"errore di lettura o scrittura del disco"},
     {EMFILE, errTooManyFiles, u"ci sono troppi file aperti"},
     {ENFILE, errTooManyFiles, u"ci sono troppi file aperti"},
@@ -132,7 +139,15 @@ QString fileErrorMessage(const QString &path, const QString &reason)
 {
     QString shown = QDir::toNativeSeparators(path);
     shown.remove(QChar(0));
-    return QStringLiteral("Errore sul file %1: %2.").arg(shown, reason);
+    const QString whole = QStringLiteral("Errore sul file %1: %2.").arg(shown, reason);
+    if (shown.size() <= longestShownPath)
+        return whole;
+    // A box cannot show a path of thousands of characters: it shows both ends of it, and the
+    // whole message goes to the standard error stream, where it can be read in full.
+    std::fprintf(stderr, "Vorandi: %s\n", whole.toLocal8Bit().constData());
+    const qsizetype end = longestShownPath / 2;
+    return QStringLiteral("Errore sul file %1…%2: %3.")
+        .arg(shown.left(end), shown.right(end), reason);
 }
 
 int FreeFile()

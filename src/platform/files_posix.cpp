@@ -37,8 +37,12 @@ int openRegularFile(const QString &localPath, OpenMode mode)
         return -1;
     struct stat st {};
     const bool statted = ::fstat(fd, &st) == 0;
-    if (!statted || !S_ISREG(st.st_mode)) {
-        const int e = !statted ? errno : S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
+    // A second name of a file (a hard link) could be another account's private file.
+    if (!statted || !S_ISREG(st.st_mode) || st.st_nlink > 1) {
+        const int e = !statted               ? errno
+                      : S_ISDIR(st.st_mode)  ? EISDIR
+                      : !S_ISREG(st.st_mode) ? ENXIO
+                                             : EMLINK;
         ::close(fd);
         errno = e;
         return -1;

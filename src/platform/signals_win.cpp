@@ -9,4 +9,8 @@ void onEndingSignal(std::function<void()>)
     // turns into the logout request, never through these signals.
 }
 
+// Nothing to hold back where no such signal comes.
+SignalsHeldBack::SignalsHeldBack() = default;
+SignalsHeldBack::~SignalsHeldBack() = default;
+
 } // namespace platform

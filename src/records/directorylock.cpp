@@ -27,9 +27,26 @@ bool lockingUnsupported(int errnum)
 }
 
 // This account may not write the directory: no lock, and no save either.
-bool mayNotWrite(int errnum)
+bool mayNotWrite(int errnum, const QString &dir)
 {
-    return errnum == EACCES || errnum == EPERM || errnum == EROFS;
+    if (errnum == EROFS)
+        return true;
+    return (errnum == EACCES || errnum == EPERM) &&
+           ::faccessat(AT_FDCWD, QFile::encodeName(dir).constData(), W_OK, AT_EACCESS) != 0;
+}
+
+// A lock file this account may not write in a directory it may write: whoever owns it took the
+// write permission away, and games that skipped the lock would then overwrite each other.
+[[noreturn]] void lockFileNotOurs(const QString &path)
+{
+    throw platform::RuntimeError(
+        platform::errPermissionDenied,
+        platform::fileErrorMessage(
+            path, QStringLiteral("un altro utente gli ha tolto il permesso di scrittura, così il "
+                                 "record non è più protetto quando due partite finiscono insieme. "
+                                 "Un amministratore deve cancellare questo file nascosto (la "
+                                 "prossima partita lo rifà) oppure dare al gruppo il permesso di "
+                                 "scriverlo")));
 }
 
 // Anything but a regular file at the lock file's name (a link, a pipe, a device) was planted
@@ -136,19 +153,24 @@ bool DirectoryLock::open()
         } while (fd_ < 0 && errno == EINTR);
         if (fd_ < 0) {
             const int e = errno;
-            if (mayNotWrite(e))
+            if (mayNotWrite(e, dir_))
                 return false;
+            if (e == EACCES || e == EPERM)
+                lockFileNotOurs(path_);
             if (e == ELOOP || e == ENXIO)
                 continue; // planted between the look and the open
             platform::throwFileError(path_, e);
         }
         struct stat st {};
-        if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) {
+        if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1) {
             shareLikeDirectory(fd_, dir_);
             return true;
         }
+        const bool linked = st.st_nlink > 1;
         ::close(fd_);
         fd_ = -1;
+        if (linked) // another name of a file elsewhere: never widened nor locked
+            platform::throwFileError(path_, EMLINK);
     }
     platform::throwFileError(path_, ENXIO);
 }

@@ -16,11 +16,13 @@ inline const QString lockFileName = QStringLiteral("vora.lock");
 class DirectoryLock {
 public:
     // Takes the lock, waiting with a message while another game holds it (see lockwait.h). A
-    // lock file that cannot be made or used is a RuntimeError naming it. Taken again by the game
-    // that holds it, it holds it once more. On a file system that keeps no locks, or in a
+    // lock file that cannot be made or used is a RuntimeError naming it, and so is one this
+    // account may not write in a directory it may write: another account could otherwise switch
+    // the lock off for everyone. Taken again by the game that holds it, or by a way out while this
+    // game waits for it, it holds it once more. On a file system that keeps no locks, or in a
     // directory this account may not write (it can read the record there but never save one),
     // the game goes on without the lock.
-    explicit DirectoryLock(const QString &dir, LockPurpose purpose = LockPurpose::Saving);
+    DirectoryLock(const QString &dir, LockPurpose purpose);
     ~DirectoryLock();
     DirectoryLock(const DirectoryLock &) = delete;
     DirectoryLock &operator=(const DirectoryLock &) = delete;
@@ -29,10 +31,11 @@ public:
     void sync();
 
 private:
-    // This game holds the lock already (it reads the pair inside its start): held once more.
+    // This game holds the lock already (it reads the pair inside its start), or waits for it and
+    // is being ended from outside: held once more.
     bool joinOwnLock()
     {
-        if (locksHeldHere(dir_) == 0)
+        if (locksHeldHere(dir_) == 0 && !joinWaitInProgress(path_))
             return false;
         ++locksHeldHere(dir_);
         nested_ = held_ = true;

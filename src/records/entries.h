@@ -20,12 +20,10 @@ enum class EntryKind {
 
 EntryKind entryKind(const QString &localPath);
 
-// Whether the file belongs to this account or to the group of its directory: a file that another
-// account put there belongs to neither.
-bool ownedByPlayerOrGroup(const QString &localPath);
-
-// The whole content of a regular file of at most limit bytes, read without following a link.
-std::optional<QByteArray> smallFile(const QString &localPath, qint64 limit);
+// The whole content of a file only a game can have written: a regular file with one link, of this
+// account or of the directory's group, of at most limit bytes; checked and read through one
+// descriptor opened without following a link, so what is checked is what is read.
+std::optional<QByteArray> gameWrittenFile(const QString &localPath, qint64 limit);
 
 // Removes the entry itself, never what a link points at; a folder only when it is empty.
 void removeEntry(const QString &localPath);

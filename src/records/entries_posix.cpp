@@ -20,25 +20,18 @@ EntryKind entryKind(const QString &localPath)
     return S_ISDIR(st.st_mode) ? EntryKind::Directory : EntryKind::Other;
 }
 
-bool ownedByPlayerOrGroup(const QString &localPath)
-{
-    struct stat st {};
-    struct stat dir {};
-    if (::lstat(QFile::encodeName(localPath).constData(), &st) != 0 ||
-        ::stat(QFile::encodeName(directoryOf(localPath)).constData(), &dir) != 0)
-        return false;
-    return st.st_uid == ::geteuid() || st.st_gid == dir.st_gid;
-}
-
-std::optional<QByteArray> smallFile(const QString &localPath, qint64 limit)
+std::optional<QByteArray> gameWrittenFile(const QString &localPath, qint64 limit)
 {
     const int fd = ::open(QFile::encodeName(localPath).constData(),
                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
     struct stat st {};
+    struct stat dir {};
     std::optional<QByteArray> content;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= limit) {
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_size <= limit &&
+        ::stat(QFile::encodeName(directoryOf(localPath)).constData(), &dir) == 0 &&
+        (st.st_uid == ::geteuid() || st.st_gid == dir.st_gid)) {
         QByteArray bytes(qsizetype(st.st_size), '\0');
         if (::read(fd, bytes.data(), size_t(bytes.size())) == ssize_t(bytes.size()))
             content = bytes;

@@ -19,14 +19,9 @@ EntryKind entryKind(const QString &localPath)
     return info.isFile() ? EntryKind::Regular : EntryKind::Other;
 }
 
-bool ownedByPlayerOrGroup(const QString &)
+std::optional<QByteArray> gameWrittenFile(const QString &localPath, qint64 limit)
 {
     // The record folder's rights let only its Users group write there.
-    return true;
-}
-
-std::optional<QByteArray> smallFile(const QString &localPath, qint64 limit)
-{
     if (entryKind(localPath) != EntryKind::Regular)
         return std::nullopt;
     QFile file(localPath);

@@ -7,6 +7,7 @@
 #include <QDir>
 
 #include <map>
+#include <utility>
 
 namespace records {
 
@@ -30,6 +31,32 @@ QString waitingText(const QString &lockPath, LockPurpose purpose)
         .arg(folderOf(lockPath), what);
 }
 
+// The wait this process is in, for the ways out that run inside it.
+struct WaitInProgress {
+    QString lockPath;
+    const std::function<bool()> *tryLock = nullptr;
+};
+
+WaitInProgress &waitInProgress()
+{
+    // Process-wide: signals and a display gone reach the program with no context of their own.
+    static WaitInProgress current;
+    return current;
+}
+
+class WaitingScope {
+public:
+    WaitingScope(const QString &lockPath, const std::function<bool()> *tryLock)
+        : saved_(std::exchange(waitInProgress(), WaitInProgress{lockPath, tryLock}))
+    {}
+    ~WaitingScope() { waitInProgress() = saved_; }
+    WaitingScope(const WaitingScope &) = delete;
+    WaitingScope &operator=(const WaitingScope &) = delete;
+
+private:
+    WaitInProgress saved_;
+};
+
 bool playerWantsToWaitMore(LockPurpose purpose)
 {
     const QString ifNot = purpose == LockPurpose::Reading
@@ -41,17 +68,39 @@ bool playerWantsToWaitMore(LockPurpose purpose)
                   vbYesNo | vbQuestion, QStringLiteral("Record occupato")) == vbYes;
 }
 
-[[noreturn]] void giveUp(const QString &lockPath, LockPurpose purpose)
+// Why the wait ended without the lock: the player stopped it, or the other game kept the record
+// for the whole wait. The hidden lock file is nothing the player knows of: the message names the
+// record's folder.
+QString giveUpText(const QString &lockPath, LockPurpose purpose, bool playerStopped)
 {
-    const QString shown = QDir::toNativeSeparators(lockPath);
-    const QString text =
-        purpose == LockPurpose::Reading
-            ? QStringLiteral("Non posso leggere il record: il file %1 è tenuto occupato da "
-                             "un'altra partita di Vorandi. Riprova quando quella partita è "
-                             "finita.")
-            : QStringLiteral("Non ho potuto registrare il tuo record: il file %1 è tenuto "
-                             "occupato da un'altra partita di Vorandi.");
-    throw RuntimeError(errPermissionDenied, text.arg(shown));
+    const QString folder = folderOf(lockPath);
+    if (purpose == LockPurpose::Reading)
+        return playerStopped
+                   ? QStringLiteral("Non ho letto il record (cartella %1): hai scelto di non "
+                                    "aspettare l'altra partita di Vorandi che lo sta usando. "
+                                    "Il gioco si chiude.")
+                         .arg(folder)
+                   : QStringLiteral("Non posso leggere il record (cartella %1): un'altra partita "
+                                    "di Vorandi lo sta usando da troppo tempo. Riprova quando "
+                                    "quella partita è finita.")
+                         .arg(folder);
+    return playerStopped
+               ? QStringLiteral("Il tuo record non è stato registrato: hai scelto di non "
+                                "aspettare l'altra partita di Vorandi che sta usando il record "
+                                "(cartella %1).")
+                     .arg(folder)
+               : QStringLiteral("Il tuo record non è stato registrato: un'altra partita di "
+                                "Vorandi ha tenuto occupato il record (cartella %1) per tutta "
+                                "l'attesa.")
+                     .arg(folder);
+}
+
+[[noreturn]] void giveUp(const QString &lockPath, LockPurpose purpose, bool playerStopped)
+{
+    const QString text = giveUpText(lockPath, purpose, playerStopped);
+    if (!canAsk())
+        throw LockNotFree(errPermissionDenied, text);
+    throw RuntimeError(errPermissionDenied, text);
 }
 
 } // namespace
@@ -67,19 +116,36 @@ void waitForLock(const QString &lockPath, LockPurpose purpose, const std::functi
 {
     if (tryLock())
         return;
+    const WaitingScope waiting(lockPath, &tryLock);
     if (!canAsk()) {
         if (WaitWithMessage(waitingText(lockPath, purpose), tryLock, quietLockWait))
             return;
-        giveUp(lockPath, purpose);
+        giveUp(lockPath, purpose, false);
     }
     for (auto waited = std::chrono::milliseconds(0); waited < lockWaitLimit;
          waited += lockWaitRound) {
         if (WaitWithMessage(waitingText(lockPath, purpose), tryLock, lockWaitRound))
             return;
-        if (waited + lockWaitRound < lockWaitLimit && !playerWantsToWaitMore(purpose))
-            break;
+        if (waited + lockWaitRound < lockWaitLimit && !playerWantsToWaitMore(purpose)) {
+            // The other game may have let go while the question was on screen.
+            if (tryLock())
+                return;
+            giveUp(lockPath, purpose, true);
+        }
     }
-    giveUp(lockPath, purpose);
+    giveUp(lockPath, purpose, false);
+}
+
+bool joinWaitInProgress(const QString &lockPath)
+{
+    const WaitInProgress current = waitInProgress();
+    if (!current.tryLock || current.lockPath != lockPath)
+        return false;
+    // Cleared while it runs: the silent wait below is no wait for a way out to join.
+    const WaitingScope none(QString(), nullptr);
+    if (SilentWait().waitFor(QString(), *current.tryLock, quietLockWait))
+        return true;
+    throw LockNotFree(errPermissionDenied, giveUpText(lockPath, LockPurpose::Saving, false));
 }
 
 } // namespace records

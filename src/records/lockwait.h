@@ -3,6 +3,8 @@
 // giving up, and gives up only with a clear message.
 #pragma once
 
+#include "platform/runtime.h"
+
 #include <QString>
 
 #include <chrono>
@@ -22,10 +24,23 @@ constexpr std::chrono::milliseconds lockWaitLimit = std::chrono::minutes(10);
 // The wait where no one can be asked (the program being ended from outside, no display).
 constexpr std::chrono::milliseconds quietLockWait = std::chrono::seconds(5);
 
-// Returns once tryLock() has taken the lock; otherwise a RuntimeError naming the lock file and
-// saying why the record could not be read or saved.
+// The lock stayed held by another game through the short wait of a program being ended from
+// outside: the record is then kept aside rather than lost.
+class LockNotFree : public platform::RuntimeError {
+public:
+    using RuntimeError::RuntimeError;
+};
+
+// Returns once tryLock() has taken the lock; otherwise a RuntimeError saying why the record could
+// not be read or saved (LockNotFree where no one could be asked).
 void waitForLock(const QString &lockPath, LockPurpose purpose,
                  const std::function<bool()> &tryLock);
+
+// A way out from outside (a signal, a display gone) that runs while this process itself waits for
+// the same lock, in a box or asking the player, takes the lock through that wait, silently and
+// for a few seconds at most: a second request of its own would only queue behind the first.
+// False when no such wait is in progress; LockNotFree when the lock stays held.
+bool joinWaitInProgress(const QString &lockPath);
 
 // How many locks this process holds on the directory: a second lock of the same game is no rival
 // to wait for.

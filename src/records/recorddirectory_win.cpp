@@ -109,7 +109,7 @@ bool holdsRecord(const QString &dir)
 // score file goes last: a copy cut short leaves no score and is made again by the next start.
 void takeOverOldRecord(const QString &dir, const QStringList &oldPlaces)
 {
-    DirectoryLock lock(dir);
+    DirectoryLock lock(dir, LockPurpose::Reading);
     if (holdsRecord(dir))
         return;
     const std::optional<RecordPair> pair = highestPair(oldPlaces);

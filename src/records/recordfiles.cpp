@@ -2,15 +2,17 @@
 #include "recordfiles.h"
 #include "directorylock.h"
 #include "entries.h"
+#include "game/drill.h"
+#include "keptrecord.h"
 #include "pendingfile.h"
 #include "platform/cp1252.h"
 #include "platform/files.h"
 #include "platform/runtime.h"
+#include "platform/signals.h"
 #include "sharing.h"
 #include "systemcalls.h"
 
 #include <QFile>
-#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
@@ -77,11 +79,18 @@ std::optional<QString> storedText(const QString &localPath)
 
 // A save moves the new pair in place in two steps. First both complete files are renamed to
 // these names, the score's last: once it is there the whole new pair is on disk. Then they are
-// renamed over the old files. A save cut short in between is finished by whoever takes the
-// directory lock next, so the files never hold one game's score with another game's name.
+// renamed over the old files, the name first; the name file it replaces keeps a name of its own
+// until the score is in place. A save cut short in between is finished by whoever takes the
+// directory lock next, and one whose score cannot be moved puts the old name back: the files
+// never hold one game's score with another game's name.
 QString committedPath(const QString &localPath)
 {
     return localPath + QStringLiteral(".new");
+}
+
+QString replacedPath(const QString &localPath)
+{
+    return localPath + QStringLiteral(".old");
 }
 
 void moveIntoPlace(const QString &from, const QString &to)
@@ -90,48 +99,110 @@ void moveIntoPlace(const QString &from, const QString &to)
         throwFileError(to, errno);
 }
 
-// What a save of a game leaves as a ".new" file: a regular file of this account or of the
-// directory's group, ending its one line with CR LF, a number for the score. Anything else was
-// put there by someone else and never replaces a record file.
-bool writtenByAGame(const QString &localPath, bool isScore)
+// The score could not follow the new name: the old name goes back (or the new one away, when
+// there was none), so the old pair stands whole.
+void putOldNameBack(const QString &namePath, bool newNameIn)
 {
-    if (entryKind(localPath) != EntryKind::Regular || !ownedByPlayerOrGroup(localPath))
-        return false;
-    static const QRegularExpression number(QStringLiteral("^[0-9]+(\\.[0-9]+)?\r\n$"));
-    if (isScore) {
-        const auto text = smallFile(localPath, 64);
-        return text && number.match(QString::fromLatin1(*text)).hasMatch();
-    }
-    const auto text = smallFile(localPath, maxRecordFileSize);
-    return text && text->endsWith("\r\n");
+    const QString oldName = replacedPath(namePath);
+    if (entryKind(oldName) == EntryKind::Regular)
+        callRename(systemName(oldName).constData(), systemName(namePath).constData());
+    else if (newNameIn)
+        removeEntry(namePath);
 }
 
-// Renames the committed pair over the record files, the name first: once the score is in place
-// nothing of the save is left to do.
+// Renames the committed pair over the record files, the name first, with the signals held back
+// so that none can end the program between the two: once the score is in place nothing of the
+// save is left to do.
 void putPairInPlace(const QString &scorePath, const QString &namePath)
 {
     // A folder in the score file's place would stop the second move after the first.
     if (entryKind(scorePath) == EntryKind::Directory)
         throwFileError(scorePath, EISDIR);
-    if (entryKind(committedPath(namePath)) != EntryKind::None)
-        moveIntoPlace(committedPath(namePath), namePath);
-    moveIntoPlace(committedPath(scorePath), scorePath);
+    const SignalsHeldBack held;
+    const bool nameWaits = entryKind(committedPath(namePath)) != EntryKind::None;
+    if (nameWaits) {
+        if (entryKind(namePath) == EntryKind::Regular)
+            moveIntoPlace(namePath, replacedPath(namePath));
+        try {
+            moveIntoPlace(committedPath(namePath), namePath);
+        } catch (const RuntimeError &) {
+            putOldNameBack(namePath, false);
+            removeEntry(committedPath(namePath));
+            removeEntry(committedPath(scorePath));
+            throw;
+        }
+    }
+    try {
+        moveIntoPlace(committedPath(scorePath), scorePath);
+    } catch (const RuntimeError &) {
+        putOldNameBack(namePath, nameWaits);
+        removeEntry(committedPath(scorePath));
+        throw;
+    }
+    removeEntry(replacedPath(namePath));
 }
 
-// Under the lock: completes a save that reached its commit, drops one that did not and whatever
-// else lies at the pair's ".new" names, and removes the temporary files a killed save left.
-void finishInterruptedSave(const QString &scorePath, const QString &namePath)
+// Writes the pair whole beside the record files and moves it in place. Under the lock only.
+void commitPair(DirectoryLock &lock, const QString &scorePath, const QString &namePath,
+                const RecordLines &pair)
 {
-    const QString newName = committedPath(namePath);
-    const bool nameSound = entryKind(newName) == EntryKind::None || writtenByAGame(newName, false);
-    if (nameSound && writtenByAGame(committedPath(scorePath), true)) {
-        putPairInPlace(scorePath, namePath);
-    } else {
-        removeEntry(committedPath(scorePath));
-        removeEntry(newName);
+    {
+        PendingFile holder(namePath, pair.name);
+        PendingFile score(scorePath, pair.score);
+        holder.commitAs(committedPath(namePath));
+        score.commitAs(committedPath(scorePath)); // from here on the new pair is saved
     }
+    lock.sync();
+    putPairInPlace(scorePath, namePath);
+    lock.sync();
+}
+
+// Under the lock: completes a save cut short after its commit, only when what it left is exactly
+// what a game writes, and from the content checked (a file swapped after the check is never what
+// is put in place); then drops whatever else lies at the names a save uses.
+void finishInterruptedSave(DirectoryLock &lock, const QString &scorePath, const QString &namePath)
+{
+    const auto score = gameWrittenFile(committedPath(scorePath), 64);
+    const auto name = gameWrittenFile(committedPath(namePath), maxRecordFileSize);
+    const bool scoreSound = score && isScoreLine(*score);
+    // Cut short between the two moves: the new name is in place, the old one beside it.
+    const bool nameMoved = entryKind(committedPath(namePath)) == EntryKind::None &&
+                           gameWrittenFile(replacedPath(namePath), maxRecordFileSize);
+    if (scoreSound && name && isNameLine(*name)) {
+        commitPair(lock, scorePath, namePath, {*score, *name});
+    } else if (scoreSound && nameMoved) {
+        PendingFile(scorePath, *score).commitAs(committedPath(scorePath));
+        putPairInPlace(scorePath, namePath);
+        lock.sync();
+    }
+    for (const QString &left :
+         {committedPath(scorePath), committedPath(namePath), replacedPath(namePath)})
+        removeEntry(left);
+}
+
+// Under the lock: what a save cut short or a game that had to end left behind.
+void tidyUnderLock(DirectoryLock &lock, const QString &scorePath, const QString &namePath)
+{
+    finishInterruptedSave(lock, scorePath, namePath);
     PendingFile::removeLeftovers(scorePath);
     PendingFile::removeLeftovers(namePath);
+    takeKeptRecords(directoryOf(scorePath), [&](const RecordLines &kept) {
+        if (game::beatsRecord(kept.score.chopped(2).toInt(),
+                              Val(storedText(scorePath).value_or(QString()))))
+            commitPair(lock, scorePath, namePath, kept);
+    });
+}
+
+// A failed save says so first, then which file and why.
+RuntimeError notSaved(const RuntimeError &error)
+{
+    const QString lead = QStringLiteral("Il tuo record non è stato registrato");
+    if (error.message().startsWith(lead))
+        return error;
+    QString why = error.message();
+    if (why.startsWith(QStringLiteral("Errore ")))
+        why[0] = u'e';
+    return RuntimeError(error.number(), lead + QStringLiteral(": ") + why);
 }
 
 } // namespace
@@ -213,32 +284,33 @@ int createRecordFiles(const QString &windowsDir)
     }
     const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
     DirectoryLock lock(directoryOf(scorePath), LockPurpose::Reading);
-    finishInterruptedSave(scorePath, resolvePath(recordPath(windowsDir, nameFileName)));
+    tidyUnderLock(lock, scorePath, resolvePath(recordPath(windowsDir, nameFileName)));
     return number;
 }
 
-bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name,
-                const BeatsRecord &beats)
+SaveOutcome saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name,
+                       const BeatsRecord &beats)
 {
     const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
     const QString namePath = resolvePath(recordPath(windowsDir, nameFileName));
-    DirectoryLock lock(directoryOf(scorePath));
-    finishInterruptedSave(scorePath, namePath);
-    // Another game may have saved a higher record since this one read it.
-    if (!beats(Val(storedText(scorePath).value_or(QString()))))
-        return false;
-    {
-        PendingFile holder(namePath, toCp1252(name) + "\r\n");
-        PendingFile score(scorePath, toCp1252(scoreText) + "\r\n");
-        holder.commitAs(committedPath(namePath));
-        score.commitAs(committedPath(scorePath)); // from here on the new pair is saved
+    const RecordLines pair{toCp1252(scoreText) + "\r\n", toCp1252(name) + "\r\n"};
+    try {
+        try {
+            DirectoryLock lock(directoryOf(scorePath), LockPurpose::Saving);
+            tidyUnderLock(lock, scorePath, namePath);
+            // Another game may have saved a higher record since this one read it.
+            if (!beats(Val(storedText(scorePath).value_or(QString()))))
+                return SaveOutcome::NotBeaten;
+            commitPair(lock, scorePath, namePath, pair);
+            return SaveOutcome::Saved;
+        } catch (const LockNotFree &) {
+            // The program must end and another game holds the record: the next game saves it.
+            keepAside(directoryOf(scorePath), pair);
+            return SaveOutcome::KeptAside;
+        }
+    } catch (const RuntimeError &error) {
+        throw notSaved(error);
     }
-    lock.sync();
-    putPairInPlace(scorePath, namePath);
-    PendingFile::removeLeftovers(scorePath);
-    PendingFile::removeLeftovers(namePath);
-    lock.sync();
-    return true;
 }
 
 } // namespace records

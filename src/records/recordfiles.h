@@ -66,11 +66,17 @@ int createRecordFiles(const QString &windowsDir);
 // Whether a game's score beats the record given: the game's one record rule.
 using BeatsRecord = std::function<bool(double record)>;
 
+enum class SaveOutcome {
+    NotBeaten, // the record on file is as high (another game may have raised it): nothing written
+    Saved,
+    KeptAside, // the program is being ended and another game held the record: see keptrecord.h
+};
+
 // Saves score and name as the new record when the score beats the record on file (which another
-// game may have raised meanwhile). Both files are written whole to temporary files
-// and renamed over the old ones, the score file first, under an exclusive lock on the directory;
-// a failure leaves the old pair as it was. Returns true when it saved.
-bool saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name,
-                const BeatsRecord &beats);
+// game may have raised meanwhile). Both files are written whole to temporary files and renamed
+// over the old ones under an exclusive lock on the directory; a failure leaves the old pair as it
+// was, and its RuntimeError begins "Il tuo record non è stato registrato".
+SaveOutcome saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name,
+                       const BeatsRecord &beats);
 
 } // namespace records

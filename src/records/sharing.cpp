@@ -38,7 +38,8 @@ void shareLikeDirectory(int fd, const QString &dir)
 {
     const mode_t wanted = bitsFor(dir);
     struct stat st {};
-    if (wanted == 0 || ::fstat(fd, &st) != 0 || st.st_uid != ::geteuid())
+    // A file with a second name may be private elsewhere: never widened.
+    if (wanted == 0 || ::fstat(fd, &st) != 0 || st.st_uid != ::geteuid() || st.st_nlink != 1)
         return;
     if ((st.st_mode & wanted) != wanted)
         ::fchmod(fd, (st.st_mode & 07777) | wanted);
