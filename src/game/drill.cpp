@@ -42,6 +42,7 @@ void Drill::drawQuestion()
     base_ = drawBetween(random_, baseMin, baseMax);
     exponent_ = drawBetween(random_, exponentMin, exponentMax);
     expected_ = CInt(std::pow(double(base_), double(exponent_)));
+    answered_ = false;
 }
 
 bool Drill::score(const QString &typed)
@@ -52,6 +53,7 @@ bool Drill::score(const QString &typed)
         correct_ = saturatedSum(correct_, 1);
     else
         wrong_ = saturatedSum(wrong_, 1);
+    answered_ = true;
     return right;
 }
 

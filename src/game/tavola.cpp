@@ -159,6 +159,11 @@ void Tavola::txtAnswer_KeyPress(Integer &KeyAscii)
             KeyAscii = 0;
         return;
     }
+    // An answer counts once: Enter on a scored question asks the next one, as cmdNext does.
+    if (drill_.answered()) {
+        cmdNext_Click();
+        return;
+    }
     if (drill_.score(txtAnswer->Text())) {
         lblMessage->setCaption(QStringLiteral("Esatto, è incredibile!!!"));
     } else {
