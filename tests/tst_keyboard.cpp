@@ -24,6 +24,7 @@ private slots:
     void pastedTextPassesTheFilter();
     void focusMarkAfterAnswer();
     void f10ReachesNewGame();
+    void keyboardNoGivesTheKeysBack();
     void boxAsWideAsItsTitle();
     void longNameBoxStaysOnScreen();
     void shownPromptFits_data();
@@ -156,6 +157,23 @@ void TestKeyboard::focusMarkAfterAnswer()
     QCOMPARE(markDots(game.cmdNext), 0);
 }
 
+namespace {
+
+// Pixels of the bar entry drawn in the highlight colour: the mark of the entry the keys are on.
+int markedPixels(QMenuBar *bar, QAction *entry)
+{
+    const QImage shown = bar->grab(bar->actionGeometry(entry)).toImage();
+    const QRgb mark = bar->palette().color(QPalette::Highlight).rgb();
+    int count = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x)
+            count += shown.pixel(x, y) == mark ? 1 : 0;
+    }
+    return count;
+}
+
+} // namespace
+
 void TestKeyboard::f10ReachesNewGame()
 {
     auto &&[seams, game] = StartedGame();
@@ -164,6 +182,7 @@ void TestKeyboard::f10ReachesNewGame()
     QTest::keyClick(win, Qt::Key_F10);
     QTRY_VERIFY(game.window()->menuBar()->hasFocus());
     QCOMPARE(game.window()->menuBar()->activeAction(), game.INFOMAZIONI);
+    QVERIFY(markedPixels(game.window()->menuBar(), game.INFOMAZIONI) > 20);
     QTest::keyClick(win, Qt::Key_Down); // opens the list under the first entry
     QTRY_VERIFY(QApplication::activePopupWidget());
     seams.dialogs.clearCalls();
@@ -202,6 +221,38 @@ void onNextBox(std::function<void(QWidget *)> act)
 }
 
 } // namespace
+
+// A real box opened from the bar in keyboard mode takes the focus; after a No by keyboard the
+// typed keys reach the answer box at once, and Escape leaves the bar the same way.
+void TestKeyboard::keyboardNoGivesTheKeysBack()
+{
+    auto &&[seams, game] = StartedGame();
+    QVERIFY(QTest::qWaitForWindowActive(game.window()));
+    QWindow *win = game.window()->windowHandle();
+    QMenuBar *bar = game.window()->menuBar();
+    seams.dialogs.clearCalls();
+    seams.dialogs.answer(vbNo, [&](const ScriptedDialogs::Call &call) {
+        onNextBox([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
+        QMessageBox box(QMessageBox::Question, call.title, call.prompt,
+                        QMessageBox::Yes | QMessageBox::No, game.window());
+        box.exec();
+    });
+    QTest::keyClick(win, Qt::Key_F10);
+    QTRY_VERIFY(bar->hasFocus());
+    QTest::keyClick(win, Qt::Key_Left); // round from the first entry to NUOVO GIOCO
+    QCOMPARE(bar->activeAction(), game.Next);
+    QTest::keyClick(win, Qt::Key_Return);
+    QTRY_COMPARE(seams.dialogs.prompts().size(), 1);
+    game.window()->activateWindow(); // as the window manager does when the box goes
+    QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
+    QTest::keyClicks(nullptr, QStringLiteral("4"));
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("4"));
+    QTest::keyClick(win, Qt::Key_F10);
+    QTRY_VERIFY(bar->hasFocus());
+    QTest::keyClick(win, Qt::Key_Escape);
+    QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
+    QCOMPARE(markedPixels(bar, game.INFOMAZIONI), 0);
+}
 
 void TestKeyboard::boxAsWideAsItsTitle()
 {

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "form.h"
 #include "accessibility.h"
+#include "appstyle.h"
 #include "program.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QImageReader>
@@ -16,11 +18,6 @@
 #include <QWindow>
 
 #include <algorithm>
-
-// QtGui's entry for a key from the window system, the one its own test library types with.
-Q_GUI_EXPORT void qt_handleKeyEvent(QWindow *w, QEvent::Type t, int k, Qt::KeyboardModifiers mods,
-                                    const QString &text = QString(), bool autorep = false,
-                                    ushort count = 1);
 
 namespace platform {
 
@@ -88,6 +85,8 @@ FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form), desc_(
     buildControls(desc);
     buildMenus(desc);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget *, QWidget *now) { followFocus(now); });
 }
 
 QWidget *FormWindow::clientArea() const
@@ -388,19 +387,50 @@ void FormWindow::buildMenus(const WindowDesc &desc)
         barEntries_.push_back(entry);
     }
     // F10 does what Alt pressed and released alone does, as on every desktop: the bar takes the
-    // keys on its first entry; the arrows move and open, Return chooses, Escape leaves. The bar
-    // has no public way into that mode but a real Alt from the window system, so F10 makes one.
+    // keys on its first entry; the arrows move and open, Return chooses, Escape leaves.
     auto *f10 = new QAction(this);
     f10->setShortcut(Qt::Key_F10);
     f10->setShortcutContext(Qt::WindowShortcut);
     addAction(f10);
-    connect(f10, &QAction::triggered, this, [this] {
-        if (QWindow *window = windowHandle(); window && isActiveWindow()) {
-            qt_handleKeyEvent(window, QEvent::KeyPress, Qt::Key_Alt, Qt::NoModifier);
-            qt_handleKeyEvent(window, QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
-            qt_handleKeyEvent(window, QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
-        }
-    });
+    connect(f10, &QAction::triggered, this, &FormWindow::toggleMenuBarKeys);
+}
+
+// The bar's keyboard mode has no call of its own; the bar enters and leaves it on Alt pressed
+// and released alone. The two key events go straight to the window, not through the window
+// system, where a screen reader's key listener would hold them back and let the keys around them
+// overtake them.
+void FormWindow::toggleMenuBarKeys()
+{
+    auto *bar = qobject_cast<QMenuBar *>(menuWidget());
+    if (!bar || !bar->isVisible() || !isActiveWindow())
+        return;
+    QWindow *window = windowHandle();
+    QKeyEvent altPressed(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::sendEvent(window, &altPressed);
+    QKeyEvent altReleased(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &altReleased);
+}
+
+// A box opened from the bar in keyboard mode takes the focus from the bar, which leaves its
+// mode without handing the focus back; when the box closes the window gives it to the bar again,
+// idle, and typing would go nowhere. The control that had it gets it back.
+void FormWindow::followFocus(QWidget *now)
+{
+    if (now && now != menuWidget() && client_->isAncestorOf(now)) {
+        lastControl_ = now;
+        return;
+    }
+    if (now && now == menuWidget())
+        QTimer::singleShot(0, this, &FormWindow::leaveIdleMenuBar);
+}
+
+void FormWindow::leaveIdleMenuBar()
+{
+    auto *bar = qobject_cast<QMenuBar *>(menuWidget());
+    if (!bar || !bar->hasFocus() || bar->activeAction() || QApplication::activePopupWidget())
+        return;
+    if (lastControl_ && lastControl_->isEnabled() && lastControl_->isVisible())
+        lastControl_->setFocus(Qt::OtherFocusReason);
 }
 
 void FormWindow::placeMenuBar()
@@ -409,6 +439,7 @@ void FormWindow::placeMenuBar()
         return;
     QMenuBar *bar = menuBar();
     bar->setNativeMenuBar(false);
+    bar->setStyle(menuBarStyle(bar));
     for (QAction *entry : barEntries_)
         bar->addAction(entry);
 }

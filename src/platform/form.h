@@ -55,6 +55,9 @@ private:
     void bindSpokenTexts(const WindowDesc &desc);
     QWidget *makeControl(const ControlDesc &c);
     void dressControl(QWidget *w, const ControlDesc &c);
+    void toggleMenuBarKeys();
+    void followFocus(QWidget *now);
+    void leaveIdleMenuBar();
 
     Form &form_;
     const WindowDesc &desc_;
@@ -63,6 +66,8 @@ private:
     QHash<QString, QObject *> controls_;
     QHash<QString, QAction *> menus_;
     std::vector<QAction *> barEntries_;
+    // The control that last had the focus, for the bar to give it back.
+    QPointer<QWidget> lastControl_;
     Long backColor_ = 0;
     bool unloading_ = false;
 };
