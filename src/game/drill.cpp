@@ -85,4 +85,26 @@ QString Drill::clockText() const
            u':' + Format(secondsLeft_ % 60, pattern);
 }
 
+namespace {
+
+QString counted(int n, const char *one, const char *many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+} // namespace
+
+// A speech synthesizer reads "00:13:16" as three numbers; words say what they count.
+QString Drill::clockInWords() const
+{
+    const int minutes = secondsLeft_ / 60;
+    const int seconds = secondsLeft_ % 60;
+    QStringList parts;
+    if (minutes > 0)
+        parts << counted(minutes, "minuto", "minuti");
+    if (seconds > 0 || minutes == 0)
+        parts << counted(seconds, "secondo", "secondi");
+    return parts.join(QStringLiteral(" e "));
+}
+
 } // namespace game

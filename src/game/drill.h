@@ -67,6 +67,8 @@ public:
     int minutesLeft() const { return secondsLeft_ / 60; }
     // "hh:mm:ss", two digits each.
     QString clockText() const;
+    // The clock as a screen reader says it: "13 minuti e 16 secondi".
+    QString clockInWords() const;
 
 private:
     platform::RandomSource &random_;

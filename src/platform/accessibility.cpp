@@ -2,6 +2,9 @@
 #include "accessibility.h"
 #include "controls.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPointer>
 #include <QRegularExpression>
 
 #include <optional>
@@ -35,7 +38,7 @@ QString spokenText(const QString &pattern, const QHash<QString, QObject *> &cont
     for (const QRegularExpressionMatch &m : placeholder().globalMatch(pattern)) {
         text += pattern.mid(from, m.capturedStart() - from);
         if (auto *label = qobject_cast<Label *>(controls.value(m.captured(1))))
-            text += Label::displayText(label->Caption()).simplified();
+            text += label->spokenCaption().simplified();
         from = m.capturedEnd();
     }
     text += pattern.mid(from);
@@ -66,6 +69,79 @@ void applySpokenText(QWidget *target, const QString &namePattern, const QString 
 }
 
 } // namespace
+
+namespace {
+
+// The focus lent to a control that does not take it otherwise, while a screen reader reads it:
+// the next key gives the focus back to the control that had it and goes on to it, as if the
+// focus had never moved. Given back at once, the focus would make the screen reader cut the
+// reading short to name that control again.
+class FocusLoan : public QObject {
+public:
+    FocusLoan(QWidget *reader, QWidget *owner)
+        : QObject(reader), reader_(reader), owner_(owner), policy_(reader->focusPolicy())
+    {
+        reader->installEventFilter(this);
+        reader->setFocusPolicy(Qt::ClickFocus); // focusable, yet never on the Tab round
+        reader->setFocus(Qt::OtherFocusReason);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::FocusOut) {
+            end();
+            return false;
+        }
+        // The release of the key that lent the focus comes here too: only a press ends it.
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (isModifier(key->key()))
+            return false;
+        QPointer<QWidget> owner = owner_;
+        end();
+        if (owner && owner->isEnabled()) {
+            owner->setFocus(Qt::OtherFocusReason);
+            QKeyEvent again(key->type(), key->key(), key->modifiers(), key->text(),
+                            key->isAutoRepeat(), ushort(key->count()));
+            QCoreApplication::sendEvent(owner, &again);
+        }
+        return true;
+    }
+
+private:
+    static bool isModifier(int key)
+    {
+        return key == Qt::Key_Control || key == Qt::Key_Shift || key == Qt::Key_Alt ||
+               key == Qt::Key_Meta || key == Qt::Key_AltGr;
+    }
+
+    void end()
+    {
+        reader_->removeEventFilter(this);
+        reader_->setFocusPolicy(policy_);
+        deleteLater();
+    }
+
+    QWidget *reader_;
+    QPointer<QWidget> owner_;
+    Qt::FocusPolicy policy_;
+};
+
+} // namespace
+
+void sayThroughFocus(QWidget *reader)
+{
+    QWidget *focus = QApplication::focusWidget();
+    if (!reader || !focus || focus->window() != reader->window() || focus == reader)
+        return;
+    // A quiet control's name changes unannounced: a screen reader that keeps names would read
+    // an old one.
+    QAccessibleEvent changed(reader, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+    new FocusLoan(reader, focus);
+}
 
 void bindSpokenText(QWidget *target, const QString &namePattern, const QString &descriptionPattern,
                     bool quiet, const QHash<QString, QObject *> &controls)

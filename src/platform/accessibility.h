@@ -33,4 +33,9 @@ QString spokenText(const QString &pattern, const QHash<QString, QObject *> &cont
 void bindSpokenText(QWidget *target, const QString &namePattern, const QString &descriptionPattern,
                     bool quiet, const QHash<QString, QObject *> &controls);
 
+// Has a screen reader read the control now (a label, say) without changing the window: the
+// control holds the focus until the next key, which goes, with the focus, back to the control
+// that had it. Nothing happens while no control of the control's window has the focus.
+void sayThroughFocus(QWidget *reader);
+
 } // namespace platform

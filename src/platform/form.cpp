@@ -213,6 +213,8 @@ QWidget *FormWindow::makeControl(const ControlDesc &c)
     }
     case ControlKind::TextBox: {
         auto *box = new TextBox(client_);
+        // A refused key is heard, not seen: a screen reader has already echoed it as typed.
+        connect(box, &TextBox::keyRefused, box, [] { QApplication::beep(); });
         if (c.maxLength > 0)
             box->setMaxLength(c.maxLength);
         box->setAlignment(c.centred ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
@@ -416,7 +418,8 @@ void FormWindow::toggleMenuBarKeys()
 // idle, and typing would go nowhere. The control that had it gets it back.
 void FormWindow::followFocus(QWidget *now)
 {
-    if (now && now != menuWidget() && client_->isAncestorOf(now)) {
+    // A control that has the focus only on loan, for a screen reader, is no place to return to.
+    if (now && (now->focusPolicy() & Qt::TabFocus) && client_->isAncestorOf(now)) {
         lastControl_ = now;
         return;
     }
@@ -433,6 +436,15 @@ void FormWindow::leaveIdleMenuBar()
         lastControl_->setFocus(Qt::OtherFocusReason);
 }
 
+void FormWindow::addKeyCommand(const QKeySequence &key, const std::function<void()> &command)
+{
+    auto *action = new QAction(this);
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    connect(action, &QAction::triggered, this, command);
+}
+
 void FormWindow::placeMenuBar()
 {
     if (barEntries_.empty())
@@ -440,6 +452,7 @@ void FormWindow::placeMenuBar()
     QMenuBar *bar = menuBar();
     bar->setNativeMenuBar(false);
     bar->setStyle(menuBarStyle(bar));
+    bar->setAccessibleName(desc_.spokenMenuBarName);
     for (QAction *entry : barEntries_)
         bar->addAction(entry);
 }

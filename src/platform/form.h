@@ -40,6 +40,8 @@ public:
     void setBackColor(Long colour);
     Long backColor() const { return backColor_; }
     void setUnloading() { unloading_ = true; }
+    // A key that runs the command from anywhere in the window, the answer box included.
+    void addKeyCommand(const QKeySequence &key, const std::function<void()> &command);
 
 protected:
     void showEvent(QShowEvent *event) override;
