@@ -2,10 +2,12 @@
 #include "accessibility.h"
 #include "controls.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <optional>
 
@@ -22,6 +24,54 @@ const QRegularExpression &placeholder()
 }
 
 } // namespace
+
+namespace {
+
+// The windows that have not been shown yet.
+QSet<const QObject *> &unshownWindows()
+{
+    static QSet<const QObject *> windows;
+    return windows;
+}
+
+QAccessible::UpdateHandler passedOn = nullptr;
+
+const QObject *windowOf(QObject *object)
+{
+    if (auto *widget = qobject_cast<QWidget *>(object))
+        return widget->window();
+    if (auto *action = qobject_cast<QAction *>(object))
+        return action->parent() ? windowOf(action->parent()) : nullptr;
+    return nullptr;
+}
+
+void dropWhileUnshown(QAccessibleEvent *event)
+{
+    if (unshownWindows().contains(windowOf(event->object())))
+        return;
+    // The event goes its usual way: to the handler found when this one came, or to the bridge.
+    QAccessible::UpdateHandler self = QAccessible::installUpdateHandler(passedOn);
+    QAccessible::updateAccessibility(event);
+    QAccessible::installUpdateHandler(self);
+}
+
+} // namespace
+
+void silenceUntilShown(QWidget *window)
+{
+    if (unshownWindows().isEmpty())
+        passedOn = QAccessible::installUpdateHandler(dropWhileUnshown);
+    unshownWindows().insert(window);
+    QObject::connect(window, &QObject::destroyed, [window] { endSilence(window); });
+}
+
+void endSilence(QWidget *window)
+{
+    if (!unshownWindows().remove(window) || !unshownWindows().isEmpty())
+        return;
+    QAccessible::installUpdateHandler(passedOn);
+    passedOn = nullptr;
+}
 
 QuietAccessibility::QuietAccessibility() : previous_(QAccessible::installUpdateHandler(dropEvent))
 {}

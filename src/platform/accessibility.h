@@ -23,6 +23,14 @@ private:
     QAccessible::UpdateHandler previous_;
 };
 
+// Keeps a window and everything in it from announcing anything to screen readers until it is
+// first shown. A screen reader that hears of an object reads and keeps its states; one heard of
+// while its window was still hidden stays "not visible" for good, because a window shown later
+// tells only that it is showing.
+void silenceUntilShown(QWidget *window);
+// The window is about to be shown: from now on it speaks as any other.
+void endSilence(QWidget *window);
+
 // The text of a pattern in which "{name}" stands for the caption of the label of that name, on
 // one line and without doubled blanks; what an empty caption leaves at either end (". ", ", ")
 // goes.

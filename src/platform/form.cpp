@@ -72,6 +72,7 @@ private:
 
 FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form), desc_(desc)
 {
+    silenceUntilShown(this);
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(desc.caption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -455,6 +456,13 @@ void FormWindow::placeMenuBar()
     bar->setAccessibleName(desc_.spokenMenuBarName);
     for (QAction *entry : barEntries_)
         bar->addAction(entry);
+}
+
+void FormWindow::setVisible(bool visible)
+{
+    if (visible)
+        endSilence(this);
+    QMainWindow::setVisible(visible);
 }
 
 void FormWindow::showEvent(QShowEvent *event)

@@ -44,6 +44,7 @@ public:
     void addKeyCommand(const QKeySequence &key, const std::function<void()> &command);
 
 protected:
+    void setVisible(bool visible) override;
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
