@@ -25,6 +25,9 @@ private slots:
     void focusMarkAfterAnswer();
     void f10ReachesNewGame();
     void keyboardNoGivesTheKeysBack();
+    void ctrlTLendsTheFocusToTheClock();
+    void enterAfterTheVerdictReadsTheQuestion();
+    void refusedKeysRing();
     void boxAsWideAsItsTitle();
     void longNameBoxStaysOnScreen();
     void shownPromptFits_data();
@@ -252,6 +255,75 @@ void TestKeyboard::keyboardNoGivesTheKeysBack()
     QTest::keyClick(win, Qt::Key_Escape);
     QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
     QCOMPARE(markedPixels(bar, game.INFOMAZIONI), 0);
+}
+
+namespace {
+
+QString spokenName(QWidget *w)
+{
+    return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+}
+
+} // namespace
+
+// The clock holds the focus for a screen reader until the next key, which goes back, with the
+// focus, where it came from; the window shows the same throughout.
+void TestKeyboard::ctrlTLendsTheFocusToTheClock()
+{
+    auto &&[seams, game] = StartedGame();
+    QWindow *win = game.window()->windowHandle();
+    QTest::keyClicks(nullptr, QStringLiteral("1"));
+    QTest::keyClick(win, Qt::Key_T, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), game.lblconto);
+    QCOMPARE(spokenName(game.lblconto), QStringLiteral("Tempo restante: 15 minuti"));
+    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:15:00"));
+    QTest::keyClicks(nullptr, QStringLiteral("2"));
+    QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("12"));
+    QCOMPARE(game.lblconto->focusPolicy(), Qt::NoFocus);
+
+    QTest::keyClick(win, Qt::Key_Return); // the verdict; the focus on Nuovo calcolo
+    const int marked = markDots(game.cmdNext);
+    QVERIFY(marked > 10);
+    QTest::keyClick(win, Qt::Key_T, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), game.lblconto);
+    QCOMPARE(markDots(game.cmdNext), marked);
+    QTest::keyClick(win, Qt::Key_Return); // goes on to Nuovo calcolo: the next question
+    QCOMPARE(game.lblMessage->Caption(), QString());
+    QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
+}
+
+// Enter in the box after the verdict draws the next question with the focus staying in the box,
+// where a screen reader would not read it again: the "=" reads it until the next key.
+void TestKeyboard::enterAfterTheVerdictReadsTheQuestion()
+{
+    auto &&[seams, game] = StartedGame();
+    answer(game, rightAnswer(game));
+    game.txtAnswer->setFocus();
+    QTest::keyClick(game.window()->windowHandle(), Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), game.Label4);
+    QCOMPARE(spokenName(game.Label4), spokenName(game.txtAnswer));
+    QVERIFY(spokenName(game.Label4).startsWith(QStringLiteral("Quanto fa ")));
+    QTest::keyClicks(nullptr, QStringLiteral("7"));
+    QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("7"));
+}
+
+void TestKeyboard::refusedKeysRing()
+{
+    auto &&[seams, game] = StartedGame();
+    QSignalSpy rings(game.txtAnswer, &TextBox::keyRefused);
+    QTest::keyClicks(nullptr, QStringLiteral("1-3"));
+    QCOMPARE(rings.size(), 0);
+    QTest::keyClicks(nullptr, QStringLiteral("a+"));
+    QCOMPARE(rings.size(), 2);
+    QTest::keyClicks(nullptr, QStringLiteral("45")); // the fifth character does not fit
+    QCOMPARE(rings.size(), 3);
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("1-34"));
+    QTest::keyClick(game.txtAnswer, Qt::Key_A, Qt::ControlModifier); // selected: a digit replaces
+    QTest::keyClicks(nullptr, QStringLiteral("9"));
+    QCOMPARE(rings.size(), 3);
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("9"));
 }
 
 void TestKeyboard::boxAsWideAsItsTitle()

@@ -122,6 +122,8 @@ void applySpokenText(QWidget *target, const QString &namePattern, const QString 
 
 namespace {
 
+constexpr const char *lentProperty = "vorandiFocusLent";
+
 // The focus lent to a control that does not take it otherwise, while a screen reader reads it:
 // the next key gives the focus back to the control that had it and goes on to it, as if the
 // focus had never moved. Given back at once, the focus would make the screen reader cut the
@@ -133,8 +135,11 @@ public:
     {
         reader->installEventFilter(this);
         reader->setFocusPolicy(Qt::ClickFocus); // focusable, yet never on the Tab round
+        owner->setProperty(lentProperty, true);
         reader->setFocus(Qt::OtherFocusReason);
     }
+
+    QWidget *owner() const { return owner_; }
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
@@ -169,6 +174,10 @@ private:
 
     void end()
     {
+        if (owner_) {
+            owner_->setProperty(lentProperty, QVariant());
+            owner_->update();
+        }
         reader_->removeEventFilter(this);
         reader_->setFocusPolicy(policy_);
         deleteLater();
@@ -181,11 +190,21 @@ private:
 
 } // namespace
 
+bool focusOnLoan(const QWidget *control)
+{
+    return control->property(lentProperty).toBool();
+}
+
 void sayThroughFocus(QWidget *reader)
 {
     QWidget *focus = QApplication::focusWidget();
     if (!reader || !focus || focus->window() != reader->window() || focus == reader)
         return;
+    // Lent already: the keys still belong to the control that lent it.
+    for (QObject *child : focus->children()) {
+        if (auto *loan = dynamic_cast<FocusLoan *>(child); loan && loan->owner())
+            focus = loan->owner();
+    }
     // A quiet control's name changes unannounced: a screen reader that keeps names would read
     // an old one.
     QAccessibleEvent changed(reader, QAccessible::NameChanged);

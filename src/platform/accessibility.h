@@ -45,5 +45,7 @@ void bindSpokenText(QWidget *target, const QString &namePattern, const QString &
 // control holds the focus until the next key, which goes, with the focus, back to the control
 // that had it. Nothing happens while no control of the control's window has the focus.
 void sayThroughFocus(QWidget *reader);
+// The control's focus is lent for a screen reader: on screen it keeps its focus mark.
+bool focusOnLoan(const QWidget *control);
 
 } // namespace platform

@@ -391,7 +391,7 @@ void CommandButton::paintEvent(QPaintEvent *)
     qDrawWinButton(&painter, rect(), palette(), isDown(), &face);
     option.state &= ~(QStyle::State_MouseOver | QStyle::State_AutoRaise);
     painter.drawControl(QStyle::CE_ToolButtonLabel, option);
-    if (hasFocus()) {
+    if (hasFocus() || focusOnLoan(this)) {
         // The dotted focus mark is drawn whatever moved the focus here: the style draws one
         // only once Tab has been used, and after an answer the focus comes by itself.
         const QPen dots(qGray(face.color().rgb()) > 128 ? Qt::black : Qt::white, 1, Qt::DotLine);
