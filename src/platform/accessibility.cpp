@@ -15,19 +15,17 @@ namespace platform {
 
 namespace {
 
-void dropEvent(QAccessibleEvent *) {}
-
 const QRegularExpression &placeholder()
 {
     static const QRegularExpression re(QStringLiteral("\\{(\\w+)\\}"));
     return re;
 }
 
-} // namespace
+// One filter stands between the program and the accessibility bridge for good: quiet scopes and
+// windows not yet shown are counted here, so no order of opening and closing them can leave a
+// handler of the wrong one in place.
+int quietScopes = 0;
 
-namespace {
-
-// The windows that have not been shown yet.
 QSet<const QObject *> &unshownWindows()
 {
     static QSet<const QObject *> windows;
@@ -45,9 +43,9 @@ const QObject *windowOf(QObject *object)
     return nullptr;
 }
 
-void dropWhileUnshown(QAccessibleEvent *event)
+void filterEvent(QAccessibleEvent *event)
 {
-    if (unshownWindows().contains(windowOf(event->object())))
+    if (quietScopes > 0 || unshownWindows().contains(windowOf(event->object())))
         return;
     // The event goes its usual way: to the handler found when this one came, or to the bridge.
     QAccessible::UpdateHandler self = QAccessible::installUpdateHandler(passedOn);
@@ -55,30 +53,38 @@ void dropWhileUnshown(QAccessibleEvent *event)
     QAccessible::installUpdateHandler(self);
 }
 
+void installFilter()
+{
+    static const bool installed = [] {
+        passedOn = QAccessible::installUpdateHandler(filterEvent);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+
 } // namespace
+
+QuietAccessibility::QuietAccessibility()
+{
+    installFilter();
+    ++quietScopes;
+}
+
+QuietAccessibility::~QuietAccessibility()
+{
+    --quietScopes;
+}
 
 void silenceUntilShown(QWidget *window)
 {
-    if (unshownWindows().isEmpty())
-        passedOn = QAccessible::installUpdateHandler(dropWhileUnshown);
+    installFilter();
     unshownWindows().insert(window);
     QObject::connect(window, &QObject::destroyed, [window] { endSilence(window); });
 }
 
 void endSilence(QWidget *window)
 {
-    if (!unshownWindows().remove(window) || !unshownWindows().isEmpty())
-        return;
-    QAccessible::installUpdateHandler(passedOn);
-    passedOn = nullptr;
-}
-
-QuietAccessibility::QuietAccessibility() : previous_(QAccessible::installUpdateHandler(dropEvent))
-{}
-
-QuietAccessibility::~QuietAccessibility()
-{
-    QAccessible::installUpdateHandler(previous_);
+    unshownWindows().remove(window);
 }
 
 QString spokenText(const QString &pattern, const QHash<QString, QObject *> &controls)

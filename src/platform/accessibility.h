@@ -18,9 +18,6 @@ public:
     QuietAccessibility();
     ~QuietAccessibility();
     Q_DISABLE_COPY(QuietAccessibility)
-
-private:
-    QAccessible::UpdateHandler previous_;
 };
 
 // Keeps a window and everything in it from announcing anything to screen readers until it is
