@@ -25,6 +25,7 @@ private slots:
     void focusMarkAfterAnswer();
     void f10ReachesNewGame();
     void keyboardNoGivesTheKeysBack();
+    void altDeliveredAgainLateKeepsTheBar();
     void ctrlTLendsTheFocusToTheClock();
     void enterAfterTheVerdictReadsTheQuestion();
     void refusedKeysRing();
@@ -224,6 +225,26 @@ void onNextBox(std::function<void(QWidget *)> act)
 }
 
 } // namespace
+
+// A screen reader's key listener makes Qt deliver each key from the window system a second time,
+// late, as a key the program sends: the bar stays in keyboard mode when Alt comes again.
+void TestKeyboard::altDeliveredAgainLateKeepsTheBar()
+{
+    auto &&[seams, game] = StartedGame();
+    QVERIFY(QTest::qWaitForWindowActive(game.window()));
+    QWindow *win = game.window()->windowHandle();
+    QMenuBar *bar = game.window()->menuBar();
+    QTest::keyEvent(QTest::Press, win, Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyEvent(QTest::Release, win, Qt::Key_Alt, Qt::NoModifier);
+    QTRY_VERIFY(bar->hasFocus());
+    QKeyEvent pressedAgain(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::sendEvent(win, &pressedAgain);
+    QKeyEvent releasedAgain(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+    QCoreApplication::sendEvent(win, &releasedAgain);
+    QCoreApplication::processEvents();
+    QVERIFY(bar->hasFocus());
+    QCOMPARE(bar->activeAction(), game.INFOMAZIONI);
+}
 
 // A real box opened from the bar in keyboard mode takes the focus; after a No by keyboard the
 // typed keys reach the answer box at once, and Escape leaves the bar the same way.

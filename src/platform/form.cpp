@@ -14,6 +14,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPixmapCache>
+#include <QPointer>
 #include <QTimer>
 #include <QWindow>
 
@@ -70,6 +71,40 @@ private:
     QColor back_ = Qt::black;
 };
 
+namespace {
+
+// While a screen reader listens for keys, Qt's accessibility bridge holds every key from the
+// window system until the screen reader has seen it and then delivers it once more, as a key
+// sent by the program. The menu bar has taken Alt when it came from the window system; taken a
+// second time, late, Alt would leave the bar as soon as it had entered it. Only the Alt that F10
+// sends is meant.
+class LateAltFilter : public QObject {
+public:
+    using QObject::QObject;
+    static LateAltFilter *instance()
+    {
+        static QPointer<LateAltFilter> filter;
+        if (!filter) {
+            filter = new LateAltFilter(qApp);
+            qApp->installEventFilter(filter);
+        }
+        return filter;
+    }
+    bool sendingOwn = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if ((event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) ||
+            event->spontaneous() || sendingOwn || !watched->isWindowType())
+            return false;
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        return key == Qt::Key_Alt || key == Qt::Key_Meta;
+    }
+};
+
+} // namespace
+
 FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form), desc_(desc)
 {
     silenceUntilShown(this);
@@ -88,6 +123,7 @@ FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form), desc_(
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget *, QWidget *now) { followFocus(now); });
+    LateAltFilter::instance();
 }
 
 QWidget *FormWindow::clientArea() const
@@ -391,11 +427,7 @@ void FormWindow::buildMenus(const WindowDesc &desc)
     }
     // F10 does what Alt pressed and released alone does, as on every desktop: the bar takes the
     // keys on its first entry; the arrows move and open, Return chooses, Escape leaves.
-    auto *f10 = new QAction(this);
-    f10->setShortcut(Qt::Key_F10);
-    f10->setShortcutContext(Qt::WindowShortcut);
-    addAction(f10);
-    connect(f10, &QAction::triggered, this, &FormWindow::toggleMenuBarKeys);
+    addKeyCommand(Qt::Key_F10, [this] { toggleMenuBarKeys(); });
 }
 
 // The bar's keyboard mode has no call of its own; the bar enters and leaves it on Alt pressed
@@ -408,10 +440,13 @@ void FormWindow::toggleMenuBarKeys()
     if (!bar || !bar->isVisible() || !isActiveWindow())
         return;
     QWindow *window = windowHandle();
+    LateAltFilter *late = LateAltFilter::instance();
+    late->sendingOwn = true;
     QKeyEvent altPressed(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
     QCoreApplication::sendEvent(window, &altPressed);
     QKeyEvent altReleased(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
     QCoreApplication::sendEvent(window, &altReleased);
+    late->sendingOwn = false;
 }
 
 // A box opened from the bar in keyboard mode takes the focus from the bar, which leaves its
