@@ -121,9 +121,16 @@ FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form), desc_(
     buildControls(desc);
     buildMenus(desc);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget *, QWidget *now) { followFocus(now); });
+    focusFollower_ = connect(qApp, &QApplication::focusChanged, this,
+                             [this](QWidget *, QWidget *now) { followFocus(now); });
     LateAltFilter::instance();
+}
+
+// The focus moves while QWidget's destructor closes the window, when this is a FormWindow no
+// more.
+FormWindow::~FormWindow()
+{
+    disconnect(focusFollower_);
 }
 
 QWidget *FormWindow::clientArea() const

@@ -27,6 +27,7 @@ class FormWindow : public QMainWindow {
     Q_OBJECT
 public:
     FormWindow(Form &form, const WindowDesc &desc);
+    ~FormWindow() override;
 
     // Gives every control its font and picture, and the window its icon and pointer; once.
     void dress();
@@ -71,6 +72,7 @@ private:
     std::vector<QAction *> barEntries_;
     // The control that last had the focus, for the bar to give it back.
     QPointer<QWidget> lastControl_;
+    QMetaObject::Connection focusFollower_;
     Long backColor_ = 0;
     bool unloading_ = false;
 };
