@@ -27,6 +27,7 @@ private slots:
     void keyboardNoGivesTheKeysBack();
     void altDeliveredAgainLateKeepsTheBar();
     void ctrlTLendsTheFocusToTheClock();
+    void clockReadAtFiveAndOneMinuteLeft();
     void enterAfterTheVerdictReadsTheQuestion();
     void refusedKeysRing();
     void boxAsWideAsItsTitle();
@@ -312,6 +313,23 @@ void TestKeyboard::ctrlTLendsTheFocusToTheClock()
     QTest::keyClick(win, Qt::Key_Return); // goes on to Nuovo calcolo: the next question
     QCOMPARE(game.lblMessage->Caption(), QString());
     QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
+}
+
+void TestKeyboard::clockReadAtFiveAndOneMinuteLeft()
+{
+    auto &&[seams, game] = StartedGame();
+    for (const int secondsLeft : {5 * 60, 60}) {
+        while (game.drill().secondsLeft() > secondsLeft + 1)
+            game.Timer1_Timer();
+        QCOMPARE(QApplication::focusWidget(), game.txtAnswer); // nothing read before
+        game.Timer1_Timer();
+        QCOMPARE(QApplication::focusWidget(), game.lblconto);
+        QCOMPARE(spokenName(game.lblconto),
+                 QStringLiteral("Tempo restante: %1").arg(game.drill().clockInWords()));
+        QTest::keyClicks(nullptr, QStringLiteral("1"));
+        QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
+    }
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("11"));
 }
 
 // Enter in the box after the verdict draws the next question with the focus staying in the box,
