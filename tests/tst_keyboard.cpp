@@ -277,6 +277,15 @@ void TestKeyboard::keyboardNoGivesTheKeysBack()
     QTest::keyClick(win, Qt::Key_Escape);
     QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
     QCOMPARE(markedPixels(bar, game.INFOMAZIONI), 0);
+    // An item of a list chosen by keyboard closes the menus and gives the keys back too.
+    QTest::keyClick(win, Qt::Key_F10);
+    QTest::keyClick(win, Qt::Key_Down);
+    QTRY_VERIFY(QApplication::activePopupWidget());
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+    QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
+    QTest::keyClicks(nullptr, QStringLiteral("5"));
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("45"));
 }
 
 namespace {
