@@ -80,13 +80,13 @@ class Speech:
         return found
 
 
-def start_speech(env, home):
-    """speech-dispatcher on a socket of its own, talking into a null sound device."""
+def start_speech(env):
+    """speech-dispatcher on a socket of its own, talking into a null sound device: without one,
+    where no sound server runs, it hangs after two utterances and Orca with it."""
     conf = os.path.join(env["XDG_CONFIG_HOME"], "speech-dispatcher")
     os.makedirs(os.path.join(conf, "modules"), exist_ok=True)
     with open(os.path.join(conf, "speechd.conf"), "w") as f:
         f.write(SPEECHD_CONF)
-    shutil.copy("/etc/speech-dispatcher/modules/espeak-ng.conf", conf)
     shutil.copy("/etc/speech-dispatcher/modules/espeak-ng.conf", os.path.join(conf, "modules"))
     socket = os.path.join(env["XDG_RUNTIME_DIR"], "speech-dispatcher", "speechd.sock")
     os.makedirs(os.path.dirname(socket), exist_ok=True)
@@ -103,8 +103,16 @@ def start_orca(env, home, address):
     orca = subprocess.Popen(
         ["/usr/bin/python3", "-c", ORCA_LINE_BUFFERED, "-d", "braille", "-u", prefs,
          "--debug-file", log], env=dict(env, SPEECHD_ADDRESS=address),
-        stdout=open(os.path.join(home, "orca.out"), "w"), stderr=subprocess.STDOUT)
-    return orca, Speech(log)
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    speech = Speech(log)
+    limit = time.monotonic() + 30
+    while not speech.said():
+        if orca.poll() is not None or time.monotonic() > limit:
+            # Orca refuses to start while another Orca of the same user runs.
+            desktop.stop(orca)
+            raise Failure("Orca did not start (is another Orca running?)")
+        time.sleep(0.1)
+    return orca, speech
 
 
 def question(speech, desk):
@@ -186,11 +194,12 @@ def play(env, program, home):
     for name, content in (("vora.txt", b"50\r\n"), ("nvora.txt", b"Max\r\n")):
         with open(os.path.join(records, name), "wb") as f:
             f.write(content)
-    server, address = start_speech(env, home)
-    orca, speech = start_orca(env, home, address)
-    limit = time.monotonic() + 30
-    while not speech.said() and time.monotonic() < limit:
-        time.sleep(0.1)
+    server, address = start_speech(env)
+    try:
+        orca, speech = start_orca(env, home, address)
+    except Failure:
+        desktop.stop(server)
+        raise
     app = desktop.launch([program], env)
     desk = desktop.Desktop(env, app, seconds=240)
     seen = set()
@@ -206,15 +215,15 @@ def play(env, program, home):
         speech.next()
         second = one_game(speech, desk, seen, "Ugo", speech.path)
         print(f"objects on screen for Orca: {first} in the first game, {second} in the second")
-        if second != first:
+        # Both games show the same window; a screen reader that kept the first window's states
+        # finds only a handful of objects in the second.
+        if second != first or first < 25:
             raise Failure(f"Orca finds {second} objects in the second game, {first} in the first")
     finally:
         desktop.end_and_report(app)
         for process in (orca, server):
             desktop.stop(process)
-        print("\n".join(speech.said()[-40:]))
-        if os.environ.get("KEEP"):
-            shutil.copy(speech.path, os.environ["KEEP"])
+        print("Orca's last words:", speech.said()[-10:])
 
 
 def main():
