@@ -46,6 +46,8 @@ private slots:
     void recordRule();
     void recordNoticeAtOnePastTheRecord();
     void clockCountsDownToZero();
+    void clockInWords_data();
+    void clockInWords();
 };
 
 void TestDrill::drawsFromTheRandomSource_data()
@@ -173,6 +175,29 @@ void TestDrill::clockCountsDownToZero()
     }
     QCOMPARE(drill.clockText(), QStringLiteral("00:00:00"));
     QVERIFY(drill.clockAtZero());
+}
+
+void TestDrill::clockInWords_data()
+{
+    addColumns<int, QString>({"ticks", "words"});
+    QTest::newRow("full") << 0 << "15 minuti";
+    QTest::newRow("minutes and seconds") << 104 << "13 minuti e 16 secondi";
+    QTest::newRow("one of each") << 839 << "1 minuto e 1 secondo";
+    QTest::newRow("one minute") << 840 << "1 minuto";
+    QTest::newRow("seconds only") << 841 << "59 secondi";
+    QTest::newRow("at zero") << 900 << "0 secondi";
+}
+
+void TestDrill::clockInWords()
+{
+    QFETCH(int, ticks);
+    QFETCH(QString, words);
+    ScriptedRandom random;
+    Drill drill(random);
+    drill.startClock();
+    for (int i = 0; i < ticks; ++i)
+        drill.tick();
+    QCOMPARE(drill.clockInWords(), words);
 }
 
 QTEST_GUILESS_MAIN(TestDrill)

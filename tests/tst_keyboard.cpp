@@ -24,6 +24,12 @@ private slots:
     void pastedTextPassesTheFilter();
     void focusMarkAfterAnswer();
     void f10ReachesNewGame();
+    void keyboardNoGivesTheKeysBack();
+    void altDeliveredAgainLateKeepsTheBar();
+    void ctrlTLendsTheFocusToTheClock();
+    void clockReadAtFiveAndOneMinuteLeft();
+    void enterAfterTheVerdictReadsTheQuestion();
+    void refusedKeysRing();
     void boxAsWideAsItsTitle();
     void longNameBoxStaysOnScreen();
     void shownPromptFits_data();
@@ -156,6 +162,23 @@ void TestKeyboard::focusMarkAfterAnswer()
     QCOMPARE(markDots(game.cmdNext), 0);
 }
 
+namespace {
+
+// Pixels of the bar entry drawn in the highlight colour: the mark of the entry the keys are on.
+int markedPixels(QMenuBar *bar, QAction *entry)
+{
+    const QImage shown = bar->grab(bar->actionGeometry(entry)).toImage();
+    const QRgb mark = bar->palette().color(QPalette::Highlight).rgb();
+    int count = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x)
+            count += shown.pixel(x, y) == mark ? 1 : 0;
+    }
+    return count;
+}
+
+} // namespace
+
 void TestKeyboard::f10ReachesNewGame()
 {
     auto &&[seams, game] = StartedGame();
@@ -164,6 +187,7 @@ void TestKeyboard::f10ReachesNewGame()
     QTest::keyClick(win, Qt::Key_F10);
     QTRY_VERIFY(game.window()->menuBar()->hasFocus());
     QCOMPARE(game.window()->menuBar()->activeAction(), game.INFOMAZIONI);
+    QVERIFY(markedPixels(game.window()->menuBar(), game.INFOMAZIONI) > 20);
     QTest::keyClick(win, Qt::Key_Down); // opens the list under the first entry
     QTRY_VERIFY(QApplication::activePopupWidget());
     seams.dialogs.clearCalls();
@@ -202,6 +226,153 @@ void onNextBox(std::function<void(QWidget *)> act)
 }
 
 } // namespace
+
+// A screen reader's key listener makes Qt deliver each key from the window system a second time,
+// late, as a key the program sends: the bar stays in keyboard mode when Alt comes again.
+void TestKeyboard::altDeliveredAgainLateKeepsTheBar()
+{
+    auto &&[seams, game] = StartedGame();
+    QVERIFY(QTest::qWaitForWindowActive(game.window()));
+    QWindow *win = game.window()->windowHandle();
+    QMenuBar *bar = game.window()->menuBar();
+    QTest::keyEvent(QTest::Press, win, Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyEvent(QTest::Release, win, Qt::Key_Alt, Qt::NoModifier);
+    QTRY_VERIFY(bar->hasFocus());
+    QKeyEvent pressedAgain(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::sendEvent(win, &pressedAgain);
+    QKeyEvent releasedAgain(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+    QCoreApplication::sendEvent(win, &releasedAgain);
+    QCoreApplication::processEvents();
+    QVERIFY(bar->hasFocus());
+    QCOMPARE(bar->activeAction(), game.INFOMAZIONI);
+}
+
+// A real box opened from the bar in keyboard mode takes the focus; after a No by keyboard the
+// typed keys reach the answer box at once, and Escape leaves the bar the same way.
+void TestKeyboard::keyboardNoGivesTheKeysBack()
+{
+    auto &&[seams, game] = StartedGame();
+    QVERIFY(QTest::qWaitForWindowActive(game.window()));
+    QWindow *win = game.window()->windowHandle();
+    QMenuBar *bar = game.window()->menuBar();
+    seams.dialogs.clearCalls();
+    seams.dialogs.answer(vbNo, [&](const ScriptedDialogs::Call &call) {
+        onNextBox([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
+        QMessageBox box(QMessageBox::Question, call.title, call.prompt,
+                        QMessageBox::Yes | QMessageBox::No, game.window());
+        box.exec();
+    });
+    QTest::keyClick(win, Qt::Key_F10);
+    QTRY_VERIFY(bar->hasFocus());
+    QTest::keyClick(win, Qt::Key_Left); // round from the first entry to NUOVO GIOCO
+    QCOMPARE(bar->activeAction(), game.Next);
+    QTest::keyClick(win, Qt::Key_Return);
+    QTRY_COMPARE(seams.dialogs.prompts().size(), 1);
+    game.window()->activateWindow(); // as the window manager does when the box goes
+    QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
+    QTest::keyClicks(nullptr, QStringLiteral("4"));
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("4"));
+    QTest::keyClick(win, Qt::Key_F10);
+    QTRY_VERIFY(bar->hasFocus());
+    QTest::keyClick(win, Qt::Key_Escape);
+    QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
+    QCOMPARE(markedPixels(bar, game.INFOMAZIONI), 0);
+    // An item of a list chosen by keyboard closes the menus and gives the keys back too.
+    QTest::keyClick(win, Qt::Key_F10);
+    QTest::keyClick(win, Qt::Key_Down);
+    QTRY_VERIFY(QApplication::activePopupWidget());
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+    QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
+    QTest::keyClicks(nullptr, QStringLiteral("5"));
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("45"));
+}
+
+namespace {
+
+QString spokenName(QWidget *w)
+{
+    return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+}
+
+} // namespace
+
+// The clock holds the focus for a screen reader until the next key, which goes back, with the
+// focus, where it came from; the window shows the same throughout.
+void TestKeyboard::ctrlTLendsTheFocusToTheClock()
+{
+    auto &&[seams, game] = StartedGame();
+    QWindow *win = game.window()->windowHandle();
+    QTest::keyClicks(nullptr, QStringLiteral("1"));
+    QTest::keyClick(win, Qt::Key_T, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), game.lblconto);
+    QCOMPARE(spokenName(game.lblconto), QStringLiteral("Tempo restante: 15 minuti"));
+    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:15:00"));
+    QTest::keyClicks(nullptr, QStringLiteral("2"));
+    QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("12"));
+    QCOMPARE(game.lblconto->focusPolicy(), Qt::NoFocus);
+
+    QTest::keyClick(win, Qt::Key_Return); // the verdict; the focus on Nuovo calcolo
+    const int marked = markDots(game.cmdNext);
+    QVERIFY(marked > 10);
+    QTest::keyClick(win, Qt::Key_T, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), game.lblconto);
+    QCOMPARE(markDots(game.cmdNext), marked);
+    QTest::keyClick(win, Qt::Key_Return); // goes on to Nuovo calcolo: the next question
+    QCOMPARE(game.lblMessage->Caption(), QString());
+    QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
+}
+
+void TestKeyboard::clockReadAtFiveAndOneMinuteLeft()
+{
+    auto &&[seams, game] = StartedGame();
+    for (const int secondsLeft : {5 * 60, 60}) {
+        while (game.drill().secondsLeft() > secondsLeft + 1)
+            game.Timer1_Timer();
+        QCOMPARE(QApplication::focusWidget(), game.txtAnswer); // nothing read before
+        game.Timer1_Timer();
+        QCOMPARE(QApplication::focusWidget(), game.lblconto);
+        QCOMPARE(spokenName(game.lblconto),
+                 QStringLiteral("Tempo restante: %1").arg(game.drill().clockInWords()));
+        QTest::keyClicks(nullptr, QStringLiteral("1"));
+        QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
+    }
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("11"));
+}
+
+// Enter in the box after the verdict draws the next question with the focus staying in the box,
+// where a screen reader would not read it again: the "=" reads it until the next key.
+void TestKeyboard::enterAfterTheVerdictReadsTheQuestion()
+{
+    auto &&[seams, game] = StartedGame();
+    answer(game, rightAnswer(game));
+    game.txtAnswer->setFocus();
+    QTest::keyClick(game.window()->windowHandle(), Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), game.Label4);
+    QCOMPARE(spokenName(game.Label4), spokenName(game.txtAnswer));
+    QVERIFY(spokenName(game.Label4).startsWith(QStringLiteral("Quanto fa ")));
+    QTest::keyClicks(nullptr, QStringLiteral("7"));
+    QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("7"));
+}
+
+void TestKeyboard::refusedKeysRing()
+{
+    auto &&[seams, game] = StartedGame();
+    QSignalSpy rings(game.txtAnswer, &TextBox::keyRefused);
+    QTest::keyClicks(nullptr, QStringLiteral("1-3"));
+    QCOMPARE(rings.size(), 0);
+    QTest::keyClicks(nullptr, QStringLiteral("a+"));
+    QCOMPARE(rings.size(), 2);
+    QTest::keyClicks(nullptr, QStringLiteral("45")); // the fifth character does not fit
+    QCOMPARE(rings.size(), 3);
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("1-34"));
+    QTest::keyClick(game.txtAnswer, Qt::Key_A, Qt::ControlModifier); // selected: a digit replaces
+    QTest::keyClicks(nullptr, QStringLiteral("9"));
+    QCOMPARE(rings.size(), 3);
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("9"));
+}
 
 void TestKeyboard::boxAsWideAsItsTitle()
 {

@@ -20,7 +20,8 @@ private slots:
     void scoring_data();
     void scoring();
     void enterTwiceDrawsTheNextQuestion();
-    void sameAnswerCountsAgainFromTheBox();
+    void sameAnswerCountsOnce_data();
+    void sameAnswerCountsOnce();
     void countsAfterThreeRightTwoWrong();
     void outOfRangeAnswerIsWrong();
     void drawingCoversEveryQuestionEvenly();
@@ -142,15 +143,34 @@ void TestPlay::enterTwiceDrawsTheNextQuestion()
     QCOMPARE(game.lblScore->Caption(), QStringLiteral("1")); // counts survive the drawing
 }
 
-void TestPlay::sameAnswerCountsAgainFromTheBox()
+void TestPlay::sameAnswerCountsOnce_data()
 {
+    addColumns<bool>({"byMouse"});
+    QTest::newRow("click into the box") << true;
+    QTest::newRow("Tab round to the box") << false;
+}
+
+// Back in the box after a scored answer, Enter asks the next question and scores nothing.
+void TestPlay::sameAnswerCountsOnce()
+{
+    QFETCH(bool, byMouse);
     auto &&[seams, game] = StartedGame();
     answer(game, rightAnswer(game));
-    QTest::mouseClick(game.txtAnswer, Qt::LeftButton);
+    if (byMouse) {
+        QTest::mouseClick(game.txtAnswer, Qt::LeftButton);
+    } else {
+        for (int i = 0; i < 4 && QApplication::focusWidget() != game.txtAnswer; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
     QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
     QTest::keyClick(game.txtAnswer, Qt::Key_Return);
+    QCOMPARE(int(game.drill().correct()), 1);
+    QCOMPARE(game.lblScore2->Caption(), QStringLiteral("1"));
+    QCOMPARE(game.txtAnswer->text(), QString());
+    QCOMPARE(game.lblMessage->Caption(), QString());
+    QVERIFY(!game.cmdNext->isEnabled());
+    answer(game, rightAnswer(game)); // the new question is scored as usual
     QCOMPARE(int(game.drill().correct()), 2);
-    QCOMPARE(game.lblScore2->Caption(), QStringLiteral("2"));
 }
 
 void TestPlay::countsAfterThreeRightTwoWrong()
@@ -176,7 +196,7 @@ void TestPlay::outOfRangeAnswerIsWrong()
     QTest::keyClick(game.txtAnswer, Qt::Key_Return);
     QCOMPARE(int(game.drill().wrong()), 1);
     QVERIFY(game.lblMessage->Caption().startsWith(QStringLiteral("Sbagliato!! ")));
-    game.txtAnswer->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); // the next question
     game.txtAnswer->setText(QStringLiteral("-40000"));
     QTest::keyClick(game.txtAnswer, Qt::Key_Return);
     QCOMPARE(int(game.drill().wrong()), 2);

@@ -3,9 +3,11 @@
 #include "columns.h"
 #include "fixture.h"
 
+#include <QAccessible>
 #include <QImage>
 #include <QInputDialog>
 #include <QMap>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QToolTip>
@@ -33,6 +35,9 @@ private slots:
     void altNClicksOnlyWhileEnabled();
     void answerBoxTakesFourCharactersCentred();
     void tooltipsOnExactlySixControls();
+    void spokenNamesCarryTheCaptions_data();
+    void spokenNamesCarryTheCaptions();
+    void wrongVerdictSaysTheRightAnswer();
 };
 
 namespace {
@@ -458,6 +463,63 @@ void TestWindow::tooltipsOnExactlySixControls()
         QTest::mouseMove(target);
         QTRY_VERIFY(QToolTip::isVisible() && QToolTip::text() == target->toolTip());
     }
+}
+
+namespace {
+
+QString spokenName(QObject *o)
+{
+    return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name);
+}
+
+} // namespace
+
+// What a screen reader calls each control holds what the control shows, so that a child using
+// speech input can say what they see; the hidden button says nothing that is not there.
+void TestWindow::spokenNamesCarryTheCaptions_data()
+{
+    addColumns<QString, QString, QString>({"control", "contains", "lacks"});
+    QTest::newRow("exit button") << "cmdExit"
+                                 << "Exit"
+                                 << "";
+    QTest::newRow("next button") << "cmdNext"
+                                 << "Nuovo calcolo"
+                                 << "";
+    QTest::newRow("hidden button") << "Command1"
+                                   << ""
+                                   << "Command1";
+    QTest::newRow("clock, in words") << "lblconto"
+                                     << "Tempo restante: 15 minuti"
+                                     << "00:";
+    QTest::newRow("counter") << "lblScore"
+                             << "Risposte esatte: 0"
+                             << "";
+}
+
+void TestWindow::spokenNamesCarryTheCaptions()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, contains);
+    QFETCH(QString, lacks);
+    auto &&[seams, game] = StartedGame();
+    const QString name = spokenName(game.window()->control(control));
+    QVERIFY2(name.contains(contains), qPrintable(name));
+    QVERIFY2(lacks.isEmpty() || !name.contains(lacks), qPrintable(name));
+    QVERIFY(!spokenName(game.window()->menuBar()).isEmpty());
+}
+
+void TestWindow::wrongVerdictSaysTheRightAnswer()
+{
+    auto &&[seams, game] = StartedGame();
+    const int expected = game.drill().expectedAnswer();
+    answer(game, QString::number(expected + 1));
+    QCOMPARE(game.lblMessage->Caption(), QStringLiteral("Sbagliato!! %1").arg(expected));
+    const QString spoken = QStringLiteral("Sbagliato!! La risposta giusta era %1").arg(expected);
+    QCOMPARE(spokenName(game.lblMessage), spoken);
+    QVERIFY2(game.cmdNext->accessibleDescription().startsWith(spoken),
+             qPrintable(game.cmdNext->accessibleDescription()));
+    QTest::keyClick(game.cmdNext, Qt::Key_Return); // the next question clears both
+    QCOMPARE(spokenName(game.lblMessage), QString());
 }
 
 QTEST_MAIN(TestWindow)

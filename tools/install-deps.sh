@@ -19,6 +19,7 @@ test=(
   clang libclang-rt-14-dev
   libxcb1-dev libxcb-damage0-dev libbenchmark-dev
   at-spi2-core python3-pyatspi dbus dbus-x11
+  orca speech-dispatcher speech-dispatcher-espeak-ng
 )
 windows=(
   "${run[@]}" g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 zip dpkg-dev

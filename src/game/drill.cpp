@@ -42,6 +42,7 @@ void Drill::drawQuestion()
     base_ = drawBetween(random_, baseMin, baseMax);
     exponent_ = drawBetween(random_, exponentMin, exponentMax);
     expected_ = CInt(std::pow(double(base_), double(exponent_)));
+    answered_ = false;
 }
 
 bool Drill::score(const QString &typed)
@@ -52,6 +53,7 @@ bool Drill::score(const QString &typed)
         correct_ = saturatedSum(correct_, 1);
     else
         wrong_ = saturatedSum(wrong_, 1);
+    answered_ = true;
     return right;
 }
 
@@ -81,6 +83,28 @@ QString Drill::clockText() const
     const QString pattern = QStringLiteral("00");
     return Format(secondsLeft_ / 3600, pattern) + u':' + Format(secondsLeft_ / 60 % 60, pattern) +
            u':' + Format(secondsLeft_ % 60, pattern);
+}
+
+namespace {
+
+QString counted(int n, const char *one, const char *many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+} // namespace
+
+// A speech synthesizer reads "00:13:16" as three numbers; words say what they count.
+QString Drill::clockInWords() const
+{
+    const int minutes = secondsLeft_ / 60;
+    const int seconds = secondsLeft_ % 60;
+    QStringList parts;
+    if (minutes > 0)
+        parts << counted(minutes, "minuto", "minuti");
+    if (seconds > 0 || minutes == 0)
+        parts << counted(seconds, "secondo", "secondi");
+    return parts.join(QStringLiteral(" e "));
 }
 
 } // namespace game

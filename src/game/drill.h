@@ -44,6 +44,8 @@ public:
     // Scores the typed text against the question: its leading number, as the answer box gives
     // it; a value outside the Integer range is wrong. Returns true when right.
     bool score(const QString &typed);
+    // The question on screen has been scored: a further answer to it would count it twice.
+    bool answered() const { return answered_; }
     Integer correct() const { return correct_; }
     Integer wrong() const { return wrong_; }
     // Right and wrong together, stopping at 32767 like each counter.
@@ -65,6 +67,8 @@ public:
     int minutesLeft() const { return secondsLeft_ / 60; }
     // "hh:mm:ss", two digits each.
     QString clockText() const;
+    // The clock as a screen reader says it: "13 minuti e 16 secondi".
+    QString clockInWords() const;
 
 private:
     platform::RandomSource &random_;
@@ -73,6 +77,7 @@ private:
     Integer expected_ = 0;
     Integer correct_ = 0;
     Integer wrong_ = 0;
+    bool answered_ = false;
     Double record_ = 0;
     int secondsLeft_ = 0;
     bool running_ = false;

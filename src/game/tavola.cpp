@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tavola.h"
+#include "platform/accessibility.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/program.h"
@@ -57,6 +58,8 @@ void Tavola::bindControls(FormWindow &window)
     copyr = window.menuItem(QStringLiteral("copyr"));
     copy = window.menuItem(QStringLiteral("copy"));
     Next = window.menuItem(QStringLiteral("Next"));
+    window.addKeyCommand(QKeySequence(Qt::CTRL | Qt::Key_T),
+                         [this] { runEvent([this] { SayTimeLeft(); }); });
     connectEvents();
 }
 
@@ -108,7 +111,7 @@ void Tavola::Form_Load()
         QString namePath = recordPath(records::nameFileName);
         lblnome->setCaption(Leggifiletxt(namePath));
     }
-    lblconto->setCaption(drill_.clockText());
+    lblconto->setCaption(drill_.clockText(), drill_.clockInWords());
 }
 
 QString Tavola::recordPath(const QString &fileName) const
@@ -159,11 +162,20 @@ void Tavola::txtAnswer_KeyPress(Integer &KeyAscii)
             KeyAscii = 0;
         return;
     }
+    // An answer counts once: Enter on a scored question asks the next one, as cmdNext does.
+    if (drill_.answered()) {
+        cmdNext_Click();
+        // The focus stays in the box, so a screen reader would not read the box's new name: the
+        // "=" beside it reads the question until the next key.
+        sayThroughFocus(Label4);
+        return;
+    }
     if (drill_.score(txtAnswer->Text())) {
         lblMessage->setCaption(QStringLiteral("Esatto, è incredibile!!!"));
     } else {
-        lblMessage->setCaption(QStringLiteral("Sbagliato!! ") +
-                               Format(drill_.expectedAnswer(), QStringLiteral("####0")));
+        const QString expected = Format(drill_.expectedAnswer(), QStringLiteral("####0"));
+        lblMessage->setCaption(QStringLiteral("Sbagliato!! ") + expected,
+                               QStringLiteral("Sbagliato!! La risposta giusta era ") + expected);
         lblScore1->setCaption(Format(drill_.wrong(), QStringLiteral("###0")));
     }
     lblScore->setCaption(Format(drill_.correct(), QStringLiteral("####0")));
@@ -178,7 +190,7 @@ void Tavola::StartClock()
 {
     Timer1->setEnabled(true);
     drill_.startClock();
-    lblconto->setCaption(drill_.clockText());
+    lblconto->setCaption(drill_.clockText(), drill_.clockInWords());
 }
 
 void Tavola::Timer1_Timer()
@@ -186,7 +198,17 @@ void Tavola::Timer1_Timer()
     if (drill_.clockAtZero())
         EndGame();
     drill_.tick();
-    lblconto->setCaption(drill_.clockText());
+    lblconto->setCaption(drill_.clockText(), drill_.clockInWords());
+    // The clock is never announced by itself; a player who cannot see it hears when it is
+    // running out.
+    if (drill_.secondsLeft() == 5 * 60 || drill_.secondsLeft() == 60)
+        SayTimeLeft();
+}
+
+void Tavola::SayTimeLeft()
+{
+    if (lblconto)
+        sayThroughFocus(lblconto);
 }
 
 void Tavola::Form_Resize()

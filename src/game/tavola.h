@@ -43,6 +43,8 @@ public:
     void Timer1_Timer();
     void cmdExit_Click();
     void Next_Click();
+    // Ctrl+T: a screen reader says the time left, in words.
+    void SayTimeLeft();
 
     // The controls of the loaded window; null while it is unloaded.
     platform::Timer *Timer1 = nullptr;

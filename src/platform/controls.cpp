@@ -73,17 +73,25 @@ QString Label::displayText(const QString &caption)
     return shown;
 }
 
-void Label::setCaption(const QString &caption)
+void Label::setCaption(const QString &caption, const QString &spoken)
 {
     caption_ = caption;
     {
         std::optional<QuietAccessibility> silence;
         if (quiet_)
             silence.emplace();
+        if (spoken != spoken_)
+            setAccessibleName(spoken); // empty: the text shown
+        spoken_ = spoken;
         setText(displayText(caption));
     }
     fitToCaption();
     emit captionChanged();
+}
+
+QString Label::spokenCaption() const
+{
+    return spoken_.isEmpty() ? displayText(caption_) : spoken_;
 }
 
 void Label::setAutoSize(bool on)
@@ -235,8 +243,12 @@ bool TextBox::filterKey(QKeyEvent *key)
         return false; // a Ctrl shortcut: the box types nothing for it
     Integer code = keyAscii(original);
     keyPress_(code);
+    if (code == 0)
+        emit keyRefused();
     if (code == 0 || code == 13)
         return true;
+    if (code != 8 && maxLength() > 0 && text().size() >= maxLength() && !hasSelectedText())
+        emit keyRefused();
     if (code != keyAscii(original)) {
         QKeyEvent replaced(QEvent::KeyPress, 0, mods, QString(fromKeyAscii(code)));
         reentry_ = true;
@@ -379,7 +391,7 @@ void CommandButton::paintEvent(QPaintEvent *)
     qDrawWinButton(&painter, rect(), palette(), isDown(), &face);
     option.state &= ~(QStyle::State_MouseOver | QStyle::State_AutoRaise);
     painter.drawControl(QStyle::CE_ToolButtonLabel, option);
-    if (hasFocus()) {
+    if (hasFocus() || focusOnLoan(this)) {
         // The dotted focus mark is drawn whatever moved the focus here: the style draws one
         // only once Tab has been used, and after an answer the focus comes by itself.
         const QPen dots(qGray(face.color().rgb()) > 128 ? Qt::black : Qt::white, 1, Qt::DotLine);

@@ -27,7 +27,9 @@ public:
     explicit Label(QWidget *parent = nullptr);
 
     QString Caption() const { return caption_; }
-    void setCaption(const QString &caption);
+    // A spoken form, when given, is what a screen reader hears instead of the caption shown.
+    void setCaption(const QString &caption, const QString &spoken = QString());
+    QString spokenCaption() const;
     // Changes of the caption are not announced to screen readers (a clock): it is read on
     // request.
     void setQuiet(bool on) { quiet_ = on; }
@@ -52,6 +54,7 @@ private:
     void fitToCaption();
 
     QString caption_;
+    QString spoken_;
     bool autoSize_ = false;
     bool border_ = false;
     bool quiet_ = false;
@@ -72,6 +75,10 @@ public:
     void setText(const QString &text);
     void SetFocus() { setFocus(Qt::OtherFocusReason); }
     void setKeyPressHandler(KeyPressHandler handler) { keyPress_ = std::move(handler); }
+
+signals:
+    // A typed key went nowhere: the handler discarded it, or the box was full.
+    void keyRefused();
 
 protected:
     bool event(QEvent *event) override;

@@ -70,6 +70,7 @@ struct WindowDesc {
     int cursorHotY = 0;
     std::vector<ControlDesc> controls; // stored order: the stacking order, front-most first
     std::vector<MenuDesc> menus;
+    QString spokenMenuBarName; // what a screen reader calls the menu bar
 };
 
 constexpr int twipsPerPixel = 15;

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "form.h"
 #include "accessibility.h"
+#include "appstyle.h"
 #include "program.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QImageReader>
@@ -12,15 +14,11 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPixmapCache>
+#include <QPointer>
 #include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
-
-// QtGui's entry for a key from the window system, the one its own test library types with.
-Q_GUI_EXPORT void qt_handleKeyEvent(QWindow *w, QEvent::Type t, int k, Qt::KeyboardModifiers mods,
-                                    const QString &text = QString(), bool autorep = false,
-                                    ushort count = 1);
 
 namespace platform {
 
@@ -73,8 +71,43 @@ private:
     QColor back_ = Qt::black;
 };
 
+namespace {
+
+// While a screen reader listens for keys, Qt's accessibility bridge holds every key from the
+// window system until the screen reader has seen it and then delivers it once more, as a key
+// sent by the program. The menu bar has taken Alt when it came from the window system; taken a
+// second time, late, Alt would leave the bar as soon as it had entered it. Only the Alt that F10
+// sends is meant.
+class LateAltFilter : public QObject {
+public:
+    using QObject::QObject;
+    static LateAltFilter *instance()
+    {
+        static QPointer<LateAltFilter> filter;
+        if (!filter) {
+            filter = new LateAltFilter(qApp);
+            qApp->installEventFilter(filter);
+        }
+        return filter;
+    }
+    bool sendingOwn = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if ((event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) ||
+            event->spontaneous() || sendingOwn || !watched->isWindowType())
+            return false;
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        return key == Qt::Key_Alt || key == Qt::Key_Meta;
+    }
+};
+
+} // namespace
+
 FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form), desc_(desc)
 {
+    silenceUntilShown(this);
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(desc.caption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -88,6 +121,16 @@ FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form), desc_(
     buildControls(desc);
     buildMenus(desc);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    focusFollower_ = connect(qApp, &QApplication::focusChanged, this,
+                             [this](QWidget *, QWidget *now) { followFocus(now); });
+    LateAltFilter::instance();
+}
+
+// The focus moves while QWidget's destructor closes the window, when this is a FormWindow no
+// more.
+FormWindow::~FormWindow()
+{
+    disconnect(focusFollower_);
 }
 
 QWidget *FormWindow::clientArea() const
@@ -214,6 +257,8 @@ QWidget *FormWindow::makeControl(const ControlDesc &c)
     }
     case ControlKind::TextBox: {
         auto *box = new TextBox(client_);
+        // A refused key is heard, not seen: a screen reader has already echoed it as typed.
+        connect(box, &TextBox::keyRefused, box, [] { QApplication::beep(); });
         if (c.maxLength > 0)
             box->setMaxLength(c.maxLength);
         box->setAlignment(c.centred ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
@@ -388,19 +433,59 @@ void FormWindow::buildMenus(const WindowDesc &desc)
         barEntries_.push_back(entry);
     }
     // F10 does what Alt pressed and released alone does, as on every desktop: the bar takes the
-    // keys on its first entry; the arrows move and open, Return chooses, Escape leaves. The bar
-    // has no public way into that mode but a real Alt from the window system, so F10 makes one.
-    auto *f10 = new QAction(this);
-    f10->setShortcut(Qt::Key_F10);
-    f10->setShortcutContext(Qt::WindowShortcut);
-    addAction(f10);
-    connect(f10, &QAction::triggered, this, [this] {
-        if (QWindow *window = windowHandle(); window && isActiveWindow()) {
-            qt_handleKeyEvent(window, QEvent::KeyPress, Qt::Key_Alt, Qt::NoModifier);
-            qt_handleKeyEvent(window, QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
-            qt_handleKeyEvent(window, QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
-        }
-    });
+    // keys on its first entry; the arrows move and open, Return chooses, Escape leaves.
+    addKeyCommand(Qt::Key_F10, [this] { toggleMenuBarKeys(); });
+}
+
+// The bar's keyboard mode has no call of its own; the bar enters and leaves it on Alt pressed
+// and released alone. The two key events go straight to the window, not through the window
+// system, where a screen reader's key listener would hold them back and let the keys around them
+// overtake them.
+void FormWindow::toggleMenuBarKeys()
+{
+    auto *bar = qobject_cast<QMenuBar *>(menuWidget());
+    if (!bar || !bar->isVisible() || !isActiveWindow())
+        return;
+    QWindow *window = windowHandle();
+    LateAltFilter *late = LateAltFilter::instance();
+    late->sendingOwn = true;
+    QKeyEvent altPressed(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::sendEvent(window, &altPressed);
+    QKeyEvent altReleased(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &altReleased);
+    late->sendingOwn = false;
+}
+
+// A box opened from the bar in keyboard mode takes the focus from the bar, which leaves its
+// mode without handing the focus back; when the box closes the window gives it to the bar again,
+// idle, and typing would go nowhere. The control that had it gets it back.
+void FormWindow::followFocus(QWidget *now)
+{
+    // A control that has the focus only on loan, for a screen reader, is no place to return to.
+    if (now && (now->focusPolicy() & Qt::TabFocus) && client_->isAncestorOf(now)) {
+        lastControl_ = now;
+        return;
+    }
+    if (now && now == menuWidget())
+        QTimer::singleShot(0, this, &FormWindow::leaveIdleMenuBar);
+}
+
+void FormWindow::leaveIdleMenuBar()
+{
+    auto *bar = qobject_cast<QMenuBar *>(menuWidget());
+    if (!bar || !bar->hasFocus() || bar->activeAction() || QApplication::activePopupWidget())
+        return;
+    if (lastControl_ && lastControl_->isEnabled() && lastControl_->isVisible())
+        lastControl_->setFocus(Qt::OtherFocusReason);
+}
+
+void FormWindow::addKeyCommand(const QKeySequence &key, const std::function<void()> &command)
+{
+    auto *action = new QAction(this);
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    connect(action, &QAction::triggered, this, command);
 }
 
 void FormWindow::placeMenuBar()
@@ -409,8 +494,17 @@ void FormWindow::placeMenuBar()
         return;
     QMenuBar *bar = menuBar();
     bar->setNativeMenuBar(false);
+    bar->setStyle(menuBarStyle(bar));
+    bar->setAccessibleName(desc_.spokenMenuBarName);
     for (QAction *entry : barEntries_)
         bar->addAction(entry);
+}
+
+void FormWindow::setVisible(bool visible)
+{
+    if (visible)
+        endSilence(this);
+    QMainWindow::setVisible(visible);
 }
 
 void FormWindow::showEvent(QShowEvent *event)

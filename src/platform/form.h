@@ -27,6 +27,7 @@ class FormWindow : public QMainWindow {
     Q_OBJECT
 public:
     FormWindow(Form &form, const WindowDesc &desc);
+    ~FormWindow() override;
 
     // Gives every control its font and picture, and the window its icon and pointer; once.
     void dress();
@@ -40,8 +41,11 @@ public:
     void setBackColor(Long colour);
     Long backColor() const { return backColor_; }
     void setUnloading() { unloading_ = true; }
+    // A key that runs the command from anywhere in the window, the answer box included.
+    void addKeyCommand(const QKeySequence &key, const std::function<void()> &command);
 
 protected:
+    void setVisible(bool visible) override;
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -55,6 +59,9 @@ private:
     void bindSpokenTexts(const WindowDesc &desc);
     QWidget *makeControl(const ControlDesc &c);
     void dressControl(QWidget *w, const ControlDesc &c);
+    void toggleMenuBarKeys();
+    void followFocus(QWidget *now);
+    void leaveIdleMenuBar();
 
     Form &form_;
     const WindowDesc &desc_;
@@ -63,6 +70,9 @@ private:
     QHash<QString, QObject *> controls_;
     QHash<QString, QAction *> menus_;
     std::vector<QAction *> barEntries_;
+    // The control that last had the focus, for the bar to give it back.
+    QPointer<QWidget> lastControl_;
+    QMetaObject::Connection focusFollower_;
     Long backColor_ = 0;
     bool unloading_ = false;
 };

@@ -48,7 +48,9 @@ platform::WindowDesc build()
          .width = 2415, .height = 1200, .tabIndex = 7, .font = arial(48), .backColor = cyan,
          .centred = true, .maxLength = game::answerLength,
          .toolTip = QStringLiteral("Inserisci il risultato e  premi il tasto  Invio"),
-         .spokenName = QStringLiteral("Quanto fa {lblNum1} alla {lblNum2}?")},
+         .spokenName = QStringLiteral("Quanto fa {lblNum1} alla {lblNum2}?"),
+         .spokenDescription = QStringLiteral("Inserisci il risultato e premi Invio. "
+                                             "Control T dice il tempo restante.")},
         {.kind = ControlKind::CommandButton, .name = "cmdNext", .left = 480, .top = 6600,
          .width = 1455, .height = 855, .tabIndex = 2,
          .caption = QStringLiteral("&Nuovo calcolo"), .font = sansSerif(8.25, true),
@@ -64,9 +66,10 @@ platform::WindowDesc build()
          .picture = QStringLiteral(":/pics/noentry.ico"),
          .toolTip = QStringLiteral(
              "Ti prego resta ancora, forse riuscirai a battere il record "),
-         .spokenName = QStringLiteral("Esci")},
+         .spokenName = QStringLiteral("Exit, esci dal gioco")},
         {.kind = ControlKind::CommandButton, .name = "Command1", .left = 840, .top = 6840,
-         .width = 855, .height = 615, .tabIndex = 14, .caption = QStringLiteral("Command1")},
+         .width = 855, .height = 615, .tabIndex = 14, .caption = QStringLiteral("Command1"),
+         .spokenName = QStringLiteral("Nessuna azione")},
         {.kind = ControlKind::Label, .name = "Label5", .left = 3240, .top = 240, .width = 1575,
          .height = 375, .tabIndex = 24, .caption = QStringLiteral("Esponente"),
          .font = sansSerif(13.5), .foreColor = RGB(255, 128, 255)},
@@ -133,7 +136,8 @@ platform::WindowDesc build()
          .toolTip = QStringLiteral("Clicca sotto di me per attivare il Timer")},
         {.kind = ControlKind::Label, .name = "Label4", .left = 6000, .top = 480, .width = 615,
          .height = 1455, .tabIndex = 6, .caption = QStringLiteral("="), .font = arial(72),
-         .foreColor = RGB(255, 0, 0), .centred = true},
+         .foreColor = RGB(255, 0, 0), .centred = true,
+         .spokenName = QStringLiteral("Quanto fa {lblNum1} alla {lblNum2}?")},
         {.kind = ControlKind::Label, .name = "lblScore", .left = 1080, .top = 4080, .width = 555,
          .height = 885, .tabIndex = 4, .caption = QStringLiteral("0"), .font = times(36),
          .foreColor = RGB(128, 255, 128), .border = true, .centred = true, .autoSize = true,
@@ -165,6 +169,7 @@ platform::WindowDesc build()
         {.name = "Next", .caption = QStringLiteral("NUOVO GIOCO")},
     };
     // clang-format on
+    w.spokenMenuBarName = QStringLiteral("Menu del gioco");
     return w;
 }
 
