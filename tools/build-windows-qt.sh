@@ -10,13 +10,14 @@ version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools 2>/dev/null | sed 's/
 version=${version:-6.4.2}
 # Only what the game links: Core, Gui, Widgets and Test, the windows and offscreen platform
 # plugins and the ICO image plugin. Every module, plugin and feature cut here is one the game
-# never reaches, and each saves build steps on a cold machine.
+# never reaches, and each saves build steps on a cold machine. Direct2D stays: Qt 6.4 builds its
+# DirectWrite font database, which the windows plugin always links, only beside Direct2D.
 options=(
   -xplatform win32-g++ -qt-host-path /usr
   -release -static -opensource -confirm-license -nomake examples -nomake tests -nomake benchmarks
   -no-opengl -no-dbus -no-icu -qt-zlib -qt-pcre -qt-libpng -qt-freetype -qt-harfbuzz
   -no-feature-sql -no-feature-network -no-feature-printsupport -no-feature-concurrent
-  -no-feature-xml -no-feature-direct2d -no-feature-vulkan -no-feature-gif -no-feature-jpeg
+  -no-feature-xml -no-feature-vulkan -no-feature-gif -no-feature-jpeg
   -no-feature-textmarkdownreader -no-feature-textmarkdownwriter -no-feature-textodfwriter
   -no-feature-tabletevent
 )
