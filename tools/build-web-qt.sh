@@ -40,6 +40,11 @@ make_emsdk() {
 }
 make_emsdk
 eval "$(print_env)"
+# Two builds started at once (two make targets, two clones) wait for each other: the second
+# then finds the first one's Qt instead of building into the same folder.
+mkdir -p "$(dirname "$prefix")"
+exec 9> "$prefix.lock"
+flock 9
 if [ -x "$prefix/bin/qt-cmake" ] && [ -f "$prefix/.complete" ]; then
   echo "Qt $version for the web: reusing $prefix"
   exit 0

@@ -29,6 +29,11 @@ if [ "${1:-}" = --prefix ]; then
   echo "$prefix"
   exit 0
 fi
+# Two builds started at once (two make targets, two clones) wait for each other: the second
+# then finds the first one's Qt instead of building into the same folder.
+mkdir -p "$(dirname "$prefix")"
+exec 9> "$prefix.lock"
+flock 9
 if [ -x "$prefix/bin/qt-cmake" ] && [ -f "$prefix/.complete" ]; then
   echo "Qt $version for Windows: reusing $prefix"
   exit 0
