@@ -28,6 +28,12 @@ expect("--help" "${status}" 0)
 if(NOT out MATCHES "^Uso: vorandi" OR NOT err STREQUAL "")
   message(FATAL_ERROR "--help printed '${out}' and '${err}'")
 endif()
+# The help sends the reader where this system keeps the game's documentation.
+if(WINDOWS AND (NOT out MATCHES "LEGGIMI\\.txt" OR out MATCHES "man 6"))
+  message(FATAL_ERROR "--help on Windows does not name LEGGIMI.txt: '${out}'")
+elseif(NOT WINDOWS AND NOT out MATCHES "man 6 vorandi")
+  message(FATAL_ERROR "--help does not name the manual page: '${out}'")
+endif()
 
 run_program(--nessuna)
 expect("an unknown option" "${status}" 2)
@@ -35,9 +41,16 @@ if(NOT err MATCHES "^vorandi: [^\n]*--nessuna[^\n]*\n$" OR NOT out STREQUAL "")
   message(FATAL_ERROR "an unknown option printed '${out}' and '${err}'")
 endif()
 
+# Windows' own help switch works there.
 if(WINDOWS)
+  run_program(/?)
+  expect("/?" "${status}" 0)
+  if(NOT out MATCHES "^Uso: vorandi")
+    message(FATAL_ERROR "/? printed '${out}' and '${err}'")
+  endif()
   return() # a Windows desktop always has its screen
 endif()
+
 run_program()
 expect("no display" "${status}" 1)
 if(NOT err MATCHES "^vorandi: [^\n]*schermo" OR err MATCHES "make|xvfb|build")

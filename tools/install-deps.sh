@@ -21,8 +21,9 @@ test=(
   at-spi2-core python3-pyatspi dbus dbus-x11
 )
 windows=(
-  "${run[@]}" g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 zip dpkg-dev
+  "${run[@]}" g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 zip unzip dpkg-dev
   xvfb xauth xdotool x11-utils x11-xkb-utils openbox python3
+  wixl msitools fonts-wine diffoscope-minimal
 )
 deb=("${run[@]}" dpkg-dev lintian fakeroot file)
 web=("${run[@]}" emscripten nodejs chromium python3-websocket python3 zip)

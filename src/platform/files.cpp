@@ -83,6 +83,22 @@ const SystemError *systemError(int errnum)
     return nullptr;
 }
 
+QString reasonFor(int errnum)
+{
+    if (const SystemError *known = systemError(errnum))
+        return known->reason.toString();
+    return QStringLiteral("errore di sistema %1 (%2)")
+        .arg(errnum)
+        .arg(QString::fromLocal8Bit(std::strerror(errnum)));
+}
+
+QString shownPath(const QString &path)
+{
+    QString shown = QDir::toNativeSeparators(path);
+    shown.remove(QChar(0));
+    return shown;
+}
+
 } // namespace
 
 QString localPath(const QString &path)
@@ -121,18 +137,21 @@ QString resolvePath(const QString &path)
 
 QString fileErrorMessage(const QString &path, int errnum)
 {
-    if (const SystemError *known = systemError(errnum))
-        return fileErrorMessage(path, known->reason.toString());
-    return fileErrorMessage(path, QStringLiteral("errore di sistema %1 (%2)")
-                                      .arg(errnum)
-                                      .arg(QString::fromLocal8Bit(std::strerror(errnum))));
+    return fileErrorMessage(path, reasonFor(errnum));
 }
 
 QString fileErrorMessage(const QString &path, const QString &reason)
 {
-    QString shown = QDir::toNativeSeparators(path);
-    shown.remove(QChar(0));
-    return QStringLiteral("Errore sul file %1: %2.").arg(shown, reason);
+    return QStringLiteral("Errore sul file %1: %2.").arg(shownPath(path), reason);
+}
+
+QString folderErrorMessage(const QString &path, int errnum)
+{
+    // A file at the folder's name is the usual way a folder cannot be made.
+    const QString reason =
+        errnum == ENOTDIR ? QStringLiteral("al suo posto c'è un file") : reasonFor(errnum);
+    return QStringLiteral("Errore sulla cartella %1: non si può creare, %2.")
+        .arg(shownPath(path), reason);
 }
 
 int FreeFile()
@@ -213,6 +232,11 @@ int openFileCount()
 void throwFileError(const QString &path, int errnum)
 {
     throw RuntimeError(fileErrorNumber(errnum), fileErrorMessage(path, errnum));
+}
+
+void throwFolderError(const QString &path, int errnum)
+{
+    throw RuntimeError(fileErrorNumber(errnum), folderErrorMessage(path, errnum));
 }
 
 } // namespace platform

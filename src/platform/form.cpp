@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "form.h"
 #include "accessibility.h"
+#include "faces.h"
 #include "program.h"
 
 #include <QCloseEvent>
@@ -24,20 +25,10 @@ Q_GUI_EXPORT void qt_handleKeyEvent(QWindow *w, QEvent::Type t, int k, Qt::Keybo
 
 namespace platform {
 
-void installFontSubstitutes()
-{
-    // Nothing in Debian ships these faces; the nearest metric-compatible ones stand in.
-    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
-    QFont::insertSubstitution(QStringLiteral("MS Serif"), QStringLiteral("Liberation Serif"));
-    QFont::insertSubstitution(QStringLiteral("Arial Black"), QStringLiteral("DejaVu Sans"));
-    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
-    QFont::insertSubstitution(QStringLiteral("Times New Roman"),
-                              QStringLiteral("Liberation Serif"));
-}
-
 QFont fontFor(const FontDesc &desc)
 {
-    QFont font(desc.family);
+    QFont font;
+    font.setFamilies(facesFor(desc.family));
     // Points are turned into pixels at 96 dpi so the layout does not move with the screen.
     font.setPixelSize(int(desc.points * 96.0 / 72.0 + 0.5));
     font.setBold(desc.bold);
