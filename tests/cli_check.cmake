@@ -2,10 +2,11 @@
 # Runs the built program as a user would from a terminal without any display: --version and
 # --help answer, a wrong option fails in one line, and starting the game says why it cannot.
 # -DPROGRAM=<the program> -DVERSION=<project version> [-DEMULATOR=<what runs it>] [-DWINDOWS=1]
+# Each run may take a minute: Wine starting beside other tests on loaded cores is slow.
 function(run_program)
   execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
                           --unset=QT_QPA_PLATFORM ${EMULATOR} ${PROGRAM} ${ARGN}
-                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 20)
+                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 60)
   set(status "${status}" PARENT_SCOPE)
   set(out "${out}" PARENT_SCOPE)
   set(err "${err}" PARENT_SCOPE)
