@@ -155,12 +155,13 @@ $(WIN_BUILD)/build.ninja:
 	  -DVORANDI_BUILD_BENCH=OFF \
 	  -DCMAKE_CROSSCOMPILING_EMULATOR=$$(command -v wine64 || echo /usr/lib/wine/wine64)
 
-# The program, its tests and dist/vorandi-<version>-windows-x86_64.zip.
+# The program, its tests, dist/vorandi-<version>-windows-x86_64.zip and the installer
+# dist/vorandi-<version>-x64.msi. The linker stamps SOURCE_DATE_EPOCH into the program file.
 windows: $(WIN_BUILD)/build.ninja
 	@tools/install-deps.sh windows
 	tools/build-windows-qt.sh
-	cmake --build $(WIN_BUILD) -j $(JOBS)
+	SOURCE_DATE_EPOCH=$$(tools/source-date-epoch.sh) cmake --build $(WIN_BUILD) -j $(JOBS)
 	tools/package-windows.sh $(WIN_BUILD)
 
 windows-test: windows
-	JOBS=$(JOBS) tools/test-windows.sh $(WIN_BUILD)
+	JOBS=$(JOBS) tools/test-windows.sh $(WIN_BUILD) $(WIN_QT)

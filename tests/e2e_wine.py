@@ -45,15 +45,10 @@ def play(env, wine, program):
         desktop.end_and_report(app)
 
 
-def main():
-    if len(sys.argv) != 4:
-        sys.exit(__doc__)
-    wine, program, prefix = sys.argv[1], os.path.abspath(sys.argv[2]), sys.argv[3]
-    for tool in desktop.missing_tools("setxkbmap"):
-        sys.exit(f"FAIL: {tool} is missing: run tools/install-deps.sh windows")
+def play_a_game(wine, program, prefix):
+    """One game of program in the Wine installation at prefix, its record checked after."""
     records = os.path.join(prefix, "drive_c", "ProgramData", "Vorandi")
-    shutil.rmtree(records, ignore_errors=True)
-    with desktop.reported_failure(), tempfile.TemporaryDirectory() as home:
+    with tempfile.TemporaryDirectory() as home:
         env = {k: v for k, v in os.environ.items()
                if k not in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
         env.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
@@ -71,6 +66,17 @@ def main():
             check_records(records, PLAYER, QUESTIONS)
         except OSError as error:
             raise Failure(f"no record files in {records}: {error}")
+
+
+def main():
+    if len(sys.argv) != 4:
+        sys.exit(__doc__)
+    wine, program, prefix = sys.argv[1], os.path.abspath(sys.argv[2]), sys.argv[3]
+    for tool in desktop.missing_tools("setxkbmap"):
+        sys.exit(f"FAIL: {tool} is missing: run tools/install-deps.sh windows")
+    shutil.rmtree(os.path.join(prefix, "drive_c", "ProgramData", "Vorandi"), ignore_errors=True)
+    with desktop.reported_failure():
+        play_a_game(wine, program, prefix)
     print("A game of vorandi.exe under Wine, played with real keys: passed")
 
 

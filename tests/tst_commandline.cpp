@@ -2,6 +2,7 @@
 // The command line: help and version without a window, one-line errors, the toolkit's options.
 #include "columns.h"
 #include "platform/commandline.h"
+#include "platform/guide.h"
 
 #include <QtTest>
 
@@ -13,6 +14,7 @@ private slots:
     void outcome_data();
     void outcome();
     void helpIsItalianAndNamesEveryOption();
+    void installerPreparesTheRecordFolder();
 };
 
 void TestCommandLine::outcome_data()
@@ -67,17 +69,32 @@ void TestCommandLine::outcome()
 
 void TestCommandLine::helpIsItalianAndNamesEveryOption()
 {
-    for (const char *option : {"--help", "-h"}) {
-        const CommandLineOutcome got = readCommandLine({QStringLiteral("vorandi"), option});
+    // This system's own way of asking ("/?" on Windows) works wherever it stands.
+    QStringList asks{"--help", "-h"};
+    for (const QString &word : systemHelpSwitches())
+        asks << word << QStringLiteral("--version ") + word;
+    for (const QString &ask : asks) {
+        const CommandLineOutcome got = readCommandLine(QStringList{"vorandi"} + ask.split(u' '));
         QVERIFY(!got.play);
         QCOMPARE(got.status, 0);
         QVERIFY(got.error.isEmpty());
         QVERIFY(got.output.startsWith(QStringLiteral("Uso: vorandi [opzioni]\n")));
         QVERIFY(got.output.contains(QStringLiteral("-h, --help")));
         QVERIFY(got.output.contains(QStringLiteral("-v, --version")));
+        QVERIFY(got.output.contains(QStringLiteral("--prepara-record")));
+        QVERIFY(got.output.endsWith(furtherReading() + u'\n'));
         // The toolkit's options are accepted but not advertised.
         QVERIFY(!got.output.contains(QStringLiteral("session")));
     }
+}
+
+void TestCommandLine::installerPreparesTheRecordFolder()
+{
+    const CommandLineOutcome got = readCommandLine({"vorandi.exe", "--prepara-record"});
+    QVERIFY(!got.play);
+    QVERIFY(got.prepareRecord);
+    QCOMPARE(got.status, 0);
+    QVERIFY(!readCommandLine({"vorandi"}).prepareRecord);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

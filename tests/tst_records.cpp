@@ -21,6 +21,7 @@ class TestRecords : public QObject {
 private slots:
     void cleanup();
     void ownCallKeepsTheContract();
+    void folderThatCannotBeMadeIsNamed();
     void systemDirFromEachOutcome_data();
     void systemDirFromEachOutcome();
     void filesLieInTheReturnedDirectory_data();
@@ -120,6 +121,29 @@ void TestRecords::ownCallKeepsTheContract()
     QByteArray small(8, 'x');
     QCOMPARE(records::GetWindowsDirectoryA(small.data(), 8), std::uint32_t(expected.size() + 1));
     QCOMPARE(small, QByteArray(8, 'x'));
+    qunsetenv("XDG_DATA_HOME");
+}
+
+void TestRecords::folderThatCannotBeMadeIsNamed()
+{
+#ifdef _WIN32
+    QSKIP("on Windows the folder is the shared data folder (tst_windows checks it)");
+#endif
+    if (!QByteArray(VORANDI_RECORD_DIR).isEmpty())
+        QSKIP("the build fixes the record directory");
+    QTemporaryDir data;
+    const QString file = data.filePath(QStringLiteral("data"));
+    QVERIFY(QFile(file).open(QIODevice::WriteOnly));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(file));
+    char buffer[128];
+    try {
+        records::GetWindowsDirectoryA(buffer, sizeof buffer);
+        QFAIL("a folder under a file was made");
+    } catch (const platform::RuntimeError &error) {
+        QCOMPARE(error.message(), QStringLiteral("Errore sulla cartella %1: non si può creare, al "
+                                                 "suo posto c'è un file.")
+                                      .arg(file));
+    }
     qunsetenv("XDG_DATA_HOME");
 }
 

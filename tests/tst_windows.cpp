@@ -3,6 +3,8 @@
 // the first game and taking over a record that older installations kept in the Windows directory.
 #include "columns.h"
 #include "fixture.h"
+#include "platform/runtime.h"
+#include "platform/windowserror.h"
 #include "records/recordfolder_win.h"
 
 #include <aclapi.h>
@@ -26,7 +28,12 @@ private slots:
     void folderAndFilesGrantUsersModify();
     void oldRecordIsTakenOver_data();
     void oldRecordIsTakenOver();
-    void gameSavesUnderAnAccentedPath();
+    void folderThatCannotBeMadeIsNamed();
+    void gameSavesInAnUnusualPlace_data();
+    void gameSavesInAnUnusualPlace();
+    void longPathsTakeTheVerbatimForm_data();
+    void longPathsTakeTheVerbatimForm();
+    void programCarriesItsManifest();
 };
 
 namespace {
@@ -209,10 +216,36 @@ void TestWindows::oldRecordIsTakenOver()
     QCOMPARE(readFile(storeDir + QStringLiteral("/nvora.txt")), virtualStore.name);
 }
 
-void TestWindows::gameSavesUnderAnAccentedPath()
+void TestWindows::folderThatCannotBeMadeIsNamed()
 {
     QTemporaryDir base;
-    const QString dir = base.path() + QStringLiteral("/Niccolò");
+    const QString file = base.path() + QStringLiteral("/ProgramData");
+    writeFile(file, "x");
+    try {
+        records::prepareRecordFolder(file + QStringLiteral("/Vorandi"), {});
+        QFAIL("a folder under a file was made");
+    } catch (const RuntimeError &error) {
+        QCOMPARE(error.message(), QStringLiteral("Errore sulla cartella %1: non si può creare, al "
+                                                 "suo posto c'è un file.")
+                                      .arg(QDir::toNativeSeparators(file)));
+    }
+}
+
+void TestWindows::gameSavesInAnUnusualPlace_data()
+{
+    addColumns<QString>({"leaf"});
+    QTest::newRow("accented") << QStringLiteral("Niccolò");
+    // Folders a school's network profile can reach: past the 260 characters of the plain form.
+    QTest::newRow("past 260 characters")
+        << QStringList(6, QStringLiteral("Una cartella dal nome lungo come quelli di una scuola"))
+               .join(u'/');
+}
+
+void TestWindows::gameSavesInAnUnusualPlace()
+{
+    QFETCH(QString, leaf);
+    QTemporaryDir base;
+    const QString dir = base.path() + u'/' + leaf;
     records::prepareRecordFolder(dir, {});
     GameSeams seams(dir);
     Tavola game(seams.services());
@@ -222,6 +255,49 @@ void TestWindows::gameSavesUnderAnAccentedPath()
     QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.cmdExit->click());
     QCOMPARE(seams.bytes(records::scoreFileName), QByteArray("1\r\n"));
     QCOMPARE(seams.bytes(records::nameFileName), QByteArray("Nicol\xF2\r\n"));
+}
+
+void TestWindows::longPathsTakeTheVerbatimForm_data()
+{
+    addColumns<QString, QString>({"path", "wide"});
+    const QString deep = QStringList(30, QStringLiteral("cartella")).join(u'/');
+    const QString deepNative = QDir::toNativeSeparators(deep);
+    QTest::newRow("short, unchanged") << "C:/ProgramData/Vorandi/vora.txt"
+                                      << "C:\\ProgramData\\Vorandi\\vora.txt";
+    QTest::newRow("long, on a drive") << "C:/" + deep << "\\\\?\\C:\\" + deepNative;
+    QTest::newRow("long, with a step back resolved") << "C:/" + deep + "/x/../vora.txt"
+                                                     << "\\\\?\\C:\\" + deepNative + "\\vora.txt";
+    QTest::newRow("long, on a network share")
+        << "//server/share/" + deep << "\\\\?\\UNC\\server\\share\\" + deepNative;
+    QTest::newRow("long, already verbatim")
+        << "\\\\?\\C:\\" + deepNative << "\\\\?\\C:\\" + deepNative;
+    QTest::newRow("long, relative: left as it is") << deep << deepNative;
+}
+
+void TestWindows::longPathsTakeTheVerbatimForm()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, wide);
+    QCOMPARE(QString::fromStdWString(widePath(path)), wide);
+}
+
+// What Windows reads from the program file before it starts it.
+void TestWindows::programCarriesItsManifest()
+{
+    const std::wstring program = QStringLiteral(VORANDI_EXE).toStdWString();
+    const HMODULE module = LoadLibraryExW(
+        program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    QVERIFY2(module, VORANDI_EXE);
+    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    QVERIFY(found);
+    const auto *text = static_cast<const char *>(LockResource(LoadResource(module, found)));
+    const QByteArray manifest(text, qsizetype(SizeofResource(module, found)));
+    FreeLibrary(module);
+    for (const char *wanted :
+         {"<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>", ">PerMonitorV2<",
+          ">true</longPathAware>", "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+          "level=\"asInvoker\""})
+        QVERIFY2(manifest.contains(wanted), wanted);
 }
 
 QTEST_MAIN(TestWindows)

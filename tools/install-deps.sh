@@ -22,8 +22,9 @@ test=(
   orca speech-dispatcher speech-dispatcher-espeak-ng
 )
 windows=(
-  "${run[@]}" g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 zip dpkg-dev
+  "${run[@]}" g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 zip unzip dpkg-dev
   xvfb xauth xdotool x11-utils x11-xkb-utils openbox python3
+  wixl msitools fonts-wine diffoscope-minimal
 )
 # The package's build (dpkg-buildpackage also asks for build-essential), lintian, its test on a
 # display, and diffoscope for two builds that differ.

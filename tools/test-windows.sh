@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Runs the Windows build's tests under Wine, then plays one game with the real vorandi.exe on a
-# virtual X display, driven with real keys.
-#   tools/test-windows.sh BUILD_DIR
+# Runs the Windows build's tests under Wine, plays one game with the real vorandi.exe on a
+# virtual X display, driven with real keys, tests the installer in Wine installations of its
+# own, and builds the program again to check that the same bytes come out.
+#   tools/test-windows.sh BUILD_DIR QT_PREFIX
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
+qt=$2
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 
 # A Wine installation of its own, made once per build directory (about ten seconds); no prompts
@@ -25,3 +28,9 @@ grep -h '^SKIPPED: \|^SKIP   : ' "$build/Testing/Temporary/LastTest.log" | sed '
 "$(dirname "$wine")/wineserver" -k 2> /dev/null || true
 echo "A game with vorandi.exe under Wine"
 python3 "$here/tests/e2e_wine.py" "$wine" "$build/src/vorandi.exe" "$WINEPREFIX"
+
+echo "The installer under Wine"
+python3 "$here/tests/msi_wine.py" "$wine" "$here/dist/vorandi-$version-x64.msi" \
+  "$here/dist/vorandi-$version-windows-x86_64.zip" "$build/wine-msi"
+
+"$here/tools/check-windows-reproducible.sh" "$build" "$qt"

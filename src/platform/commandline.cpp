@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/commandline.h"
+#include "platform/guide.h"
 
 #include <QCommandLineParser>
+
+#include <algorithm>
 
 namespace platform {
 
@@ -19,18 +22,35 @@ const QStringList toolkitOptionsWithValue = {"platform",        "platformpluginp
                                              "stylesheet",      "session"};
 const QStringList toolkitFlags = {"reverse", "nograb", "dograb", "sync", "widgetcount"};
 
+QString optionLine(const QString &names, const QString &meaning)
+{
+    return QStringLiteral("  %1%2\n").arg(names.leftJustified(18), meaning);
+}
+
 QString helpText()
 {
-    return QStringLiteral(
-        "Uso: vorandi [opzioni]\n"
-        "Vorandi: esercizi sulle potenze dei numeri interi per la scuola.\n"
-        "Il gioco si apre in una finestra: si scrive il valore della potenza e si preme Invio.\n"
-        "\n"
-        "Opzioni:\n"
-        "  -h, --help     mostra questo aiuto ed esce\n"
-        "  -v, --version  mostra la versione ed esce\n"
-        "\n"
-        "Dove si trova il record e come condividerlo tra gli account: man 6 vorandi\n");
+    const QStringList helpNames = QStringList{"-h", "--help"} + systemHelpSwitches();
+    return QStringLiteral("Uso: vorandi [opzioni]\n"
+                          "Vorandi: esercizi sulle potenze dei numeri interi per la scuola.\n"
+                          "Il gioco si apre in una finestra: si scrive il valore della potenza e "
+                          "si preme Invio.\n"
+                          "\n"
+                          "Opzioni:\n") +
+           optionLine(helpNames.join(QStringLiteral(", ")),
+                      QStringLiteral("mostra questo aiuto ed esce")) +
+           optionLine(QStringLiteral("-v, --version"),
+                      QStringLiteral("mostra la versione ed esce")) +
+           optionLine(QStringLiteral("--prepara-record"),
+                      QStringLiteral("crea la cartella del record ed esce (per chi installa)")) +
+           QStringLiteral("\nDove si trova il record e come condividerlo tra gli account: ") +
+           furtherReading() + u'\n';
+}
+
+bool asksForSystemHelp(const QStringList &arguments)
+{
+    const QStringList switches = systemHelpSwitches();
+    return std::any_of(arguments.cbegin() + 1, arguments.cend(),
+                       [&](const QString &argument) { return switches.contains(argument); });
 }
 
 QString usageLine(const QString &problem)
@@ -74,7 +94,7 @@ void addToolkitOptions(QCommandLineParser &parser)
 
 CommandLineOutcome stop(int status, const QString &output, const QString &error = {})
 {
-    return {false, status, output, error};
+    return {false, status, output, error, false};
 }
 
 } // namespace
@@ -86,10 +106,14 @@ CommandLineOutcome readCommandLine(const QStringList &arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({"h", "help"}, QString());
     const QCommandLineOption version({"v", "version"}, QString());
+    const QCommandLineOption prepareRecord(QStringLiteral("prepara-record"));
     parser.addOption(help);
     parser.addOption(version);
+    parser.addOption(prepareRecord);
     addToolkitOptions(parser);
 
+    if (!arguments.isEmpty() && asksForSystemHelp(arguments))
+        return stop(0, helpText());
     if (!parser.parse(arguments))
         return stop(usageError, {}, describeError(parser, arguments));
     if (!parser.positionalArguments().isEmpty())
@@ -100,6 +124,8 @@ CommandLineOutcome readCommandLine(const QStringList &arguments)
         return stop(0, helpText());
     if (parser.isSet(version))
         return stop(0, QStringLiteral("vorandi " VORANDI_VERSION "\n"));
+    if (parser.isSet(prepareRecord))
+        return {false, 0, {}, {}, true};
     return {};
 }
 

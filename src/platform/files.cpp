@@ -90,6 +90,35 @@ const SystemError *systemError(int errnum)
     return nullptr;
 }
 
+QString reasonFor(int errnum)
+{
+    if (const SystemError *known = systemError(errnum))
+        return known->reason.toString();
+    return QStringLiteral("errore di sistema %1 (%2)")
+        .arg(errnum)
+        .arg(QString::fromLocal8Bit(std::strerror(errnum)));
+}
+
+QString shownPath(const QString &path)
+{
+    QString shown = QDir::toNativeSeparators(path);
+    shown.remove(QChar(0));
+    return shown;
+}
+
+// A box cannot show a path of thousands of characters: it shows both ends of it, and the whole
+// message goes to the standard error stream, where it can be read in full.
+QString withPathShortened(const QString &format, const QString &path, const QString &reason)
+{
+    const QString shown = shownPath(path);
+    const QString whole = format.arg(shown, reason);
+    if (shown.size() <= longestShownPath)
+        return whole;
+    std::fprintf(stderr, "Vorandi: %s\n", whole.toLocal8Bit().constData());
+    const qsizetype end = longestShownPath / 2;
+    return format.arg(shown.left(end) + QStringLiteral("…") + shown.right(end), reason);
+}
+
 } // namespace
 
 QString localPath(const QString &path)
@@ -128,26 +157,21 @@ QString resolvePath(const QString &path)
 
 QString fileErrorMessage(const QString &path, int errnum)
 {
-    if (const SystemError *known = systemError(errnum))
-        return fileErrorMessage(path, known->reason.toString());
-    return fileErrorMessage(path, QStringLiteral("errore di sistema %1 (%2)")
-                                      .arg(errnum)
-                                      .arg(QString::fromLocal8Bit(std::strerror(errnum))));
+    return fileErrorMessage(path, reasonFor(errnum));
 }
 
 QString fileErrorMessage(const QString &path, const QString &reason)
 {
-    QString shown = QDir::toNativeSeparators(path);
-    shown.remove(QChar(0));
-    const QString whole = QStringLiteral("Errore sul file %1: %2.").arg(shown, reason);
-    if (shown.size() <= longestShownPath)
-        return whole;
-    // A box cannot show a path of thousands of characters: it shows both ends of it, and the
-    // whole message goes to the standard error stream, where it can be read in full.
-    std::fprintf(stderr, "Vorandi: %s\n", whole.toLocal8Bit().constData());
-    const qsizetype end = longestShownPath / 2;
-    return QStringLiteral("Errore sul file %1…%2: %3.")
-        .arg(shown.left(end), shown.right(end), reason);
+    return withPathShortened(QStringLiteral("Errore sul file %1: %2."), path, reason);
+}
+
+QString folderErrorMessage(const QString &path, int errnum)
+{
+    // A file at the folder's name is the usual way a folder cannot be made.
+    const QString reason =
+        errnum == ENOTDIR ? QStringLiteral("al suo posto c'è un file") : reasonFor(errnum);
+    return withPathShortened(QStringLiteral("Errore sulla cartella %1: non si può creare, %2."),
+                             path, reason);
 }
 
 int FreeFile()
@@ -228,6 +252,11 @@ int openFileCount()
 void throwFileError(const QString &path, int errnum)
 {
     throw RuntimeError(fileErrorNumber(errnum), fileErrorMessage(path, errnum));
+}
+
+void throwFolderError(const QString &path, int errnum)
+{
+    throw RuntimeError(fileErrorNumber(errnum), folderErrorMessage(path, errnum));
 }
 
 } // namespace platform

@@ -40,5 +40,9 @@ QString fileErrorMessage(const QString &path, const QString &reason);
 int fileErrorNumber(int errnum);
 // Throws the run-time error for a failed operation on path, with its Italian message.
 [[noreturn]] void throwFileError(const QString &path, int errnum);
+// An Italian message for a folder that could not be made, from the system's error number.
+QString folderErrorMessage(const QString &path, int errnum);
+// Throws the run-time error for a folder that could not be made, with its Italian message.
+[[noreturn]] void throwFolderError(const QString &path, int errnum);
 
 } // namespace platform

@@ -2,6 +2,7 @@
 #include "form.h"
 #include "accessibility.h"
 #include "appstyle.h"
+#include "faces.h"
 #include "program.h"
 
 #include <QApplication>
@@ -22,20 +23,10 @@
 
 namespace platform {
 
-void installFontSubstitutes()
-{
-    // Nothing in Debian ships these faces; the nearest metric-compatible ones stand in.
-    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
-    QFont::insertSubstitution(QStringLiteral("MS Serif"), QStringLiteral("Liberation Serif"));
-    QFont::insertSubstitution(QStringLiteral("Arial Black"), QStringLiteral("DejaVu Sans"));
-    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
-    QFont::insertSubstitution(QStringLiteral("Times New Roman"),
-                              QStringLiteral("Liberation Serif"));
-}
-
 QFont fontFor(const FontDesc &desc)
 {
-    QFont font(desc.family);
+    QFont font;
+    font.setFamilies(facesFor(desc.family));
     // Points are turned into pixels at 96 dpi so the layout does not move with the screen.
     font.setPixelSize(int(desc.points * 96.0 / 72.0 + 0.5));
     font.setBold(desc.bold);

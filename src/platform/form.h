@@ -128,8 +128,7 @@ private:
     QPointer<FormWindow> window_;
 };
 
-// Font substitutes for the faces the window description names; call before building windows.
-void installFontSubstitutes();
+// The font of a control, its points turned into pixels at 96 dpi.
 QFont fontFor(const FontDesc &font);
 
 // A picture built into the program, read in the format its name ends with (bmp, ico, cur)

@@ -14,7 +14,8 @@ int errnoFromWindows(unsigned long error, const QString &localPath = QString());
 // Sets errno from GetLastError() and returns -1, for the calls that report as the C library does.
 int failWithLastError(const QString &localPath = QString());
 
-// A local path ("/" or "\" separators) as the wide-character calls take it.
+// A local path ("/" or "\" separators) as the wide-character calls take it: an absolute one too
+// long for the plain form in the \\?\ form ("\\?\C:\...", "\\?\UNC\server\...").
 std::wstring widePath(const QString &localPath);
 
 // CreateFileW with every kind of sharing (another game may read, lock or replace the file

@@ -87,7 +87,19 @@ int failWithLastError(const QString &localPath)
 
 std::wstring widePath(const QString &localPath)
 {
-    return QDir::toNativeSeparators(localPath).toStdWString();
+    const QString native = QDir::toNativeSeparators(localPath);
+    // Past this length the plain form fails (folders need room for an 8.3 name inside them);
+    // the \\?\ form takes the path exactly as it stands, so only a whole, clean one gets it.
+    constexpr qsizetype plainLimit = MAX_PATH - 12;
+    const QString verbatim = QStringLiteral("\\\\?\\");
+    if (native.size() < plainLimit || native.startsWith(verbatim))
+        return native.toStdWString();
+    const QString clean = QDir::toNativeSeparators(QDir::cleanPath(localPath));
+    if (clean.startsWith(QStringLiteral("\\\\")))
+        return (verbatim + QStringLiteral("UNC\\") + clean.mid(2)).toStdWString();
+    if (clean.size() > 2 && clean.at(1) == u':' && clean.at(2) == u'\\')
+        return (verbatim + clean).toStdWString();
+    return native.toStdWString();
 }
 
 int openShared(const QString &localPath, unsigned long access, unsigned long disposition,

@@ -74,11 +74,11 @@ void makeDirectory(const QString &dir)
         struct stat st {};
         if (::stat(name.constData(), &st) == 0) {
             if (!S_ISDIR(st.st_mode))
-                platform::throwFileError(part, ENOTDIR);
+                platform::throwFolderError(part, ENOTDIR);
             continue;
         }
         if (::mkdir(name.constData(), 0777) != 0 && errno != EEXIST)
-            platform::throwFileError(part, errno);
+            platform::throwFolderError(part, errno);
     }
 }
 

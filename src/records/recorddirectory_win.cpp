@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <optional>
 
 #include <windows.h>
@@ -47,16 +48,43 @@ QString windowsDirectory()
     return n > 0 && n <= MAX_PATH ? QString::fromWCharArray(buffer, int(n)) : QString();
 }
 
-bool createSharedFolder(const QString &dir)
+// The Windows error code, or 0 when the folder was made.
+DWORD createSharedFolder(const QString &dir)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(recordFolderSddl, SDDL_REVISION_1,
                                                               &descriptor, nullptr))
-        return false;
+        return GetLastError();
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
     const BOOL made = CreateDirectoryW(platform::widePath(dir).c_str(), &attributes);
+    const DWORD error = made ? 0 : GetLastError();
     LocalFree(descriptor);
-    return made;
+    return error;
+}
+
+DWORD createPlainFolder(const QString &dir)
+{
+    return CreateDirectoryW(platform::widePath(dir).c_str(), nullptr) ? 0 : GetLastError();
+}
+
+// Makes every missing folder down to dir ("/" separators), dir itself with the shared rights.
+// A folder that cannot be made is a RuntimeError naming it, with the reason.
+void makeRecordFolder(const QString &dir)
+{
+    const QStringList parts = dir.split(u'/');
+    QString path = parts.constFirst(); // the drive, or the empty start of a network path
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        path += u'/' + parts.at(i);
+        const QFileInfo info(path);
+        if (parts.at(i).isEmpty() || info.isDir())
+            continue;
+        if (info.exists())
+            platform::throwFolderError(path, ENOTDIR);
+        const DWORD error =
+            i == parts.size() - 1 ? createSharedFolder(path) : createPlainFolder(path);
+        if (error != 0 && error != ERROR_ALREADY_EXISTS)
+            platform::throwFolderError(path, platform::errnoFromWindows(error, path));
+    }
 }
 
 QByteArray fileBytes(const QString &path)
@@ -145,11 +173,7 @@ QStringList oldRecordPlaces()
 void prepareRecordFolder(const QString &dir, const QStringList &oldPlaces)
 {
     const QString local = QDir::cleanPath(QDir::fromNativeSeparators(dir));
-    if (!QFileInfo(local).isDir()) {
-        QDir().mkpath(QFileInfo(local).absolutePath());
-        if (!createSharedFolder(local))
-            return;
-    }
+    makeRecordFolder(local);
     try {
         takeOverOldRecord(local, oldPlaces);
     } catch (const platform::RuntimeError &) {

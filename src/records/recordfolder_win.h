@@ -24,8 +24,8 @@ QStringList oldRecordPlaces();
 
 // Makes dir (native separators or "/") with inherited modify rights for Users when it is
 // missing; then, when it holds no record yet, copies over unchanged the pair of record files
-// with the highest score found in oldPlaces. A folder that cannot be made shows up when the
-// files are opened, with the reason.
+// with the highest score found in oldPlaces. A folder that cannot be made is a RuntimeError
+// naming it, with the reason.
 void prepareRecordFolder(const QString &dir, const QStringList &oldPlaces);
 
 } // namespace records
