@@ -208,9 +208,10 @@ void TestFaults::dataDirectoryCannotBeCreated()
     const ScopedEnv xdg("XDG_DATA_HOME", QFile::encodeName(blocker.fileName()));
     GameSeams seams;
     const int code = startWithTheRealDirectory(seams);
-    // The message names the file that stands where a folder must be made.
-    const bool told = saidWhy(seams, blocker.fileName() + QStringLiteral(":"),
-                              QStringLiteral("una parte del percorso non è una cartella"));
+    // The message names the folder that cannot be made, and the file standing in its place.
+    const bool told =
+        saidWhy(seams, QStringLiteral("Errore sulla cartella ") + blocker.fileName() + u':',
+                QStringLiteral("non si può creare, al suo posto c'è un file"));
     reliability::outcome("fault", QStringLiteral("data directory cannot be created"),
                          QStringLiteral("a file where the folder goes"), code == 1 && told, 0);
     QCOMPARE(code, 1);
