@@ -1,0 +1,31 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# What the browser build of the program adds to its link: waiting boxes, the record store, fonts.
+set(VORANDI_WEB_DIR ${PROJECT_SOURCE_DIR}/web)
+# Every box and wait runs a nested event loop, which a page can only have through asyncify. The
+# record store's waits (the lock across tabs, the browser's storage) are asynchronous imports too.
+set(vorandi_async_imports
+    qt_asyncify_suspend_js qt_asyncify_resume_js
+    vorandi_take_record_lock vorandi_reread_record vorandi_store_record)
+list(JOIN vorandi_async_imports "," vorandi_async_imports)
+target_link_options(vorandi PRIVATE
+  "SHELL:-s ASYNCIFY=1"
+  "SHELL:-s ASYNCIFY_IMPORTS=${vorandi_async_imports}"
+  "SHELL:-s ASYNCIFY_STACK_SIZE=65536"
+  "SHELL:-s FORCE_FILESYSTEM=1"
+  "SHELL:-s EXIT_RUNTIME=0"
+  "SHELL:--pre-js ${VORANDI_WEB_DIR}/recordstore.js"
+  "SHELL:--pre-js ${VORANDI_WEB_DIR}/ending.js"
+)
+set_property(TARGET vorandi APPEND PROPERTY LINK_DEPENDS
+             ${VORANDI_WEB_DIR}/recordstore.js ${VORANDI_WEB_DIR}/ending.js)
+
+# The faces the desktop maps Arial and Times New Roman to, built in: a page has no system fonts.
+set(vorandi_font_dir /usr/share/fonts/truetype/liberation2)
+set(vorandi_fonts LiberationSans-Regular.ttf LiberationSans-Bold.ttf LiberationSerif-Regular.ttf
+                  LiberationSerif-Bold.ttf)
+set(vorandi_font_files)
+foreach(font IN LISTS vorandi_fonts)
+  set_source_files_properties(${vorandi_font_dir}/${font} PROPERTIES QT_RESOURCE_ALIAS ${font})
+  list(APPEND vorandi_font_files ${vorandi_font_dir}/${font})
+endforeach()
+qt_add_resources(vorandi "webfonts" PREFIX "/webfonts" FILES ${vorandi_font_files})
