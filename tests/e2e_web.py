@@ -111,11 +111,19 @@ class Tab:
         self.call("Input.dispatchKeyEvent", **down)
         self.call("Input.dispatchKeyEvent", type="keyUp", **params)
 
+    # Where an Italian keyboard has the letters that a US one lacks.
+    ITALIAN_KEYS = {"ò": "Semicolon", "à": "Quote", "ù": "Backslash", "è": "BracketLeft"}
+
     def type(self, text):
         for ch in text:
-            vk = ord(ch.upper()) if ch.isascii() and ch.isalnum() else 0
-            self.key(ch, code="Key" + ch.upper() if ch.isascii() and ch.isalpha() else "",
-                     vk=vk, text=ch)
+            if ch.isascii() and ch.isalpha():
+                self.key(ch, code="Key" + ch.upper(), vk=ord(ch.upper()), text=ch)
+            elif ch.isdigit():
+                self.key(ch, code="Digit" + ch, vk=ord(ch), text=ch)
+            elif ch == "-":
+                self.key(ch, code="Minus", vk=189, text=ch)
+            else:
+                self.key(ch, code=self.ITALIAN_KEYS.get(ch, ""), text=ch)
 
     def enter(self):
         self.key("Enter", vk=13, text="\r")

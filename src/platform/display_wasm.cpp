@@ -104,6 +104,8 @@ EM_JS(void, vorandi_publish_screen, (const char *json),
 
 } // namespace
 
+Q_COREAPP_STARTUP_FUNCTION(preparePage)
+
 } // namespace platform
 
 // The page's canvas holds pixels only: this describes its windows as text for the page (and the
@@ -127,4 +129,3 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vorandi_tab_hidden(int hidden)
     QTimer::singleShot(0, qApp, [hidden] { platform::showTabHidden(hidden != 0); });
 }
 
-Q_COREAPP_STARTUP_FUNCTION(platform::preparePage)
