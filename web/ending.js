@@ -4,6 +4,8 @@
 (function () {
   var loaderQuit = Module.quit;
   Module.quit = function (code, exception) {
+    // A program that ended runs no more: its timers and the page's events are ignored from now.
+    ABORT = true;
     if (code === 0 && typeof window === 'object' && window.vorandiEnded) window.vorandiEnded();
     if (loaderQuit) loaderQuit(code, exception);
   };

@@ -128,4 +128,3 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vorandi_tab_hidden(int hidden)
     // From the page's own event: the window is changed from the event loop, as any other event.
     QTimer::singleShot(0, qApp, [hidden] { platform::showTabHidden(hidden != 0); });
 }
-

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A page receives no signals; what asks it to end is the player leaving the page (closing the
 // tab, going elsewhere, reloading). That runs the handler, as a signal does on the desktop.
+#include "program.h"
 #include "signals.h"
 
 #include <emscripten.h>
@@ -35,9 +36,10 @@ void onEndingSignal(std::function<void()> handler)
 
 } // namespace platform
 
-// Runs at once: the page gives no time for the event loop to come round again.
+// Runs at once: the page gives no time for the event loop to come round again. A game that has
+// ended already kept its record.
 extern "C" EMSCRIPTEN_KEEPALIVE void vorandi_page_left()
 {
-    if (platform::pageLeftHandler())
+    if (platform::pageLeftHandler() && !platform::endedByProgram())
         platform::pageLeftHandler()();
 }
