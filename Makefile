@@ -173,7 +173,8 @@ web:
 	JOBS=$(JOBS) tools/build-web-qt.sh
 	@eval "$$(tools/build-web-qt.sh --env)" && \
 	  { [ -f $(WEB_BUILD)/build.ninja ] || $(WEB_QT)/bin/qt-cmake -S . -B $(WEB_BUILD) -G Ninja \
-	      -DCMAKE_BUILD_TYPE=MinSizeRel; } && \
+	      -DCMAKE_BUILD_TYPE=MinSizeRel \
+	      -DQT_CHAINLOAD_TOOLCHAIN_FILE=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake; } && \
 	  cmake --build $(WEB_BUILD) -j $(JOBS) --target vorandi
 	tools/package-web.sh $(WEB_BUILD)
 

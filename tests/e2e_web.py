@@ -39,12 +39,17 @@ def free_port():
         return s.getsockname()[1]
 
 
+class Quiet(http.server.SimpleHTTPRequestHandler):
+    extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
+                      ".wasm": "application/wasm", ".webmanifest": "application/manifest+json"}
+
+    def log_message(self, *args):
+        pass
+
+
 def serve(folder):
-    handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=folder)
-    handler.extensions_map = {**handler.extensions_map, ".wasm": "application/wasm",
-                              ".webmanifest": "application/manifest+json"}
-    handler.log_message = lambda *args: None
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
+                                             functools.partial(Quiet, directory=folder))
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
 
@@ -220,8 +225,14 @@ def answer(tab, value, verdict):
     tab.type(str(value))
     tab.enter()
     tab.wait_box(verdict, f"the verdict {verdict!r}")
-    tab.enter()  # the next question
-    wait(lambda: tab.screen()[0]["texts"].get("lblMessage") == "", "the next question")
+    tab.enter()  # the next question, after "E' record" when the score has just passed it
+    def next_question():
+        front = tab.screen()[0]["texts"]
+        if any("E' record" in text for text in front.values()):
+            tab.enter()
+            return False
+        return front.get("lblMessage") == ""
+    wait(next_question, "the next question")
 
 
 def play_right(tab, times):

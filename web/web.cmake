@@ -1,15 +1,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # What the browser build of the program adds to its link: waiting boxes, the record store, fonts.
 set(VORANDI_WEB_DIR ${PROJECT_SOURCE_DIR}/web)
-# Every box and wait runs a nested event loop, which a page can only have through asyncify. The
-# record store's waits (the lock across tabs, the browser's storage) are asynchronous imports too.
-set(vorandi_async_imports
-    qt_asyncify_suspend_js qt_asyncify_resume_js
-    vorandi_take_record_lock vorandi_reread_record vorandi_store_record)
-list(JOIN vorandi_async_imports "," vorandi_async_imports)
+# Every box and wait runs a nested event loop, which a page can only have through asyncify. Qt
+# names its own suspending imports; the record store's waits (EM_ASYNC_JS) are known to emcc.
 target_link_options(vorandi PRIVATE
   "SHELL:-s ASYNCIFY=1"
-  "SHELL:-s ASYNCIFY_IMPORTS=${vorandi_async_imports}"
   "SHELL:-s ASYNCIFY_STACK_SIZE=65536"
   "SHELL:-s FORCE_FILESYSTEM=1"
   "SHELL:-s EXIT_RUNTIME=0"

@@ -25,6 +25,7 @@ ModalGate &ModalGate::instance()
 void ModalGate::enter()
 {
     ++depth_;
+    emit entered();
 }
 
 void ModalGate::leave()

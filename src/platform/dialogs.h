@@ -40,6 +40,10 @@ public:
     void enter();
     void leave();
 
+signals:
+    // A box's nested event loop is about to start (the platform may prepare for it).
+    void entered();
+
 private:
     int depth_ = 0;
 };

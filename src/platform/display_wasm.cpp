@@ -2,6 +2,7 @@
 // In a browser the page is the display: it is always there, and it has no terminal. The page
 // also stands in for what the desktop gives a window: the fonts, and the minimized caption,
 // which becomes the tab's title while the tab is hidden.
+#include "dialogs.h"
 #include "display.h"
 
 #include <QAbstractButton>
@@ -64,9 +65,19 @@ void loadPageFonts()
         QFontDatabase::addApplicationFont(QStringLiteral(":/webfonts/") + font);
 }
 
+// Qt's page event loop never waits while an object's deferred deletion is pending, and one asked
+// for outside a box cannot be carried out inside the box's nested loop: the box would spin for
+// ever and the page freeze. Such deletions are carried out before the box's loop starts.
+void deleteLaterBeforeBoxes()
+{
+    QObject::connect(&ModalGate::instance(), &ModalGate::entered, qApp,
+                     [] { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); });
+}
+
 void preparePage()
 {
     loadPageFonts();
+    deleteLaterBeforeBoxes();
     vorandi_watch_tab();
 }
 

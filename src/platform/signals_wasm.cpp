@@ -43,3 +43,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vorandi_page_left()
     if (platform::pageLeftHandler() && !platform::endedByProgram())
         platform::pageLeftHandler()();
 }
+
+// The page asks when the program exits: a main() that hands over to the page's event loop exits
+// too, and only the program's own end shows the end screen.
+extern "C" EMSCRIPTEN_KEEPALIVE int vorandi_ended_by_program()
+{
+    return platform::endedByProgram() ? 1 : 0;
+}
