@@ -31,6 +31,7 @@ void ModalGate::enter()
 void ModalGate::leave()
 {
     --depth_;
+    emit left();
 }
 
 namespace {

@@ -74,10 +74,23 @@ void deleteLaterBeforeBoxes()
                      [] { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); });
 }
 
+// Qt's page platform gives the window under a closed box no keyboard back: the game's window is
+// made the active one again, so that its focus widget takes the keys as on the desktop.
+void activateAfterBoxes()
+{
+    QObject::connect(&ModalGate::instance(), &ModalGate::left, qApp, [] {
+        if (ModalGate::instance().depth() > 0 || QApplication::activeModalWidget())
+            return;
+        if (QMainWindow *window = gameWindow(); window && !window->isActiveWindow())
+            window->activateWindow();
+    });
+}
+
 void preparePage()
 {
     loadPageFonts();
     deleteLaterBeforeBoxes();
+    activateAfterBoxes();
     vorandi_watch_tab();
 }
 
