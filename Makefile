@@ -181,5 +181,5 @@ web:
 # Plays the folder in headless Chromium over the DevTools protocol: a whole game, the record in
 # the browser's storage, a reload, two tabs ending together.
 web-test: web
-	python3 tests/e2e_web.py dist/vorandi-$$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' \
+	tests/e2e_web.py dist/vorandi-$$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' \
 	  $(WEB_BUILD)/CMakeCache.txt)-web
