@@ -3,9 +3,9 @@
 # Symbolic links are not followed: a Wine prefix in a build directory links its drive to /.
 cmake_policy(SET CMP0009 NEW)
 set(patterns *.cpp *.h *.py *.sh *.cmake CMakeLists.txt *.rc.in *.xml.in *.6.in *.qrc *.supp
-             *.desktop lintian-overrides)
+             *.desktop lintian-overrides *.js *.html)
 set(globs ${SOURCE}/CMakeLists.txt ${SOURCE}/Makefile ${SOURCE}/.ci/run)
-foreach(dir src tests tools bench fuzz sanitize cmake data assets packaging)
+foreach(dir src tests tools bench fuzz sanitize cmake data assets packaging web)
   foreach(pattern IN LISTS patterns)
     list(APPEND globs ${SOURCE}/${dir}/${pattern})
   endforeach()
