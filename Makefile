@@ -8,7 +8,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 
 .PHONY: all deps deps-run configure build run check test clean screenshots test-sanitize test-fuzz \
-        fuzz soak reliability deb deb-test windows windows-test
+        fuzz soak reliability deb deb-test windows windows-test web web-test
 
 all: build
 
@@ -60,7 +60,7 @@ bench: build
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(DEB_BUILD) $(DEB_BUILD)-again $(DEB_BUILD)-source \
-	  vorandi_*.deb $(WIN_BUILD) dist
+	  vorandi_*.deb $(WIN_BUILD) $(WEB_BUILD) dist
 
 # --- Debian package -------------------------------------------------------------------------------
 DEB_BUILD ?= build-deb
@@ -165,3 +165,25 @@ windows: $(WIN_BUILD)/build.ninja
 
 windows-test: windows
 	JOBS=$(JOBS) tools/test-windows.sh $(WIN_BUILD) $(WIN_QT)
+
+# --- The browser: the game built for WebAssembly, played and tested in headless Chromium -------
+WEB_BUILD ?= build-web
+# Where tools/build-web-qt.sh keeps the Qt for WebAssembly (built once per machine).
+WEB_QT    ?= $(shell tools/build-web-qt.sh --prefix)
+
+# dist/vorandi-<version>-web/ (static files for any web server) and its zip.
+web:
+	@tools/install-deps.sh web
+	JOBS=$(JOBS) tools/build-web-qt.sh
+	@eval "$$(tools/build-web-qt.sh --env)" && \
+	  { [ -f $(WEB_BUILD)/build.ninja ] || $(WEB_QT)/bin/qt-cmake -S . -B $(WEB_BUILD) -G Ninja \
+	      -DCMAKE_BUILD_TYPE=MinSizeRel \
+	      -DQT_CHAINLOAD_TOOLCHAIN_FILE=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake; } && \
+	  cmake --build $(WEB_BUILD) -j $(JOBS) --target vorandi
+	tools/package-web.sh $(WEB_BUILD)
+
+# Plays the folder in headless Chromium over the DevTools protocol: a whole game, the record in
+# the browser's storage, a reload, two tabs ending together.
+web-test: web
+	tests/e2e_web.py dist/vorandi-$$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' \
+	  $(WEB_BUILD)/CMakeCache.txt)-web

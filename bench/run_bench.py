@@ -74,6 +74,10 @@ class Spread:
                 f"{max(self.values):.{digits}f})")
 
 
+# The section bench/web_bench.py writes into the results.
+BROWSER_HEADING = "## In the browser"
+
+
 def pair_ratios(game, floor):
     """Game over floor, pair by pair; pairs with a zero floor have no ratio."""
     return [g / f for g, f in zip(game, floor) if f > 0]
@@ -605,7 +609,11 @@ def main(argv=None):
     text = header(settings, args.quick, when, loads) + "\n\n" + markdown_table(rows) + "\n"
     print(text)
     if args.output:
-        Path(args.output).write_text(f"# Benchmark results\n\n{text}")
+        # The browser's figures (web_bench.py) are measured apart and kept.
+        output = Path(args.output)
+        earlier = output.read_text() if output.exists() else ""
+        browser = earlier[earlier.index(BROWSER_HEADING):] if BROWSER_HEADING in earlier else ""
+        output.write_text(f"# Benchmark results\n\n{text}" + ("\n" + browser if browser else ""))
     if args.readme and not args.quick:
         readme = Path(args.readme)
         body = (f"Latest figures ({when:%Y-%m-%d}), from `make bench`: the game against a bare Qt "

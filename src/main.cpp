@@ -71,5 +71,9 @@ int main(int argc, char *argv[])
     // A signal, the logout or a display gone still saves a beaten record.
     platform::runBeforeEveryWayOut([&tavola] { tavola.SilentRecordCheck(); });
     tavola.Show();
+    // Objects the start's boxes left for deletion go now: where the application's event loop
+    // never returns to this level (a browser page), they would otherwise stay pending and keep
+    // every later box's loop from waiting.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return QApplication::exec();
 }

@@ -3,13 +3,13 @@
 # Symbolic links are not followed: a Wine prefix in a build directory links its drive to /.
 cmake_policy(SET CMP0009 NEW)
 set(patterns *.cpp *.h *.py *.sh *.cmake CMakeLists.txt *.rc.in *.xml.in *.6.in *.qrc *.supp
-             *.desktop *lintian-overrides)
+             *.desktop *lintian-overrides *.js *.html)
 # The top-level files are matched by a plain glob: a recursive one would also reach every
 # Makefile and CMakeLists.txt inside a build directory made with CMake's default generator.
 file(GLOB top RELATIVE ${SOURCE} ${SOURCE}/CMakeLists.txt ${SOURCE}/Makefile ${SOURCE}/.ci/run
      ${SOURCE}/debian/rules ${SOURCE}/debian/tests/start)
 set(globs)
-foreach(dir src tests tools bench fuzz sanitize cmake data assets packaging debian)
+foreach(dir src tests tools bench fuzz sanitize cmake data assets packaging debian web)
   foreach(pattern IN LISTS patterns)
     list(APPEND globs ${SOURCE}/${dir}/${pattern})
   endforeach()

@@ -23,6 +23,7 @@ private slots:
     void composedTextPassesTheFilter();
     void pastedTextPassesTheFilter();
     void focusMarkAfterAnswer();
+    void enterWithoutTextScores();
     void f10ReachesNewGame();
     void keyboardNoGivesTheKeysBack();
     void altDeliveredAgainLateKeepsTheBar();
@@ -160,6 +161,17 @@ void TestKeyboard::focusMarkAfterAnswer()
     QVERIFY2(focused > 10, qPrintable(QString::number(focused)));
     game.txtAnswer->setFocus();
     QCOMPARE(markDots(game.cmdNext), 0);
+}
+
+// A browser's platform sends Enter with no text: it scores the answer all the same.
+void TestKeyboard::enterWithoutTextScores()
+{
+    auto &&[seams, game] = StartedGame();
+    game.txtAnswer->setFocus();
+    QTest::keyClicks(game.txtAnswer, rightAnswer(game));
+    sendKey(game.txtAnswer, Qt::Key_Return, Qt::NoModifier, QString());
+    QCOMPARE(game.drill().correct(), 1);
+    QCOMPARE(game.txtAnswer->text(), rightAnswer(game));
 }
 
 namespace {

@@ -59,6 +59,9 @@ void TestRuntime::val_data()
     QTest::newRow("comma is not a point") << "3,5" << 3.0;
     QTest::newRow("second point stops") << "1.2.3" << 1.2;
     QTest::newRow("point first") << ".5" << 0.5;
+    QTest::newRow("point last") << "5." << 5.0;
+    QTest::newRow("minus and point first") << "-.25" << -0.25;
+    QTest::newRow("long fraction") << "0.1234567890123456789" << 0.1234567890123456789;
     QTest::newRow("NUL stops") << QString::fromLatin1("4\0" "2", 3) << 4.0;
     QTest::newRow("too small is zero, not infinite")
         << QStringLiteral("0.") + QString(400, u'0') + QStringLiteral("1") << 0.0;

@@ -222,12 +222,19 @@ QChar fromKeyAscii(Integer code)
     return QChar(char16_t(std::uint16_t(code)));
 }
 
+// The key's character as the desktop platforms give it: the browser's leaves Enter's text empty.
+QString typedText(const QKeyEvent *key)
+{
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    return enter && key->text().isEmpty() ? QStringLiteral("\r") : key->text();
+}
+
 } // namespace
 
 // Returns true when the key was consumed here.
 bool TextBox::filterKey(QKeyEvent *key)
 {
-    const QString typed = key->text();
+    const QString typed = typedText(key);
     if (typed.isEmpty() || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
         return false;
     if (typed.size() > 1) {

@@ -25,11 +25,13 @@ ModalGate &ModalGate::instance()
 void ModalGate::enter()
 {
     ++depth_;
+    emit entered();
 }
 
 void ModalGate::leave()
 {
     --depth_;
+    emit left();
 }
 
 namespace {

@@ -40,6 +40,12 @@ public:
     void enter();
     void leave();
 
+signals:
+    // A box's nested event loop is about to start (the platform may prepare for it).
+    void entered();
+    // A box's nested event loop has ended.
+    void left();
+
 private:
     int depth_ = 0;
 };

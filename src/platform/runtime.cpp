@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "runtime.h"
 
+#include <QByteArray>
 #include <QLocale>
 
-#include <charconv>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -51,7 +52,7 @@ std::string leadingNumber(const QString &text, qsizetype i)
     return number;
 }
 
-// from_chars reports both too large and too small a number as out of range. A text such as
+// Qt's conversion reports both too large and too small a number as a failure. A text such as
 // "0.000...01" is a tiny number, not an infinite one: only a non-zero whole part overflows.
 Double outOfRange(const char *first, const char *last)
 {
@@ -62,22 +63,21 @@ Double outOfRange(const char *first, const char *last)
     return 0.0;
 }
 
-// Parses what leadingNumber collected; false when it holds no digit.
+// Parses what leadingNumber collected; false when it holds no digit. Qt's conversion rather than
+// the standard library's: it reads the same text with every compiler's library, and never by the
+// locale's decimal sign.
 bool parseNumber(const std::string &number, Double &value)
 {
     const bool negative = !number.empty() && number.front() == '-';
     const char *first = number.data() + (negative ? 1 : 0);
     const char *last = number.data() + number.size();
-    if (std::string_view(first, last).find_first_of("0123456789") == std::string_view::npos)
+    if (std::find_if(first, last, [](char c) { return c >= '0' && c <= '9'; }) == last)
         return false;
-    if (*first == '.' && first + 1 == last)
-        return false;
-    Double magnitude = 0;
-    const auto [end, ec] = std::from_chars(first, last, magnitude, std::chars_format::fixed);
-    if (ec == std::errc::result_out_of_range)
+    const QByteArray digits = QByteArray::fromRawData(first, qsizetype(last - first));
+    bool ok = false;
+    Double magnitude = digits.toDouble(&ok);
+    if (!ok)
         magnitude = outOfRange(first, last);
-    else if (ec != std::errc() || end == first)
-        return false;
     value = negative ? -magnitude : magnitude;
     return true;
 }

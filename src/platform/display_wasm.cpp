@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// In a browser the page is the display: it is always there, and it has no terminal. The page
+// also stands in for what the desktop gives a window: the fonts, and the minimized caption,
+// which becomes the tab's title while the tab is hidden.
+#include "dialogs.h"
+#include "display.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFontDatabase>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QTimer>
+
+#include <emscripten.h>
+
+namespace platform {
+
+bool displayAvailable()
+{
+    return true;
+}
+
+void useStartingTerminal() {}
+
+namespace {
+
+// The game's window: the page has one main window at a time.
+QMainWindow *gameWindow()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *window = qobject_cast<QMainWindow *>(widget); window && window->isVisible())
+            return window;
+    }
+    return nullptr;
+}
+
+EM_JS(void, vorandi_set_tab_title, (const char *title), { document.title = UTF8ToString(title); });
+
+// A hidden tab is the page's minimized window: the window is told so (Qt's page platform keeps no
+// such state itself), and its caption, the minutes left, becomes the tab's title.
+void showTabHidden(bool hidden)
+{
+    QMainWindow *window = gameWindow();
+    if (!window)
+        return;
+    const Qt::WindowStates state = window->windowState();
+    window->setWindowState(hidden ? state | Qt::WindowMinimized : state & ~Qt::WindowMinimized);
+    vorandi_set_tab_title(window->windowTitle().toUtf8().constData());
+}
+
+EM_JS(void, vorandi_watch_tab, (), {
+    document.addEventListener(
+        'visibilitychange', function() { Module['_vorandi_tab_hidden'](document.hidden ? 1 : 0); });
+});
+
+void loadPageFonts()
+{
+    for (const QString &font : QDir(QStringLiteral(":/webfonts")).entryList())
+        QFontDatabase::addApplicationFont(QStringLiteral(":/webfonts/") + font);
+}
+
+// Qt's page event loop never waits while an object's deferred deletion is pending, and one asked
+// for outside a box cannot be carried out inside the box's nested loop: the box would spin for
+// ever and the page freeze. Such deletions are carried out before the box's loop starts.
+void deleteLaterBeforeBoxes()
+{
+    QObject::connect(&ModalGate::instance(), &ModalGate::entered, qApp,
+                     [] { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); });
+}
+
+// Qt's page platform gives the window under a closed box no keyboard back: the game's window is
+// made the active one again, so that its focus widget takes the keys as on the desktop.
+void activateAfterBoxes()
+{
+    QObject::connect(&ModalGate::instance(), &ModalGate::left, qApp, [] {
+        if (ModalGate::instance().depth() > 0 || QApplication::activeModalWidget())
+            return;
+        if (QMainWindow *window = gameWindow(); window && !window->isActiveWindow())
+            window->activateWindow();
+    });
+}
+
+void preparePage()
+{
+    loadPageFonts();
+    deleteLaterBeforeBoxes();
+    activateAfterBoxes();
+    vorandi_watch_tab();
+}
+
+// What a window shows as text, by the name of the control (or its kind, for a box's own).
+QJsonObject windowText(const QWidget &window)
+{
+    QJsonObject texts;
+    for (const QWidget *w : window.findChildren<QWidget *>()) {
+        if (!w->isVisible())
+            continue;
+        QString text;
+        if (auto *label = qobject_cast<const QLabel *>(w))
+            text = label->text();
+        else if (auto *edit = qobject_cast<const QLineEdit *>(w))
+            text = edit->text();
+        else if (auto *button = qobject_cast<const QAbstractButton *>(w))
+            text = button->text();
+        else
+            continue;
+        const QString name = w->objectName().isEmpty()
+                                 ? QString::fromLatin1(w->metaObject()->className())
+                                 : w->objectName();
+        texts.insert(texts.contains(name) ? name + u'+' + QString::number(texts.size()) : name,
+                     text);
+    }
+    QJsonObject described{{QStringLiteral("title"), window.windowTitle()},
+                          {QStringLiteral("texts"), texts}};
+    if (QWidget *focus = QApplication::focusWidget(); focus && focus->window() == &window)
+        described.insert(QStringLiteral("focus"), focus->objectName());
+    return described;
+}
+
+EM_JS(void, vorandi_publish_screen, (const char *json),
+      { Module.vorandiScreen = JSON.parse(UTF8ToString(json)); });
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(preparePage)
+
+} // namespace platform
+
+// The page's canvas holds pixels only: this describes its windows as text for the page (and the
+// tests that drive it), the modal box first.
+extern "C" EMSCRIPTEN_KEEPALIVE void vorandi_describe_screen()
+{
+    QJsonArray windows;
+    QWidget *modal = QApplication::activeModalWidget();
+    if (modal)
+        windows.append(platform::windowText(*modal));
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible() && widget != modal)
+            windows.append(platform::windowText(*widget));
+    }
+    platform::vorandi_publish_screen(QJsonDocument(windows).toJson(QJsonDocument::Compact));
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE void vorandi_tab_hidden(int hidden)
+{
+    // From the page's own event: the window is changed from the event loop, as any other event.
+    QTimer::singleShot(0, qApp, [hidden] { platform::showTabHidden(hidden != 0); });
+}

@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The page around the game: loading progress, what a browser that cannot run it is told, the end
+// screen, the record notice, and the offline copy (service worker).
+(function () {
+  'use strict';
+  var program = 'vorandi';
+  var canvas = document.getElementById('game');
+
+  function show(id) {
+    ['loading', 'problem', 'end'].forEach(function (screen) {
+      document.getElementById(screen).hidden = screen !== id;
+    });
+    canvas.hidden = id !== 'game';
+  }
+
+  function problem(text) {
+    document.getElementById('problem-text').textContent = text;
+    show('problem');
+  }
+
+  function browserCanRun() {
+    if (typeof WebAssembly !== 'object' || typeof WebAssembly.instantiate !== 'function') {
+      problem('Questo browser non sa eseguire WebAssembly: per giocare a Vorandi serve un browser ' +
+              'più recente (Chrome, Edge, Firefox o Safari aggiornati).');
+      return false;
+    }
+    var test = document.createElement('canvas');
+    if (!(test.getContext('webgl') || test.getContext('experimental-webgl'))) {
+      problem('Questo browser non disegna con WebGL (forse è disattivato): per giocare a Vorandi ' +
+              'serve WebGL. Prova ad attivare l\'accelerazione grafica o a usare un altro browser.');
+      return false;
+    }
+    return true;
+  }
+
+  // Progress of the program's download, from the bytes received of the .wasm file.
+  function progress(fraction, text) {
+    var bar = document.querySelector('#bar div');
+    var percent = Math.round(fraction * 100);
+    bar.style.width = percent + '%';
+    bar.parentNode.setAttribute('aria-valuenow', percent);
+    if (text) document.getElementById('status').textContent = text;
+  }
+
+  function watchDownload() {
+    var plainFetch = window.fetch;
+    window.fetch = function (resource) {
+      var answer = plainFetch.apply(this, arguments);
+      if (String(resource).indexOf(program + '.wasm') < 0) return answer;
+      return answer.then(function (response) {
+        var total = Number(response.headers.get('Content-Length')) || 0;
+        if (!response.body || !total) return response;
+        var received = 0;
+        var reader = response.body.getReader();
+        var stream = new ReadableStream({
+          pull: function (controller) {
+            return reader.read().then(function (part) {
+              if (part.done) { controller.close(); return; }
+              received += part.value.length;
+              progress(Math.min(received / total, 1) * 0.9, 'Scaricamento del gioco… ' +
+                       Math.round(100 * received / total) + '%');
+              controller.enqueue(part.value);
+            });
+          }
+        });
+        return new Response(stream, { headers: response.headers, status: response.status });
+      });
+    };
+  }
+
+  var states = {
+    'Downloading': 'Scaricamento del gioco…',
+    'Compiling': 'Preparazione del gioco…',
+    'Downloading/Compiling': 'Scaricamento e preparazione del gioco…',
+    'Running': 'Avvio…'
+  };
+
+  function start() {
+    if (!browserCanRun()) return;
+    watchDownload();
+    var loader = QtLoader({
+      canvasElements: [canvas],
+      showLoader: function (state) {
+        show('loading');
+        if (state === 'Compiling' || state === 'Running') progress(0.95);
+        document.getElementById('status').textContent = states[state] || 'Caricamento del gioco…';
+      },
+      showError: function () {
+        problem('Il gioco non è partito: ricarica la pagina. Se succede ancora, il browser forse ' +
+                'non è adatto: prova con un browser aggiornato.');
+      },
+      showCanvas: function () {
+        show('game');
+        canvas.focus();
+      },
+      showExit: function () {
+        problem('Il gioco si è fermato per un errore: ricarica la pagina per giocare ancora.');
+      }
+    });
+    window.vorandiLoader = loader;
+    loader.loadEmscriptenModule(program);
+  }
+
+  // The program ended itself (ending.js): the end screen with its button to play again.
+  window.vorandiEnded = function () {
+    document.title = 'Vorandi';
+    show('end');
+    document.getElementById('again').focus();
+  };
+  document.getElementById('again').addEventListener('click', function () { location.reload(); });
+  // Called by the record store (recordstore.js) once, when the browser refuses to keep the record.
+  window.vorandiStorageRefused = function () { document.getElementById('notice').hidden = false; };
+  if ('serviceWorker' in navigator && window.isSecureContext)
+    navigator.serviceWorker.register('sw.js').catch(function () { /* plays online only */ });
+  start();
+})();
