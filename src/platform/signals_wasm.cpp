@@ -34,6 +34,10 @@ void onEndingSignal(std::function<void()> handler)
         vorandi_watch_page_leaving();
 }
 
+// A page gets no signals: nothing to hold back while the record files are renamed.
+SignalsHeldBack::SignalsHeldBack() = default;
+SignalsHeldBack::~SignalsHeldBack() = default;
+
 } // namespace platform
 
 // Runs at once: the page gives no time for the event loop to come round again. A game that has
