@@ -7,6 +7,7 @@
 # `build-web-qt.sh --env` prints the environment emcc and Qt's configure need.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/tools/qt-from-source.sh"
 version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools 2>/dev/null | sed 's/+.*//; s/-.*//')
 version=${version:-6.4.2}
 # Only what the game links: Core, Gui and Widgets with the wasm platform plugin. OpenGL stays on:
@@ -40,47 +41,15 @@ make_emsdk() {
 }
 make_emsdk
 eval "$(print_env)"
-# Two builds started at once (two make targets, two clones) wait for each other: the second
-# then finds the first one's Qt instead of building into the same folder.
-mkdir -p "$(dirname "$prefix")"
-exec 9> "$prefix.lock"
-flock 9
-if [ -x "$prefix/bin/qt-cmake" ] && [ -f "$prefix/.complete" ]; then
-  echo "Qt $version for the web: reusing $prefix"
-  exit 0
-fi
-if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
+qt_reuse_or_lock "for the web" "$prefix"
 "$here/tools/install-deps.sh" web
 
-if ! grep -rqs '^Types:.*deb-src\|^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-  echo "Qt $version for the web: adding a deb-src entry for the machine's own Debian archive"
-  src=/etc/apt/sources.list.d/vorandi-deb-src.sources
-  sed -n '/^Types:/,/^$/p' /etc/apt/sources.list.d/debian.sources 2>/dev/null |
-    sed 's/^Types:.*/Types: deb-src/' | "${sudo[@]}" tee "$src" > /dev/null
-  [ -s "$src" ] || echo "deb-src http://deb.debian.org/debian bookworm main" | "${sudo[@]}" tee "$src" > /dev/null
-  "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/vorandi-webqt.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-echo "Qt $version for the web: fetching Debian's qt6-base source into $work"
-apt-get source --download-only -qq "qt6-base=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools)" ||
-  apt-get source --download-only -qq qt6-base
-tar xf qt6-base_*.orig.tar.*
-srcdir=$(find . -maxdepth 1 -type d -name 'qtbase-everywhere-src-*' | head -n1)
+qt_fetch_source "for the web" webqt
 
 mkdir build && cd build
 echo "Qt $version for the web: configuring"
-"../$srcdir/configure" -prefix "$prefix" "${options[@]}" \
+"$srcdir/configure" -prefix "$prefix" "${options[@]}" \
   -- -DCMAKE_TOOLCHAIN_FILE=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake \
   -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake > configure.log 2>&1 ||
   { tail -n 40 configure.log; exit 1; }
-steps=$(ninja -n 2>/dev/null | grep -c '^\[' || true)
-echo "Qt $version for the web: $steps build steps"
-start=$(date +%s)
-cmake --build . --parallel "$jobs" > build.log 2>&1 || { tail -n 60 build.log; exit 1; }
-cmake --install . > install.log 2>&1 || { tail -n 40 install.log; exit 1; }
-touch "$prefix/.complete"
-echo "Qt $version for the web: built in $(( ($(date +%s) - start) / 60 )) min"
-echo "Qt $version for the web: installed in $prefix ($(du -sh "$prefix" | cut -f1))"
+qt_build_and_install "for the web" "$prefix" "$jobs"
