@@ -227,11 +227,7 @@ def play(env, program, home):
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit(__doc__)
-    if not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
-        sys.exit("FAIL: no D-Bus session: run under dbus-run-session")
-    program = os.path.abspath(sys.argv[1])
+    program = desktop.program_on_session_bus(__doc__)
     with desktop.reported_failure(), tempfile.TemporaryDirectory() as home:
         env = desktop.home_env(home, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
         with desktop.managed_screen(env, home):

@@ -8,8 +8,6 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 . "$here/tools/qt-from-source.sh"
-version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools 2>/dev/null | sed 's/+.*//; s/-.*//')
-version=${version:-6.4.2}
 # Only what the game links: Core, Gui and Widgets with the wasm platform plugin. OpenGL stays on:
 # Qt 6.4's wasm backing store draws through WebGL. No threads: they would need cross-origin
 # isolation from every web server a school uses.

@@ -7,8 +7,6 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 . "$here/tools/qt-from-source.sh"
-version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools 2>/dev/null | sed 's/+.*//; s/-.*//')
-version=${version:-6.4.2}
 # Only what the game links: Core, Gui, Widgets and Test, the windows and offscreen platform
 # plugins and the ICO image plugin. Every module, plugin and feature cut here is one the game
 # never reaches, and each saves build steps on a cold machine. Direct2D stays: Qt 6.4 builds its

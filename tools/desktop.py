@@ -37,6 +37,16 @@ def reported_failure():
         sys.exit(1)
 
 
+def program_on_session_bus(usage):
+    """The program named on the command line, for a script that talks to it over the session's
+    D-Bus (the accessibility bus is found through it); ends with the usage or the reason."""
+    if len(sys.argv) != 2:
+        sys.exit(usage)
+    if not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
+        sys.exit("FAIL: no D-Bus session: run under dbus-run-session")
+    return os.path.abspath(sys.argv[1])
+
+
 def missing_tools(*more):
     """The desktop programs, and any more a script needs, not on PATH."""
     return [tool for tool in (*TOOLS, *more) if not shutil.which(tool)]

@@ -1,9 +1,13 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # What the two foreign Qt builds share, sourced by build-windows-qt.sh and build-web-qt.sh:
 # the cache's lock, Debian's qt6-base source, and the build and install into the cache.
-# Each function takes the Qt's label ("for Windows", "for the web") for its messages and reads
-# the caller's $version; qt_fetch_source sets $work and $srcdir for the caller.
-# shellcheck shell=bash disable=SC2154,SC2034
+# Each function takes the Qt's label ("for Windows", "for the web") for its messages;
+# qt_fetch_source sets $work and $srcdir for the caller.
+# shellcheck shell=bash disable=SC2034
+
+# The version of Debian's Qt, whose host tools the foreign Qt uses and whose source it builds.
+version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools 2>/dev/null | sed 's/+.*//; s/-.*//')
+version=${version:-6.4.2}
 
 # Takes the cache's lock and ends the script when a complete Qt is already there. Two builds
 # started at once (two make targets, two clones) wait for each other: the second then finds the
