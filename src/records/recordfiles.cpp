@@ -2,7 +2,6 @@
 #include "recordfiles.h"
 #include "directorylock.h"
 #include "entries.h"
-#include "game/drill.h"
 #include "keptrecord.h"
 #include "pendingfile.h"
 #include "platform/cp1252.h"
@@ -186,9 +185,9 @@ void tidyUnderLock(DirectoryLock &lock, const QString &scorePath, const QString 
     finishInterruptedSave(lock, scorePath, namePath);
     PendingFile::removeLeftovers(scorePath);
     PendingFile::removeLeftovers(namePath);
+    // A record on file is never lowered, and an equal score leaves it to whoever reached it first.
     takeKeptRecords(directoryOf(scorePath), [&](const RecordLines &kept) {
-        if (game::beatsRecord(kept.score.chopped(2).toInt(),
-                              Val(storedText(scorePath).value_or(QString()))))
+        if (kept.score.chopped(2).toInt() > Val(storedText(scorePath).value_or(QString())))
             commitPair(lock, scorePath, namePath, kept);
     });
 }
