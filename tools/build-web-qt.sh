@@ -19,6 +19,7 @@ options=(
   -no-feature-sql -no-feature-network -no-feature-printsupport -no-feature-concurrent
   -no-feature-testlib -no-feature-xml -no-feature-gif -no-feature-jpeg -no-feature-zstd
   -no-feature-textmarkdownreader -no-feature-textmarkdownwriter -no-feature-textodfwriter
+  "${unused_qt_features[@]}"
 )
 tag=$(printf '%s\n' "${options[@]}" | sha256sum | cut -c1-8)
 prefix=${VORANDI_WEBQT:-$HOME/.cache/vorandi/qt-$version-wasm-$tag}

@@ -10,15 +10,18 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 # Only what the game links: Core, Gui, Widgets and Test, the windows and offscreen platform
 # plugins and the ICO image plugin. Every module, plugin and feature cut here is one the game
 # never reaches, and each saves build steps on a cold machine. Direct2D stays: Qt 6.4 builds its
-# DirectWrite font database, which the windows plugin always links, only beside Direct2D.
+# DirectWrite font database, which the windows plugin always links, only beside Direct2D; but not
+# Direct2D 1.1, whose only use is a second platform plugin that compiles the windows plugin's
+# sources again. HarfBuzz goes: DirectWrite and GDI give the advances and kerning of the Latin
+# text the game shows. FreeType stays for the offscreen plugin the tests run on.
 options=(
   -xplatform win32-g++ -qt-host-path /usr
   -release -static -opensource -confirm-license -nomake examples -nomake tests -nomake benchmarks
-  -no-opengl -no-dbus -no-icu -qt-zlib -qt-pcre -qt-libpng -qt-freetype -qt-harfbuzz
+  -no-opengl -no-dbus -no-icu -qt-zlib -qt-pcre -qt-libpng -qt-freetype -no-harfbuzz
   -no-feature-sql -no-feature-network -no-feature-printsupport -no-feature-concurrent
   -no-feature-xml -no-feature-vulkan -no-feature-gif -no-feature-jpeg
   -no-feature-textmarkdownreader -no-feature-textmarkdownwriter -no-feature-textodfwriter
-  -no-feature-tabletevent
+  -no-feature-tabletevent -no-feature-direct2d1_1 "${unused_qt_features[@]}"
 )
 # The cache's name carries the options, so a change to them builds a new Qt beside the old one.
 tag=$(printf '%s\n' "${options[@]}" | sha256sum | cut -c1-8)

@@ -47,6 +47,23 @@ qt_fetch_source() {
   srcdir=$work/$(find . -maxdepth 1 -type d -name 'qtbase-everywhere-src-*' -printf '%f\n' | head -n1)
 }
 
+# Widgets, dialogs and parts of Core and Gui the game never shows or calls, cut from both foreign
+# Qts: the boxes it uses (message, input, progress) and the Fusion style keep what they need, and
+# configure refuses a cut something kept depends on. Each cut saves build steps on a cold machine
+# and, on the web, bytes every school downloads.
+unused_qt_features=(
+  -no-feature-graphicsview -no-feature-graphicseffect -no-feature-calendarwidget
+  -no-feature-datetimeedit -no-feature-dial -no-feature-lcdnumber -no-feature-mdiarea
+  -no-feature-fontcombobox -no-feature-fontdialog -no-feature-colordialog -no-feature-filedialog
+  -no-feature-wizard -no-feature-undocommand -no-feature-undostack -no-feature-undogroup
+  -no-feature-undoview -no-feature-columnview -no-feature-tablewidget -no-feature-treewidget
+  -no-feature-listwidget -no-feature-keysequenceedit -no-feature-syntaxhighlighter
+  -no-feature-toolbox -no-feature-splashscreen -no-feature-errormessage -no-feature-scroller
+  -no-feature-systemtrayicon -no-feature-whatsthis -no-feature-pdf -no-feature-movie
+  -no-feature-mimetype -no-feature-sharedmemory -no-feature-systemsemaphore -no-feature-splitter
+  -no-feature-dockwidget -no-feature-tabwidget -no-feature-fscompleter -no-feature-filesystemmodel
+)
+
 # Builds and installs a configured Qt from the current folder, then marks the cache complete.
 qt_build_and_install() {
   local label=$1 prefix=$2 jobs=$3 steps start
