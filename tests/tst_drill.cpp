@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <deque>
+#include <utility>
 
 using game::Drill;
 
@@ -54,10 +55,12 @@ private slots:
 
 namespace {
 
-// The draw that lands in the middle of the n-th of count equal slices.
-float drawFor(int nth, int count)
+// The two draws that give base to the exponent: each in the middle of its value's share.
+std::deque<platform::Single> drawsFor(int base, int exponent)
 {
-    return (float(nth) + 0.5f) / float(count);
+    using namespace game;
+    return {(float(base - baseMin) + 0.5f) / float(baseMax - baseMin + 1),
+            (float(exponent - exponentMin) + 0.5f) / float(exponentMax - exponentMin + 1)};
 }
 
 int power(int base, int exponent)
@@ -75,15 +78,11 @@ void TestDrill::drawsFromTheRandomSource_data()
                             << power(baseMin, exponentMin);
     QTest::newRow("highest") << 0.99999994f << 0.99999994f << baseMax << exponentMax
                              << power(baseMax, exponentMax);
-    const int bases = baseMax - baseMin + 1;
-    const int exponents = exponentMax - exponentMin + 1;
-    const int base = baseMin + bases * 2 / 3;
-    QTest::newRow("two thirds up, the top exponent")
-        << drawFor(base - baseMin, bases) << drawFor(exponents - 1, exponents) << base
-        << exponentMax << power(base, exponentMax);
-    QTest::newRow("the second base, the second exponent")
-        << drawFor(1, bases) << drawFor(1, exponents) << baseMin + 1 << exponentMin + 1
-        << power(baseMin + 1, exponentMin + 1);
+    for (const auto &[base, exponent] : {std::pair{7, 2}, std::pair{5, 1}}) {
+        const auto draws = drawsFor(base, exponent);
+        QTest::addRow("%d to the %d", base, exponent)
+            << draws[0] << draws[1] << base << exponent << power(base, exponent);
+    }
 }
 
 void TestDrill::drawsFromTheRandomSource()
@@ -119,7 +118,7 @@ void TestDrill::readsTheTypedAnswer()
     QFETCH(QString, typed);
     QFETCH(bool, right);
     ScriptedRandom random;
-    random.values = {0.65f, 0.7f}; // 7 squared
+    random.values = drawsFor(7, 2);
     Drill drill(random);
     drill.drawQuestion();
     QCOMPARE(drill.score(typed), right);
