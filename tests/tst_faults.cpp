@@ -731,8 +731,8 @@ void TestFaults::accountThatMayNotWriteCannotHoldTheGame()
     const QByteArray lockName = QFile::encodeName(seams.path(records::lockFileName));
     const pid_t child = ::fork();
     if (child == 0) {
-        // The other account: lock the directory as a game once did, then try the lock file in
-        // every way that could hold it.
+        // The other account: lock the directory itself, which any account that may read it can
+        // do, then try the lock file in every way that could hold it.
         ::close(toChild[1]);
         ::close(fromChild[0]);
         int report = other.become() ? 0 : 4;
