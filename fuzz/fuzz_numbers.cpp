@@ -17,7 +17,7 @@ using namespace platform;
 
 namespace {
 
-// What a whole-number text may look like for CDbl: sign, digits, at most one point.
+// What a plain decimal text may look like: sign, digits, at most one point.
 bool looksNumeric(const QString &trimmed)
 {
     static const QRegularExpression number(QStringLiteral("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)$"));
@@ -30,7 +30,7 @@ Double referenceValue(const QString &numeric)
     return std::strtod(numeric.toLatin1().constData(), nullptr);
 }
 
-// Val and CDbl read what strtod reads; a number too small for a normal double may read as 0.
+// Val reads what strtod reads; a number too small for a normal double may read as 0.
 void checkAgainstReference(Double v, const QString &numeric)
 {
     const Double expected = referenceValue(numeric);
@@ -54,24 +54,6 @@ void checkVal(const QString &text)
         checkAgainstReference(v, head);
     else
         FUZZ_CHECK_EQ(v, 0.0);
-}
-
-void checkCDbl(const QString &text)
-{
-    const QString trimmed = text.trimmed();
-    bool converted = false;
-    Double v = 0;
-    try {
-        v = CDbl(text);
-        converted = true;
-    } catch (const RuntimeError &e) {
-        FUZZ_CHECK_EQ(e.number(), int(errTypeMismatch));
-    }
-    FUZZ_CHECK_EQ(converted, looksNumeric(trimmed));
-    if (converted) {
-        checkAgainstReference(v, trimmed);
-        FUZZ_CHECK_EQ(v, Val(trimmed));
-    }
 }
 
 void checkInteger(Double v)
@@ -144,7 +126,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QString typed = QString::fromUtf8(bytes);
     for (const QString &text : {fromFile, typed}) {
         checkVal(text);
-        checkCDbl(text);
         const Double v = Val(text);
         checkInteger(v);
         checkFormat(v);

@@ -63,13 +63,14 @@ inline void checkSteady(const Tavola &game)
     FUZZ_CHECK_EQ(game.lblScore->Caption(), QString::number(game.drill().correct()));
     const int total = std::min(int(game.drill().correct()) + game.drill().wrong(), 32767);
     FUZZ_CHECK_EQ(game.lblScore2->Caption(), QString::number(total));
-    FUZZ_CHECK(game.txtAnswer->text().size() <= 4);
+    FUZZ_CHECK(game.txtAnswer->text().size() <= game::answerLength);
     const QString verdict = game.lblMessage->Caption();
     FUZZ_CHECK(verdict.isEmpty() || verdict == QStringLiteral("Esatto, è incredibile!!!") ||
                verdict ==
                    QStringLiteral("Sbagliato!! ") + QString::number(game.drill().expectedAnswer()));
-    FUZZ_CHECK(game.drill().base() >= 1 && game.drill().base() <= 10 &&
-               game.drill().exponent() >= 0 && game.drill().exponent() <= 2);
+    FUZZ_CHECK(game.drill().base() >= game::baseMin && game.drill().base() <= game::baseMax &&
+               game.drill().exponent() >= game::exponentMin &&
+               game.drill().exponent() <= game::exponentMax);
 }
 
 } // namespace fuzzgame

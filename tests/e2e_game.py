@@ -28,7 +28,8 @@ SECOND_PLAYER = "Bea"
 def check_minimized_caption(desk, main):
     """Minimized, the window's title is the whole minutes left; restored, it is "Vorandi"."""
     desk.xdotool("windowminimize", main)
-    desk.wait(lambda: desk.title(main) in ("15", "14"),
+    minutes = desktop.game_seconds() // 60
+    desk.wait(lambda: desk.title(main) in (str(minutes), str(minutes - 1)),
               "the minutes as the minimized window's title")
     desk.xdotool("windowactivate", main)
     desk.wait(lambda: desk.title(main) == "Vorandi", "the title back to Vorandi")

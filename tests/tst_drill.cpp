@@ -5,7 +5,9 @@
 
 #include <QtTest>
 
+#include <cmath>
 #include <deque>
+#include <utility>
 
 using game::Drill;
 
@@ -46,17 +48,41 @@ private slots:
     void recordRule();
     void recordNoticeAtOnePastTheRecord();
     void clockCountsDownToZero();
-    void clockInWords_data();
-    void clockInWords();
+    void clockFaces_data();
+    void clockFaces();
+    void designNumbers();
 };
+
+namespace {
+
+// The two draws that give base to the exponent: each in the middle of its value's share.
+std::deque<platform::Single> drawsFor(int base, int exponent)
+{
+    using namespace game;
+    return {(float(base - baseMin) + 0.5f) / float(baseMax - baseMin + 1),
+            (float(exponent - exponentMin) + 0.5f) / float(exponentMax - exponentMin + 1)};
+}
+
+int power(int base, int exponent)
+{
+    return int(std::lround(std::pow(base, exponent)));
+}
+
+} // namespace
 
 void TestDrill::drawsFromTheRandomSource_data()
 {
+    using namespace game;
     addColumns<float, float, int, int, int>({"first", "second", "base", "exponent", "expected"});
-    QTest::newRow("lowest") << 0.0f << 0.0f << 1 << 0 << 1;
-    QTest::newRow("highest") << 0.99999994f << 0.99999994f << 10 << 2 << 100;
-    QTest::newRow("seven squared") << 0.65f << 0.7f << 7 << 2 << 49;
-    QTest::newRow("five to the one") << 0.45f << 0.4f << 5 << 1 << 5;
+    QTest::newRow("lowest") << 0.0f << 0.0f << baseMin << exponentMin
+                            << power(baseMin, exponentMin);
+    QTest::newRow("highest") << 0.99999994f << 0.99999994f << baseMax << exponentMax
+                             << power(baseMax, exponentMax);
+    for (const auto &[base, exponent] : {std::pair{7, 2}, std::pair{5, 1}}) {
+        const auto draws = drawsFor(base, exponent);
+        QTest::addRow("%d to the %d", base, exponent)
+            << draws[0] << draws[1] << base << exponent << power(base, exponent);
+    }
 }
 
 void TestDrill::drawsFromTheRandomSource()
@@ -92,7 +118,7 @@ void TestDrill::readsTheTypedAnswer()
     QFETCH(QString, typed);
     QFETCH(bool, right);
     ScriptedRandom random;
-    random.values = {0.65f, 0.7f}; // 7 squared
+    random.values = drawsFor(7, 2);
     Drill drill(random);
     drill.drawQuestion();
     QCOMPARE(drill.score(typed), right);
@@ -164,11 +190,12 @@ void TestDrill::clockCountsDownToZero()
     Drill drill(random);
     QVERIFY(!drill.clockAtZero()); // a clock never started is not at zero
     drill.startClock();
-    QCOMPARE(drill.clockText(), QStringLiteral("00:15:00"));
+    QCOMPARE(drill.clockText(), game::clockText(game::gameSeconds));
+    QCOMPARE(drill.clockInWords(), game::clockInWords(game::gameSeconds));
     QCOMPARE(drill.secondsLeft(), game::gameSeconds);
     drill.tick();
-    QCOMPARE(drill.clockText(), QStringLiteral("00:14:59"));
-    QCOMPARE(drill.minutesLeft(), 14);
+    QCOMPARE(drill.clockText(), game::clockText(game::gameSeconds - 1));
+    QCOMPARE(drill.minutesLeft(), (game::gameSeconds - 1) / 60);
     for (int i = 1; i < game::gameSeconds; ++i) {
         QVERIFY(!drill.clockAtZero());
         drill.tick();
@@ -177,27 +204,41 @@ void TestDrill::clockCountsDownToZero()
     QVERIFY(drill.clockAtZero());
 }
 
-void TestDrill::clockInWords_data()
+void TestDrill::clockFaces_data()
 {
-    addColumns<int, QString>({"ticks", "words"});
-    QTest::newRow("full") << 0 << "15 minuti";
-    QTest::newRow("minutes and seconds") << 104 << "13 minuti e 16 secondi";
-    QTest::newRow("one of each") << 839 << "1 minuto e 1 secondo";
-    QTest::newRow("one minute") << 840 << "1 minuto";
-    QTest::newRow("seconds only") << 841 << "59 secondi";
-    QTest::newRow("at zero") << 900 << "0 secondi";
+    addColumns<int, QString, QString>({"seconds", "shown", "words"});
+    const struct {
+        int seconds;
+        const char *shown, *words;
+    } rows[] = {{900, "00:15:00", "15 minuti"},
+                {796, "00:13:16", "13 minuti e 16 secondi"},
+                {61, "00:01:01", "1 minuto e 1 secondo"},
+                {60, "00:01:00", "1 minuto"},
+                {59, "00:00:59", "59 secondi"},
+                {0, "00:00:00", "0 secondi"},
+                {3725, "01:02:05", "62 minuti e 5 secondi"}};
+    for (const auto &row : rows)
+        QTest::addRow("%d seconds", row.seconds)
+            << row.seconds << QString::fromUtf8(row.shown) << QString::fromUtf8(row.words);
 }
 
-void TestDrill::clockInWords()
+void TestDrill::clockFaces()
 {
-    QFETCH(int, ticks);
+    QFETCH(int, seconds);
+    QFETCH(QString, shown);
     QFETCH(QString, words);
-    ScriptedRandom random;
-    Drill drill(random);
-    drill.startClock();
-    for (int i = 0; i < ticks; ++i)
-        drill.tick();
-    QCOMPARE(drill.clockInWords(), words);
+    QCOMPARE(game::clockText(seconds), shown);
+    QCOMPARE(game::clockInWords(seconds), words);
+}
+
+// The design's numbers, pinned once here: every other test takes them from the rules.
+void TestDrill::designNumbers()
+{
+    QCOMPARE(game::gameSeconds, 15 * 60);
+    QCOMPARE(game::baseMin, 1);
+    QCOMPARE(game::baseMax, 10);
+    QCOMPARE(game::exponentMin, 0);
+    QCOMPARE(game::exponentMax, 2);
 }
 
 QTEST_GUILESS_MAIN(TestDrill)

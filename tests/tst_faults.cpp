@@ -22,6 +22,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <pwd.h>
@@ -143,6 +144,21 @@ int startExpectingTheEnd(GameSeams &seams, Tavola &game)
         return end.code;
     }
     return -1;
+}
+
+// Spoils the record directory before the game starts, or once the game has beaten the record and
+// before it leaves by the exit button; returns the program's end code.
+int endAfterSpoiling(GameSeams &seams, Tavola &game, bool atStart,
+                     const std::function<void()> &spoil)
+{
+    if (atStart) {
+        spoil();
+        return startExpectingTheEnd(seams, game);
+    }
+    seams.start(game);
+    beatTheRecord(game);
+    spoil();
+    return leaveByExit(seams, game);
 }
 
 // A game that finds its record directory as the program does, through the environment.
@@ -296,16 +312,7 @@ void TestFaults::readOnlyDisk()
             injected = std::make_unique<InjectedFailure>(dir, EROFS);
     };
     Tavola game(seams.services());
-    int code = -1;
-    if (atStart) {
-        makeReadOnly();
-        code = startExpectingTheEnd(seams, game);
-    } else {
-        seams.start(game);
-        beatTheRecord(game);
-        makeReadOnly();
-        code = leaveByExit(seams, game);
-    }
+    const int code = endAfterSpoiling(seams, game, atStart, makeReadOnly);
     injected.reset();
     QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     // Without write permission a start still reads the record; only the save is refused.
@@ -422,16 +429,7 @@ void TestFaults::recordFileReplacedByDirectory()
         QVERIFY(QDir().mkdir(seams.path(file)));
     };
     Tavola game(seams.services());
-    int code = -1;
-    if (atStart) {
-        replace();
-        code = startExpectingTheEnd(seams, game);
-    } else {
-        seams.start(game);
-        beatTheRecord(game);
-        replace();
-        code = leaveByExit(seams, game);
-    }
+    const int code = endAfterSpoiling(seams, game, atStart, replace);
     const bool told = saidWhy(seams, file, QStringLiteral("al suo posto c'è una cartella"));
     // The other file keeps the old half of the pair and nothing of the save waits beside it: the
     // save did not go ahead with one file.
@@ -733,8 +731,8 @@ void TestFaults::accountThatMayNotWriteCannotHoldTheGame()
     const QByteArray lockName = QFile::encodeName(seams.path(records::lockFileName));
     const pid_t child = ::fork();
     if (child == 0) {
-        // The other account: lock the directory as a game once did, then try the lock file in
-        // every way that could hold it.
+        // The other account: lock the directory itself, which any account that may read it can
+        // do, then try the lock file in every way that could hold it.
         ::close(toChild[1]);
         ::close(fromChild[0]);
         int report = other.become() ? 0 : 4;

@@ -23,8 +23,8 @@ private slots:
     void clockCountsDown_data();
     void clockCountsDown();
     void everyTickKeepsTheClockInStep();
-    void gameRunsOutOnTick901_data();
-    void gameRunsOutOnTick901();
+    void gameRunsOutOnTheTickAfterZero_data();
+    void gameRunsOutOnTheTickAfterZero();
     void exitAnsweredNoGoesOn();
     void exitByKeyboardAsksFirst();
     void exitAnsweredYes_data();
@@ -176,13 +176,13 @@ void TestGame::startAsksNameAndGreetsBeforeShowing()
 
     QVERIFY(game.window()->isVisible());
     QCOMPARE(game.lblnome1->Caption(), typed);
-    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:15:00"));
-    QCOMPARE(int(game.drill().secondsLeft()), 900);
+    QCOMPARE(game.lblconto->Caption(), game::clockText(game::gameSeconds));
+    QCOMPARE(int(game.drill().secondsLeft()), game::gameSeconds);
     QVERIFY(game.Timer1->Enabled());
     QVERIFY(game.Timer1->isRunning());
     QCOMPARE(game.Timer1->Interval(), 1000);
     QCOMPARE(game.Caption(), QStringLiteral("Vorandi"));
-    QVERIFY(game.drill().base() >= 1 && game.drill().base() <= 10);
+    QVERIFY(game.drill().base() >= game::baseMin && game.drill().base() <= game::baseMax);
     QCOMPARE(game.lblNum1->Caption(), QString::number(game.drill().base()));
     // First start on this machine: both files made empty, the record shown empty.
     QCOMPARE(seams.bytes(records::scoreFileName), QByteArray());
@@ -206,28 +206,19 @@ void TestGame::startShowsTheStoredRecord()
 
 void TestGame::clockCountsDown_data()
 {
-    addColumns<int, QString, int, int, int>({"ticks", "shown", "minutes", "seconds", "left"});
-    QTest::newRow("game start") << 0 << "00:15:00" << 15 << 0 << 900;
-    QTest::newRow("tick 1") << 1 << "00:14:59" << 14 << 59 << 899;
-    QTest::newRow("tick 59") << 59 << "00:14:01" << 14 << 1 << 841;
-    QTest::newRow("tick 60") << 60 << "00:14:00" << 14 << 0 << 840;
-    QTest::newRow("tick 61") << 61 << "00:13:59" << 13 << 59 << 839;
-    QTest::newRow("tick 899") << 899 << "00:00:01" << 0 << 1 << 1;
-    QTest::newRow("tick 900") << 900 << "00:00:00" << 0 << 0 << 0;
+    addColumns<int>({"ticks"});
+    for (int ticks : {0, 1, 59, 60, 61, game::gameSeconds - 1, game::gameSeconds})
+        QTest::addRow("tick %d", ticks) << ticks;
 }
 
 void TestGame::clockCountsDown()
 {
     QFETCH(int, ticks);
-    QFETCH(QString, shown);
-    QFETCH(int, minutes);
-    QFETCH(int, seconds);
-    QFETCH(int, left);
     auto &&[seams, game] = StartedGame();
     tick(game, ticks);
-    QCOMPARE(game.lblconto->Caption(), shown);
-    QCOMPARE(game.drill().minutesLeft(), minutes);
-    QCOMPARE(game.drill().secondsLeft() % 60, seconds);
+    const int left = game::gameSeconds - ticks;
+    QCOMPARE(game.lblconto->Caption(), game::clockText(left));
+    QCOMPARE(game.drill().minutesLeft(), left / 60);
     QCOMPARE(int(game.drill().secondsLeft()), left);
     QCOMPARE(game.Caption(), QStringLiteral("Vorandi")); // ticks leave the caption alone
 }
@@ -235,19 +226,16 @@ void TestGame::clockCountsDown()
 void TestGame::everyTickKeepsTheClockInStep()
 {
     auto &&[seams, game] = StartedGame();
-    for (int n = 0; n <= 900; ++n) {
-        const int t = 900 - n;
-        const QString expected = QStringLiteral("00:%1:%2")
-                                     .arg(t / 60, 2, 10, QLatin1Char('0'))
-                                     .arg(t % 60, 2, 10, QLatin1Char('0'));
-        QCOMPARE(game.lblconto->Caption(), expected);
+    for (int n = 0; n <= game::gameSeconds; ++n) {
+        const int t = game::gameSeconds - n;
+        QCOMPARE(game.lblconto->Caption(), game::clockText(t));
         QCOMPARE(int(game.drill().secondsLeft()), t);
-        if (n < 900)
+        if (n < game::gameSeconds)
             game.Timer1_Timer();
     }
 }
 
-void TestGame::gameRunsOutOnTick901_data()
+void TestGame::gameRunsOutOnTheTickAfterZero_data()
 {
     addColumns<QByteArray, QByteArray, QString, int, bool, QByteArray, QByteArray>(
         {"storedScore", "storedName", "name", "right", "saved", "scoreFile", "nameFile"});
@@ -266,7 +254,7 @@ void TestGame::gameRunsOutOnTick901_data()
                                       << QByteArray("1\r\n") << QByteArray("\r\n");
 }
 
-void TestGame::gameRunsOutOnTick901()
+void TestGame::gameRunsOutOnTheTickAfterZero()
 {
     QFETCH(QByteArray, storedScore);
     QFETCH(QByteArray, storedName);
@@ -280,7 +268,7 @@ void TestGame::gameRunsOutOnTick901()
     Tavola game(seams.services());
     seams.start(game, name);
     answerRight(game, std::max(right - 1, 0));
-    tick(game, 900);
+    tick(game, game::gameSeconds);
     QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:00:00"));
     QCOMPARE(int(game.drill().secondsLeft()), 0);
     // The clock at zero still takes answers until the next tick.
@@ -329,7 +317,7 @@ void TestGame::exitAnsweredNoGoesOn()
     QCOMPARE(seams.bytes(records::scoreFileName), QByteArray());
     QCOMPARE(int(game.drill().correct()), 2);
     game.Timer1_Timer();
-    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:14:54"));
+    QCOMPARE(game.lblconto->Caption(), game::clockText(game::gameSeconds - 6));
 }
 
 void TestGame::exitByKeyboardAsksFirst()
@@ -428,8 +416,8 @@ void TestGame::newGame()
     QCOMPARE(game.lblMessage->Caption(), QString());
     QCOMPARE(game.txtAnswer->text(), QString());
     QVERIFY(!game.cmdNext->isEnabled());
-    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:15:00"));
-    QCOMPARE(int(game.drill().secondsLeft()), 900);
+    QCOMPARE(game.lblconto->Caption(), game::clockText(game::gameSeconds));
+    QCOMPARE(int(game.drill().secondsLeft()), game::gameSeconds);
     QCOMPARE(game.Caption(), QStringLiteral("Vorandi"));
     QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -448,7 +436,7 @@ void TestGame::newGameAnsweredNoGoesOn()
     QCOMPARE(seams.dialogs.prompts(), QStringList{newGameQuestion});
     QCOMPARE(game.window(), first.data());
     QCOMPARE(game.lblScore->Caption(), QStringLiteral("1"));
-    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:14:57"));
+    QCOMPARE(game.lblconto->Caption(), game::clockText(game::gameSeconds - 3));
     QVERIFY(game.Timer1->isRunning());
     QCOMPARE(seams.bytes(records::scoreFileName), QByteArray());
 }
@@ -456,14 +444,14 @@ void TestGame::newGameAnsweredNoGoesOn()
 void TestGame::newGameRestartsTheClock()
 {
     auto &&[seams, game] = StartedGame();
-    tick(game, 710);
-    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:03:10"));
+    tick(game, game::gameSeconds - 190);
+    QCOMPARE(game.lblconto->Caption(), game::clockText(190));
     scriptNewGame(seams.dialogs, QStringLiteral("Bea"));
     game.Next_Click();
-    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:15:00"));
-    QCOMPARE(int(game.drill().secondsLeft()), 900);
+    QCOMPARE(game.lblconto->Caption(), game::clockText(game::gameSeconds));
+    QCOMPARE(int(game.drill().secondsLeft()), game::gameSeconds);
     QVERIFY(game.Timer1->isRunning());
-    tick(game, 900);
+    tick(game, game::gameSeconds);
     QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:00:00"));
     QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.Timer1_Timer());
 }
@@ -473,7 +461,7 @@ void TestGame::ticksAreHeldWhileABoxIsOpen()
     auto &&[seams, game] = StartedGame();
     // A tick outside any box moves the clock: the check below is not vacuous.
     game.Timer1->fire();
-    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:14:59"));
+    QCOMPARE(game.lblconto->Caption(), game::clockText(game::gameSeconds - 1));
 
     auto ticksDoNothing = [&game](const ScriptedDialogs::Call &) {
         const QString before = game.lblconto->Caption();
@@ -485,10 +473,10 @@ void TestGame::ticksAreHeldWhileABoxIsOpen()
     game.cmdExit_Click();
     seams.dialogs.answer(vbNo, ticksDoNothing);
     game.Next_Click();
-    QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:14:59"));
+    QCOMPARE(game.lblconto->Caption(), game::clockText(game::gameSeconds - 1));
 
     // At zero the countdown must not end the game under an open question; the next tick does.
-    tick(game, 899);
+    tick(game, game::gameSeconds - 1);
     QCOMPARE(game.lblconto->Caption(), QStringLiteral("00:00:00"));
     seams.dialogs.clearCalls();
     seams.dialogs.answer(vbNo, ticksDoNothing);
@@ -502,7 +490,7 @@ void TestGame::goodbyeIsNotEnteredTwice()
 {
     auto &&[seams, game] = StartedGame();
     answerRight(game, 1);
-    tick(game, 900);
+    tick(game, game::gameSeconds);
     seams.dialogs.clearCalls();
     seams.dialogs.answer(vbOK, [&game](const ScriptedDialogs::Call &) {
         for (int i = 0; i < 3; ++i)
@@ -515,23 +503,20 @@ void TestGame::goodbyeIsNotEnteredTwice()
 
 void TestGame::minimizedCaptionShowsMinutes_data()
 {
-    addColumns<int, QString, QString>({"ticks", "shown", "caption"});
-    QTest::newRow("00:14:59") << 1 << "00:14:59"
-                              << "14";
-    QTest::newRow("00:00:30") << 870 << "00:00:30"
-                              << "0";
-    QTest::newRow("00:09:00") << 360 << "00:09:00"
-                              << "9";
+    addColumns<int, QString>({"left", "caption"});
+    QTest::newRow("half a minute") << 30 << "0";
+    QTest::newRow("one minute") << 60 << "1";
+    QTest::newRow("a second short of two") << 119 << "1";
+    QTest::newRow("two minutes") << 120 << "2";
 }
 
 void TestGame::minimizedCaptionShowsMinutes()
 {
-    QFETCH(int, ticks);
-    QFETCH(QString, shown);
+    QFETCH(int, left);
     QFETCH(QString, caption);
     auto &&[seams, game] = StartedGame();
-    tick(game, ticks);
-    QCOMPARE(game.lblconto->Caption(), shown);
+    tick(game, game::gameSeconds - left);
+    QCOMPARE(game.lblconto->Caption(), game::clockText(left));
     QCOMPARE(game.Caption(), QStringLiteral("Vorandi"));
     game.window()->showMinimized();
     QTRY_COMPARE(game.WindowState(), 1);

@@ -5,6 +5,7 @@
 
 #include <QLabel>
 
+#include <cmath>
 #include <map>
 #include <set>
 
@@ -48,8 +49,9 @@ void drawUntil(Tavola &game, int base, int exponent)
 void TestPlay::firstQuestionIsDrawnOnShow()
 {
     auto &&[seams, game] = StartedGame();
-    QVERIFY(game.drill().base() >= 1 && game.drill().base() <= 10);
-    QVERIFY(game.drill().exponent() >= 0 && game.drill().exponent() <= 2);
+    QVERIFY(game.drill().base() >= game::baseMin && game.drill().base() <= game::baseMax);
+    QVERIFY(game.drill().exponent() >= game::exponentMin &&
+            game.drill().exponent() <= game::exponentMax);
     QCOMPARE(game.lblNum1->Caption(), QString::number(game.drill().base()));
     QCOMPARE(game.lblNum2->Caption(), QString::number(game.drill().exponent()));
     QVERIFY(!game.cmdNext->isEnabled());
@@ -102,7 +104,9 @@ void TestPlay::scoring_data()
     QTest::newRow("empty box is wrong") << 3 << 2 << "" << false;
     QTest::newRow("minus alone is zero") << 5 << 0 << "-" << false;
     QTest::newRow("exponent zero") << 9 << 0 << "1" << true;
-    QTest::newRow("ten squared") << 10 << 2 << "100" << true;
+    QTest::newRow("the largest answer")
+        << game::baseMax << game::exponentMax
+        << QString::number(std::lround(std::pow(game::baseMax, game::exponentMax))) << true;
     QTest::newRow("negative") << 4 << 1 << "-4" << false;
 }
 
@@ -215,14 +219,21 @@ void TestPlay::drawingCoversEveryQuestionEvenly()
                  int(std::lround(
                      std::pow(double(game.drill().base()), double(game.drill().exponent())))));
     }
-    QCOMPARE(int(bases.size()), 10);
-    QCOMPARE(int(exponents.size()), 3);
-    QCOMPARE(bases.begin()->first, 1);
-    QCOMPARE(bases.rbegin()->first, 10);
+    const int baseCount = game::baseMax - game::baseMin + 1;
+    const int exponentCount = game::exponentMax - game::exponentMin + 1;
+    QCOMPARE(int(bases.size()), baseCount);
+    QCOMPARE(int(exponents.size()), exponentCount);
+    QCOMPARE(bases.begin()->first, game::baseMin);
+    QCOMPARE(bases.rbegin()->first, game::baseMax);
+    QCOMPARE(exponents.begin()->first, game::exponentMin);
+    QCOMPARE(exponents.rbegin()->first, game::exponentMax);
+    // Each value within a tenth of its even share.
     for (auto [b, n] : bases)
-        QVERIFY2(std::abs(n - draws / 10) < draws / 10 / 10, qPrintable(QString::number(b)));
+        QVERIFY2(std::abs(n - draws / baseCount) < draws / baseCount / 10,
+                 qPrintable(QString::number(b)));
     for (auto [e, n] : exponents)
-        QVERIFY2(std::abs(n - draws / 3) < draws / 3 / 10, qPrintable(QString::number(e)));
+        QVERIFY2(std::abs(n - draws / exponentCount) < draws / exponentCount / 10,
+                 qPrintable(QString::number(e)));
 }
 
 void TestPlay::colourFollowsTheQuestion()
@@ -231,7 +242,7 @@ void TestPlay::colourFollowsTheQuestion()
     const struct {
         int base, exponent, r, g, b;
     } rows[] = {
-        {1, 0, 20, 0, 50}, {5, 1, 100, 20, 250}, {6, 0, 120, 0, 255}, {10, 2, 200, 40, 255}};
+        {2, 0, 40, 0, 100}, {5, 1, 100, 20, 250}, {6, 0, 120, 0, 255}, {9, 2, 180, 40, 255}};
     for (const auto &row : rows) {
         drawUntil(game, row.base, row.exponent);
         QCOMPARE(game.BackColor(), RGB(row.r, row.g, row.b));

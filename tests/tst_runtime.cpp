@@ -18,10 +18,6 @@ class TestRuntime : public QObject {
 private slots:
     void val_data();
     void val();
-    void cdbl_data();
-    void cdbl();
-    void cdblRefusesWhatIsNotWhollyANumber_data();
-    void cdblRefusesWhatIsNotWhollyANumber();
     void cintRoundsHalvesToEven_data();
     void cintRoundsHalvesToEven();
     void cintOverflowsOutsideInteger();
@@ -75,47 +71,6 @@ void TestRuntime::val()
     QFETCH(QString, text);
     QFETCH(double, value);
     QCOMPARE(Val(text), value);
-}
-
-void TestRuntime::cdbl_data()
-{
-    // clang-format off
-    addColumns<QString, double>({"text", "value"});
-    QTest::newRow("zero") << "0" << 0.0;
-    QTest::newRow("count") << "13" << 13.0;
-    QTest::newRow("blanks around") << " 42 " << 42.0;
-    QTest::newRow("fraction") << "12.5" << 12.5;
-    QTest::newRow("negative") << "-3" << -3.0;
-    // clang-format on
-}
-
-void TestRuntime::cdbl()
-{
-    QFETCH(QString, text);
-    QFETCH(double, value);
-    QCOMPARE(CDbl(text), value);
-}
-
-void TestRuntime::cdblRefusesWhatIsNotWhollyANumber_data()
-{
-    // clang-format off
-    QTest::addColumn<QString>("text");
-    QTest::newRow("empty") << "";
-    QTest::newRow("letters") << "abc";
-    QTest::newRow("number then text") << "12abc";
-    QTest::newRow("minus alone") << "-";
-    // clang-format on
-}
-
-void TestRuntime::cdblRefusesWhatIsNotWhollyANumber()
-{
-    QFETCH(QString, text);
-    try {
-        CDbl(text);
-        QFAIL("no error");
-    } catch (const RuntimeError &e) {
-        QCOMPARE(e.number(), int(errTypeMismatch));
-    }
 }
 
 void TestRuntime::cintRoundsHalvesToEven_data()

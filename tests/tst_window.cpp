@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QToolTip>
 
+#include <cmath>
+
 using namespace platform;
 
 class TestWindow : public QObject {
@@ -204,11 +206,12 @@ void TestWindow::autoSizeFollowsTheBase()
     const QPoint corner(4320 / 15, 720 / 15);
     drawUntilBase(game, [](int b) { return b < 10; });
     const int narrow = game.lblNum1->width();
-    drawUntilBase(game, [](int b) { return b == 10; });
+    drawUntilBase(game, [](int b) { return b == game::baseMax; });
     QCOMPARE(game.lblNum1->pos(), corner);
     QVERIFY(game.lblNum1->width() > narrow);
     const QFontMetrics fm(game.lblNum1->font());
-    QVERIFY(game.lblNum1->contentsRect().width() >= fm.horizontalAdvance(QStringLiteral("10")));
+    QVERIFY(game.lblNum1->contentsRect().width() >=
+            fm.horizontalAdvance(QString::number(game::baseMax)));
     drawUntilBase(game, [](int b) { return b < 10; });
     QCOMPARE(game.lblNum1->pos(), corner);
     QCOMPARE(game.lblNum1->width(), narrow);
@@ -253,8 +256,7 @@ void TestWindow::fixedLabelsHoldTheirText_data()
     addColumns<QString, QString>({"name", "caption"});
     QTest::newRow("record line") << "Label12"
                                  << "Il record  è di ";
-    QTest::newRow("clock") << "lblconto"
-                           << "00:15:00";
+    QTest::newRow("clock") << "lblconto" << game::clockText(game::gameSeconds);
     QTest::newRow("time left") << "Label11"
                                << "Tempo restante";
     QTest::newRow("exponent") << "Label5"
@@ -263,8 +265,8 @@ void TestWindow::fixedLabelsHoldTheirText_data()
                           << "Base";
     QTest::newRow("right verdict") << "lblMessage"
                                    << "Esatto, è incredibile!!!";
-    QTest::newRow("wrong verdict") << "lblMessage"
-                                   << "Sbagliato!! 100";
+    const auto largest = std::lround(std::pow(game::baseMax, game::exponentMax));
+    QTest::newRow("wrong verdict") << "lblMessage" << QStringLiteral("Sbagliato!! %1").arg(largest);
 }
 
 // Labels without automatic size keep their designed rectangle; the stand-in fonts must not
@@ -488,9 +490,9 @@ void TestWindow::spokenNamesCarryTheCaptions_data()
     QTest::newRow("hidden button") << "Command1"
                                    << ""
                                    << "Command1";
-    QTest::newRow("clock, in words") << "lblconto"
-                                     << "Tempo restante: 15 minuti"
-                                     << "00:";
+    QTest::newRow("clock, in words")
+        << "lblconto"
+        << QStringLiteral("Tempo restante: %1").arg(game::clockInWords(game::gameSeconds)) << "00:";
     QTest::newRow("counter") << "lblScore"
                              << "Risposte esatte: 0"
                              << "";

@@ -27,6 +27,17 @@ class Failure(Exception):
     pass
 
 
+def game_seconds():
+    """A game's length as the rules give it (game::gameSeconds), so that no script repeats it."""
+    header = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "src", "game",
+                          "drill.h")
+    with open(header, encoding="utf-8") as text:
+        found = re.search(r"constexpr int gameSeconds = (\d+);", text.read())
+    if not found:
+        raise Failure(f"no gameSeconds in {header}")
+    return int(found.group(1))
+
+
 @contextlib.contextmanager
 def reported_failure():
     """A Failure in the with block ends the script: FAIL, the reason, exit code 1."""

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the game window offscreen in a chosen state and saves it as a PNG, for the README.
 //   screenshot fresh out.png            a new game, first question
-//   screenshot wrong-long-name out.png  a long player name, 10 to the 2 answered wrongly
+//   screenshot wrong-long-name out.png  a long player name, the largest question answered wrongly
 //   screenshot menu-open out.png        a new game with the INFORMAZIONI menu open
 #include "game/tavola.h"
 #include "platform/appstyle.h"
@@ -84,7 +84,8 @@ bool prepare(Tavola &game, platform::ScriptedDialogs &dialogs, const QString &st
         dialogs.type(QStringLiteral("Massimiliano Bartolomeo"));
         dialogs.answer(platform::vbOK);
         game.Show();
-        for (int i = 0; i < 5000 && (game.drill().base() != 10 || game.drill().exponent() != 2);
+        for (int i = 0; i < 5000 && (game.drill().base() != game::baseMax ||
+                                     game.drill().exponent() != game::exponentMax);
              ++i)
             game.cmdNext_Click();
         typeAnswer(game, QStringLiteral("99"));

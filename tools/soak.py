@@ -19,7 +19,7 @@ import time
 import desktop
 from desktop import Failure
 
-GAME_SECONDS = 15 * 60
+GAME_SECONDS = desktop.game_seconds()
 
 
 def rss_kb(pid):

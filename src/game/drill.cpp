@@ -78,11 +78,11 @@ void Drill::tick()
         --secondsLeft_;
 }
 
-QString Drill::clockText() const
+QString clockText(int seconds)
 {
     const QString pattern = QStringLiteral("00");
-    return Format(secondsLeft_ / 3600, pattern) + u':' + Format(secondsLeft_ / 60 % 60, pattern) +
-           u':' + Format(secondsLeft_ % 60, pattern);
+    return Format(seconds / 3600, pattern) + u':' + Format(seconds / 60 % 60, pattern) + u':' +
+           Format(seconds % 60, pattern);
 }
 
 namespace {
@@ -95,15 +95,14 @@ QString counted(int n, const char *one, const char *many)
 } // namespace
 
 // A speech synthesizer reads "00:13:16" as three numbers; words say what they count.
-QString Drill::clockInWords() const
+QString clockInWords(int seconds)
 {
-    const int minutes = secondsLeft_ / 60;
-    const int seconds = secondsLeft_ % 60;
+    const int minutes = seconds / 60;
     QStringList parts;
     if (minutes > 0)
         parts << counted(minutes, "minuto", "minuti");
-    if (seconds > 0 || minutes == 0)
-        parts << counted(seconds, "secondo", "secondi");
+    if (seconds % 60 > 0 || minutes == 0)
+        parts << counted(seconds % 60, "secondo", "secondi");
     return parts.join(QStringLiteral(" e "));
 }
 

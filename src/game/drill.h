@@ -21,6 +21,11 @@ constexpr int exponentMax = 2;
 // Characters the answer box takes: enough for the largest answer, 100, and a sign.
 constexpr int answerLength = 4;
 
+// The clock's face for a number of seconds: "hh:mm:ss", two digits each.
+QString clockText(int seconds);
+// The same as a screen reader says it: "13 minuti e 16 secondi".
+QString clockInWords(int seconds);
+
 // The one rule for a new record: strictly above the record; an equal score leaves it.
 constexpr bool beatsRecord(Double score, Double record)
 {
@@ -65,10 +70,8 @@ public:
     bool clockAtZero() const { return running_ && secondsLeft_ == 0; }
     void tick();
     int minutesLeft() const { return secondsLeft_ / 60; }
-    // "hh:mm:ss", two digits each.
-    QString clockText() const;
-    // The clock as a screen reader says it: "13 minuti e 16 secondi".
-    QString clockInWords() const;
+    QString clockText() const { return game::clockText(secondsLeft_); }
+    QString clockInWords() const { return game::clockInWords(secondsLeft_); }
 
 private:
     platform::RandomSource &random_;

@@ -10,7 +10,6 @@
 
 #include <QPushButton>
 
-#include <cstdio>
 #include <cstdlib>
 
 using namespace platform;
@@ -271,7 +270,7 @@ void Tavola::SilentRecordCheck()
     try {
         CheckRecord();
     } catch (const RuntimeError &error) {
-        std::fprintf(stderr, "Vorandi: %s\n", error.message().toLocal8Bit().constData());
+        tellStandardError(error.message());
     }
 }
 
@@ -304,7 +303,8 @@ DialogService &Tavola::boxes() const
     return canAsk() ? *services_.boxes : dialogService();
 }
 
-// A yes/no question whose default is No; anything but No goes on, as before.
+// A yes/no question with No as its default button: Enter, Escape and closing the box all answer
+// No, and only No declines.
 bool Tavola::Confirmed(const QString &prompt, const QString &title)
 {
     return MsgBox(prompt, vbYesNo | vbQuestion | vbDefaultButton2, title) != vbNo;
@@ -329,11 +329,5 @@ void Tavola::End(int code)
 
 void Tavola::runEvent(const std::function<void()> &handler)
 {
-    try {
-        handler();
-    } catch (const RuntimeError &error) {
-        CloseAll();
-        MsgBox(error.message(), vbCritical);
-        End(1);
-    }
+    runHandler(handler, boxes(), [this](int code) { End(code); });
 }

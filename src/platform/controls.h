@@ -35,9 +35,7 @@ public:
     void setQuiet(bool on) { quiet_ = on; }
 
     void setAutoSize(bool on);
-    bool autoSize() const { return autoSize_; }
     void setBorder(bool on);
-    bool border() const { return border_; }
     void setTransparent(bool on, const QColor &back = QColor());
 
     // What the label draws for a caption.

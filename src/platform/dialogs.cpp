@@ -179,7 +179,7 @@ int QtDialogs::msgBox(const QString &prompt, int style, const QString &title)
     box.setTextFormat(Qt::PlainText);
     box.setText(promptForScreen(box, prompt));
     box.setIcon(iconFor(style));
-    const bool yesNo = (style & 7) == vbYesNo;
+    const bool yesNo = asksYesNo(style);
     if (yesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(style & vbDefaultButton2 ? QMessageBox::No : QMessageBox::Yes);
@@ -247,7 +247,7 @@ int ScriptedDialogs::msgBox(const QString &prompt, int style, const QString &tit
         if (a.whileOpen)
             a.whileOpen(call);
     }
-    const bool yesNo = (style & 7) == vbYesNo;
+    const bool yesNo = asksYesNo(style);
     if (a.button < 0)
         return yesNo ? vbNo : vbOK;
     return a.button;

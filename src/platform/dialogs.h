@@ -23,7 +23,13 @@ enum MsgBoxStyle {
     vbExclamation = 48,
     vbDefaultButton2 = 256,
 };
-enum MsgBoxResult { vbOK = 1, vbCancel = 2, vbYes = 6, vbNo = 7 };
+enum MsgBoxResult { vbOK = 1, vbYes = 6, vbNo = 7 };
+
+// Whether a MsgBox style asks Yes or No (otherwise the box has OK alone).
+constexpr bool asksYesNo(int style)
+{
+    return (style & 7) == vbYesNo;
+}
 
 // The title a box carries when it has none of its own.
 inline QString applicationTitle()

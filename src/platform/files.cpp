@@ -2,12 +2,12 @@
 #include "files.h"
 #include "cp1252.h"
 #include "nativefile.h"
+#include "program.h"
 #include "runtime.h"
 
 #include <QDir>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -23,7 +23,8 @@ struct OpenFile {
 
 std::map<int, OpenFile> &table()
 {
-    // File numbers belong to the process, as the run-time's did: FreeFile and End see them all.
+    // File numbers belong to the process, not to a window: FreeFile sees every number in use
+    // and End closes every file.
     static std::map<int, OpenFile> files;
     return files;
 }
@@ -114,7 +115,7 @@ QString withPathShortened(const QString &format, const QString &path, const QStr
     const QString whole = format.arg(shown, reason);
     if (shown.size() <= longestShownPath)
         return whole;
-    std::fprintf(stderr, "Vorandi: %s\n", whole.toLocal8Bit().constData());
+    tellStandardError(whole);
     const qsizetype end = longestShownPath / 2;
     return format.arg(shown.left(end) + QStringLiteral("…") + shown.right(end), reason);
 }

@@ -11,11 +11,6 @@ namespace platform::native {
 
 namespace {
 
-HANDLE handleOf(int fd)
-{
-    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-}
-
 struct Opening {
     DWORD access;
     DWORD disposition;

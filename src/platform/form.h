@@ -37,7 +37,6 @@ public:
     QWidget *clientArea() const;
     QObject *control(const QString &name) const { return controls_.value(name); }
     QAction *menuItem(const QString &name) const { return menus_.value(name); }
-    const QHash<QString, QObject *> &controls() const { return controls_; }
     void setBackColor(Long colour);
     Long backColor() const { return backColor_; }
     void setUnloading() { unloading_ = true; }

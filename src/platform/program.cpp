@@ -33,20 +33,26 @@ void End(int code)
     std::exit(code);
 }
 
-void reportAndEnd(const RuntimeError &error)
+void tellStandardError(const QString &message)
 {
-    CloseAll();
-    MsgBox(error.message(), vbCritical);
-    End(1);
+    std::fprintf(stderr, "Vorandi: %s\n", message.toLocal8Bit().constData());
 }
 
-void runHandler(const std::function<void()> &handler)
+void runHandler(const std::function<void()> &handler, DialogService &boxes,
+                const std::function<void(int code)> &end)
 {
     try {
         handler();
     } catch (const RuntimeError &error) {
-        reportAndEnd(error);
+        CloseAll();
+        boxes.msgBox(error.message(), vbCritical, QString());
+        end(1);
     }
+}
+
+void runHandler(const std::function<void()> &handler)
+{
+    runHandler(handler, dialogService(), [](int code) { End(code); });
 }
 
 } // namespace platform

@@ -2,11 +2,11 @@
 // The end of the program, and what an unhandled run-time error does.
 #pragma once
 
+#include <QString>
+
 #include <functional>
 
 namespace platform {
-
-class RuntimeError;
 
 // Thrown by the end hook tests install; never let it cross the event loop.
 struct ProgramEnded {
@@ -19,9 +19,16 @@ struct ProgramEnded {
 // Whether the program is ending through End (its own way out, after its own record check).
 bool endedByProgram();
 
-// Runs an event handler; a run-time error escaping it shows its message, then ends the program.
+class DialogService;
+
+// Runs an event handler; a run-time error escaping it closes every file, shows its message in the
+// boxes given and ends the program through end, with code 1.
+void runHandler(const std::function<void()> &handler, DialogService &boxes,
+                const std::function<void(int code)> &end);
+// The same with the program's own boxes and End.
 void runHandler(const std::function<void()> &handler);
 
-[[noreturn]] void reportAndEnd(const RuntimeError &error);
+// A message for whoever reads the standard error stream, on a line of its own after "Vorandi: ".
+void tellStandardError(const QString &message);
 
 } // namespace platform

@@ -93,18 +93,6 @@ Double Val(const QString &text)
     return parseNumber(leadingNumber(text, i), value) ? value : 0.0;
 }
 
-Double CDbl(const QString &text)
-{
-    const QString trimmed = text.trimmed();
-    const std::string number = leadingNumber(trimmed, 0);
-    const qsizetype signless = trimmed.startsWith(u'+') ? 1 : 0;
-    Double value = 0;
-    if (trimmed.isEmpty() || qsizetype(number.size()) + signless != trimmed.size() ||
-        !parseNumber(number, value))
-        throw RuntimeError(errTypeMismatch, QStringLiteral("Tipo non corrispondente"));
-    return value;
-}
-
 bool fitsInteger(Double value)
 {
     if (std::isnan(value))

@@ -35,7 +35,6 @@ private:
 
 enum RuntimeErrorNumber {
     errOverflow = 6,
-    errTypeMismatch = 13,
     errBadFileNumber = 52,
     errFileNotFound = 53,
     errBadFileMode = 54,
@@ -52,9 +51,6 @@ enum RuntimeErrorNumber {
 // The number at the start of the text: leading blanks skipped, an optional sign, digits and
 // one "." as decimal point; reading stops at the first other character; no number gives 0.
 Double Val(const QString &text);
-
-// The value of a text that is wholly a number (blanks around it allowed); else errTypeMismatch.
-Double CDbl(const QString &text);
 
 // The nearest Integer, halves to the even neighbour; errOverflow outside -32768..32767.
 Integer CInt(Double value);

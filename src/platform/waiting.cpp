@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "waiting.h"
 #include "dialogs.h"
+#include "program.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -9,7 +10,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <cstdio>
 #include <thread>
 
 namespace platform {
@@ -42,8 +42,8 @@ class SilentDialogs : public DialogService {
 public:
     int msgBox(const QString &prompt, int style, const QString &) override
     {
-        std::fprintf(stderr, "Vorandi: %s\n", prompt.toLocal8Bit().constData());
-        if ((style & 7) != vbYesNo)
+        tellStandardError(prompt);
+        if (!asksYesNo(style))
             return vbOK;
         return style & vbDefaultButton2 ? vbNo : vbYes;
     }

@@ -8,6 +8,9 @@
 
 namespace platform {
 
+// The Windows handle behind a C file descriptor (a HANDLE).
+void *handleOf(int fd);
+
 // The C error number for a Windows error code; a path not found tells a missing folder (ENOENT)
 // from a file standing where a folder should be (ENOTDIR) by looking at localPath.
 int errnoFromWindows(unsigned long error, const QString &localPath = QString());

@@ -11,6 +11,11 @@
 
 namespace platform {
 
+void *handleOf(int fd)
+{
+    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+}
+
 namespace {
 
 // The nearest part of the path that exists: a file there means the path runs through a file.

@@ -3,6 +3,7 @@
 #include "platform/dialogs.h"
 #include "platform/runtime.h"
 #include "platform/waiting.h"
+#include "sharing.h"
 
 #include <QDir>
 
@@ -15,11 +16,6 @@ using namespace platform;
 
 namespace {
 
-QString folderOf(const QString &lockPath)
-{
-    return QDir::toNativeSeparators(lockPath.left(lockPath.lastIndexOf(u'/')));
-}
-
 QString waitingText(const QString &lockPath, LockPurpose purpose)
 {
     const QString what = purpose == LockPurpose::Reading
@@ -28,7 +24,7 @@ QString waitingText(const QString &lockPath, LockPurpose purpose)
                                               "libero.");
     return QStringLiteral("Un'altra partita di Vorandi sta usando il record (cartella %1). "
                           "Aspetto che finisca. %2")
-        .arg(folderOf(lockPath), what);
+        .arg(QDir::toNativeSeparators(directoryOf(lockPath)), what);
 }
 
 // The wait this process is in, for the ways out that run inside it.
@@ -73,7 +69,7 @@ bool playerWantsToWaitMore(LockPurpose purpose)
 // record's folder.
 QString giveUpText(const QString &lockPath, LockPurpose purpose, bool playerStopped)
 {
-    const QString folder = folderOf(lockPath);
+    const QString folder = QDir::toNativeSeparators(directoryOf(lockPath));
     if (purpose == LockPurpose::Reading)
         return playerStopped
                    ? QStringLiteral("Non ho letto il record (cartella %1): hai scelto di non "

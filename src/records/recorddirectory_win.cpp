@@ -3,6 +3,7 @@
 // which a standard account may not write since Windows Vista: the machine-wide data folder takes
 // its place, open to every account.
 #include "directorylock.h"
+#include "entries.h"
 #include "pendingfile.h"
 #include "platform/cp1252.h"
 #include "platform/files.h"
@@ -12,7 +13,6 @@
 #include "recordfolder_win.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -87,14 +87,6 @@ void makeRecordFolder(const QString &dir)
     }
 }
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    if (file.size() > maxRecordFileSize || !file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
 struct RecordPair {
     QByteArray score;
     QByteArray name;
@@ -107,7 +99,8 @@ std::optional<RecordPair> pairIn(const QString &dir)
     const QString name = dir + u'/' + nameFileName;
     if (!QFileInfo(score).isFile() || !QFileInfo(name).isFile())
         return std::nullopt;
-    RecordPair pair{fileBytes(score), fileBytes(name)};
+    RecordPair pair{gameWrittenFile(score, maxRecordFileSize).value_or(QByteArray()),
+                    gameWrittenFile(name, maxRecordFileSize).value_or(QByteArray())};
     if (pair.score.isEmpty())
         return std::nullopt;
     return pair;

@@ -38,8 +38,8 @@ std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size)
 
 namespace {
 
-// The size the Windows call is first asked with, as the game always has; a longer directory is
-// asked for again.
+// The buffer the Windows call is first given: room for any usual Windows directory; a longer one
+// is asked for again with the size the call reports.
 constexpr std::uint32_t systemDirBufferSize = 128;
 
 // Files by number, closed however the reading ends.
@@ -272,7 +272,7 @@ PairReading::PairReading(const QString &windowsDir)
 
 PairReading::~PairReading() = default;
 
-int createRecordFiles(const QString &windowsDir)
+void createRecordFiles(const QString &windowsDir)
 {
     const int number = FreeFile();
     for (const QString &fileName : {scoreFileName, nameFileName}) {
@@ -284,7 +284,6 @@ int createRecordFiles(const QString &windowsDir)
     const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
     DirectoryLock lock(directoryOf(scorePath), LockPurpose::Reading);
     tidyUnderLock(lock, scorePath, resolvePath(recordPath(windowsDir, nameFileName)));
-    return number;
 }
 
 SaveOutcome saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name,

@@ -59,9 +59,8 @@ private:
     std::unique_ptr<DirectoryLock> lock_;
 };
 
-// Creates both files empty where missing, leaving existing ones unchanged; returns the file
-// number it used.
-int createRecordFiles(const QString &windowsDir);
+// Creates both files empty where missing, leaving existing ones unchanged.
+void createRecordFiles(const QString &windowsDir);
 
 // Whether a game's score beats the record given: the game's one record rule.
 using BeatsRecord = std::function<bool(double record)>;

@@ -14,7 +14,6 @@
 
 // flock's operations; Windows' C library lacks them, and its lock call (LockFileEx) takes these.
 #ifndef LOCK_EX
-#define LOCK_SH 1
 #define LOCK_EX 2
 #define LOCK_NB 4
 #define LOCK_UN 8

@@ -9,20 +9,11 @@
 
 namespace records {
 
-namespace {
-
-HANDLE handleOf(int fd)
-{
-    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-}
-
-} // namespace
-
 ssize_t systemWrite(int fd, const void *data, std::size_t size)
 {
     DWORD written = 0;
     const auto chunk = DWORD(std::min<std::size_t>(size, std::size_t(1) << 30));
-    if (!WriteFile(handleOf(fd), data, chunk, &written, nullptr))
+    if (!WriteFile(platform::handleOf(fd), data, chunk, &written, nullptr))
         return platform::failWithLastError();
     return ssize_t(written);
 }
@@ -50,8 +41,8 @@ int systemFlock(int fd, int operation)
     // The whole file's range, so every game asks for the very same lock.
     OVERLAPPED whole{};
     const BOOL done = (operation & LOCK_UN)
-                          ? UnlockFileEx(handleOf(fd), 0, MAXDWORD, MAXDWORD, &whole)
-                          : LockFileEx(handleOf(fd),
+                          ? UnlockFileEx(platform::handleOf(fd), 0, MAXDWORD, MAXDWORD, &whole)
+                          : LockFileEx(platform::handleOf(fd),
                                        ((operation & LOCK_EX) ? LOCKFILE_EXCLUSIVE_LOCK : 0) |
                                            ((operation & LOCK_NB) ? LOCKFILE_FAIL_IMMEDIATELY : 0),
                                        0, MAXDWORD, MAXDWORD, &whole);
@@ -72,7 +63,7 @@ int systemCreateNew(const QByteArray &name)
 
 int systemFlush(int fd)
 {
-    return FlushFileBuffers(handleOf(fd)) ? 0 : platform::failWithLastError();
+    return FlushFileBuffers(platform::handleOf(fd)) ? 0 : platform::failWithLastError();
 }
 
 int systemClose(int fd)

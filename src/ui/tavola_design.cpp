@@ -14,11 +14,11 @@ const FontDesc sansSerif(double points, bool bold = false, bool italic = false)
 {
     return {QStringLiteral("MS Sans Serif"), points, bold, italic};
 }
-const FontDesc arial(double points)
+const FontDesc arialBold(double points)
 {
     return {QStringLiteral("Arial"), points, true, false};
 }
-const FontDesc times(double points)
+const FontDesc timesBold(double points)
 {
     return {QStringLiteral("Times New Roman"), points, true, false};
 }
@@ -45,7 +45,7 @@ platform::WindowDesc build()
     w.controls = {
         {.kind = ControlKind::Timer, .name = "Timer1", .interval = 1000},
         {.kind = ControlKind::TextBox, .name = "txtAnswer", .left = 7320, .top = 600,
-         .width = 2415, .height = 1200, .tabIndex = 7, .font = arial(48), .backColor = cyan,
+         .width = 2415, .height = 1200, .tabIndex = 7, .font = arialBold(48), .backColor = cyan,
          .centred = true, .maxLength = game::answerLength,
          .toolTip = QStringLiteral("Inserisci il risultato e  premi il tasto  Invio"),
          .spokenName = QStringLiteral("Quanto fa {lblNum1} alla {lblNum2}?"),
@@ -77,11 +77,11 @@ platform::WindowDesc build()
          .height = 615, .tabIndex = 23, .caption = QStringLiteral("Base"),
          .font = FontDesc{QStringLiteral("MS Serif"), 24}, .foreColor = RGB(0, 255, 0)},
         {.kind = ControlKind::Label, .name = "lblNum1", .left = 4320, .top = 720, .width = 345,
-         .height = 1185, .tabIndex = 5, .font = arial(48), .backColor = cyan, .border = true,
+         .height = 1185, .tabIndex = 5, .font = arialBold(48), .backColor = cyan, .border = true,
          .centred = true, .autoSize = true,
          .spokenName = QStringLiteral("{Label2} {lblNum1}")},
         {.kind = ControlKind::Label, .name = "lblNum2", .left = 5040, .top = 120, .width = 195,
-         .height = 495, .tabIndex = 9, .font = arial(18), .backColor = cyan, .border = true,
+         .height = 495, .tabIndex = 9, .font = arialBold(18), .backColor = cyan, .border = true,
          .centred = true, .autoSize = true,
          .spokenName = QStringLiteral("{Label5} {lblNum2}")},
         {.kind = ControlKind::Label, .name = "Label11", .left = 240, .top = 360, .width = 2175,
@@ -121,11 +121,11 @@ platform::WindowDesc build()
          .height = 495, .tabIndex = 12, .caption = QStringLiteral("Risposte errate"),
          .font = sansSerif(18), .foreColor = RGB(255, 0, 0), .border = true, .autoSize = true},
         {.kind = ControlKind::Label, .name = "lblScore2", .left = 8400, .top = 4200, .width = 555,
-         .height = 885, .tabIndex = 11, .caption = QStringLiteral("0"), .font = times(36),
+         .height = 885, .tabIndex = 11, .caption = QStringLiteral("0"), .font = timesBold(36),
          .foreColor = cyan, .border = true, .centred = true, .autoSize = true,
          .spokenName = QStringLiteral("{Label3}: {lblScore2}")},
         {.kind = ControlKind::Label, .name = "lblScore1", .left = 4560, .top = 4080, .width = 540,
-         .height = 885, .tabIndex = 3, .caption = QStringLiteral("0"), .font = times(36),
+         .height = 885, .tabIndex = 3, .caption = QStringLiteral("0"), .font = timesBold(36),
          .foreColor = RGB(255, 0, 0), .border = true, .centred = true, .autoSize = true,
          .spokenName = QStringLiteral("{Label1}: {lblScore1}")},
         {.kind = ControlKind::Image, .name = "Image1", .left = 960, .top = 720, .width = 480,
@@ -135,11 +135,11 @@ platform::WindowDesc build()
          .height = 300, .tabIndex = 10, .font = sansSerif(12, true), .autoSize = true,
          .toolTip = QStringLiteral("Clicca sotto di me per attivare il Timer")},
         {.kind = ControlKind::Label, .name = "Label4", .left = 6000, .top = 480, .width = 615,
-         .height = 1455, .tabIndex = 6, .caption = QStringLiteral("="), .font = arial(72),
+         .height = 1455, .tabIndex = 6, .caption = QStringLiteral("="), .font = arialBold(72),
          .foreColor = RGB(255, 0, 0), .centred = true,
          .spokenName = QStringLiteral("Quanto fa {lblNum1} alla {lblNum2}?")},
         {.kind = ControlKind::Label, .name = "lblScore", .left = 1080, .top = 4080, .width = 555,
-         .height = 885, .tabIndex = 4, .caption = QStringLiteral("0"), .font = times(36),
+         .height = 885, .tabIndex = 4, .caption = QStringLiteral("0"), .font = timesBold(36),
          .foreColor = RGB(128, 255, 128), .border = true, .centred = true, .autoSize = true,
          .toolTip = QStringLiteral("Questo è il tuo punteggio. Forza con il  record"),
          .spokenName = QStringLiteral("{Label6}: {lblScore}")},
