@@ -67,7 +67,8 @@ int main(int argc, char *argv[])
     // Ties the window to its desktop entry, whose icon Wayland desktops show for it.
     QGuiApplication::setDesktopFileName(QStringLiteral(VORANDI_APP_ID));
     QApplication::setStyle(platform::applicationStyle());
-    Tavola tavola;
+    // The real world: the system's boxes, wait, calls, record directory and clock.
+    Tavola tavola(game::Services{});
     // A signal, the logout or a display gone still saves a beaten record.
     platform::runBeforeEveryWayOut([&tavola] { tavola.SilentRecordCheck(); });
     tavola.Show();

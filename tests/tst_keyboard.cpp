@@ -388,7 +388,6 @@ void TestKeyboard::refusedKeysRing()
 
 void TestKeyboard::boxAsWideAsItsTitle()
 {
-    setDialogService(nullptr);
     const QString title = QStringLiteral("Uscire dal programma");
     int width = 0;
     int titleWidth = 0;
@@ -407,7 +406,6 @@ void TestKeyboard::boxAsWideAsItsTitle()
 
 void TestKeyboard::longNameBoxStaysOnScreen()
 {
-    setDialogService(nullptr);
     const QString name = QString(3000, u'W') + u' ' + QString(20000, u'a');
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QRect box;

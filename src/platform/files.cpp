@@ -244,11 +244,6 @@ void CloseAll()
     table().clear();
 }
 
-int openFileCount()
-{
-    return int(table().size());
-}
-
 void throwFileError(const QString &path, int errnum)
 {
     throw RuntimeError(fileErrorNumber(errnum), fileErrorMessage(path, errnum));

@@ -8,11 +8,6 @@ namespace platform {
 
 class RuntimeError;
 
-// Thrown by the end hook tests install; never let it cross the event loop.
-struct ProgramEnded {
-    int code;
-};
-
 // Closes every open file and ends the program at once: no code after it runs.
 [[noreturn]] void End(int code = 0);
 

@@ -135,16 +135,20 @@ bool holdsRecord(const QString &dir)
 
 // Under the directory lock, so that no game's save can fall between the look and the copy. The
 // score file goes last: a copy cut short leaves no score and is made again by the next start.
+// The Windows directory's call has kernel32's contract, which carries no services; the take-over
+// is a convenience (an installer's run has no window at all), so it waits for a game saving
+// meanwhile briefly and silently, with the system's own calls.
 void takeOverOldRecord(const QString &dir, const QStringList &oldPlaces)
 {
-    DirectoryLock lock(dir, LockPurpose::Reading);
+    const RecordServices quiet = quietly(RecordServices());
+    DirectoryLock lock(dir, LockPurpose::Reading, quiet);
     if (holdsRecord(dir))
         return;
     const std::optional<RecordPair> pair = highestPair(oldPlaces);
     if (!pair)
         return;
-    PendingFile name(dir + u'/' + nameFileName, pair->name);
-    PendingFile score(dir + u'/' + scoreFileName, pair->score);
+    PendingFile name(dir + u'/' + nameFileName, pair->name, *quiet.calls);
+    PendingFile score(dir + u'/' + scoreFileName, pair->score, *quiet.calls);
     name.commit();
     score.commit();
 }
