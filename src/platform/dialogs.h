@@ -2,7 +2,6 @@
 // MsgBox and InputBox through one replaceable service: real Qt boxes, silent ones, or a test's.
 #pragma once
 
-#include <QList>
 #include <QObject>
 #include <QString>
 

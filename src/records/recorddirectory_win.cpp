@@ -11,6 +11,7 @@
 #include "recordfiles.h"
 #include "recordfolder_win.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -133,22 +134,28 @@ bool holdsRecord(const QString &dir)
            QFileInfo(dir + u'/' + nameFileName).size() > 0;
 }
 
+// The Windows directory's call has kernel32's contract, which carries no services: the take-over
+// uses the system's own, with boxes in a game's start and silently in an installer's run, which
+// has no window.
+RecordServices takeOverServices()
+{
+    const RecordServices real;
+    return qobject_cast<QApplication *>(QCoreApplication::instance()) ? real : quietly(real);
+}
+
 // Under the directory lock, so that no game's save can fall between the look and the copy. The
 // score file goes last: a copy cut short leaves no score and is made again by the next start.
-// The Windows directory's call has kernel32's contract, which carries no services; the take-over
-// is a convenience (an installer's run has no window at all), so it waits for a game saving
-// meanwhile briefly and silently, with the system's own calls.
 void takeOverOldRecord(const QString &dir, const QStringList &oldPlaces)
 {
-    const RecordServices quiet = quietly(RecordServices());
-    DirectoryLock lock(dir, LockPurpose::Reading, quiet);
+    const RecordServices services = takeOverServices();
+    DirectoryLock lock(dir, LockPurpose::Reading, services);
     if (holdsRecord(dir))
         return;
     const std::optional<RecordPair> pair = highestPair(oldPlaces);
     if (!pair)
         return;
-    PendingFile name(dir + u'/' + nameFileName, pair->name, *quiet.calls);
-    PendingFile score(dir + u'/' + scoreFileName, pair->score, *quiet.calls);
+    PendingFile name(dir + u'/' + nameFileName, pair->name, *services.calls);
+    PendingFile score(dir + u'/' + scoreFileName, pair->score, *services.calls);
     name.commit();
     score.commit();
 }
