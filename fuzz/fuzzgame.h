@@ -5,6 +5,7 @@
 #include "fixture.h"
 #include "fuzzcheck.h"
 #include "platform/files.h"
+#include "support/probes.h"
 
 #include <QApplication>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Vorandi: a drill on powers for schoolchildren.
+#include "game/commandline.h"
 #include "game/tavola.h"
 #include "platform/appstyle.h"
-#include "platform/commandline.h"
 #include "platform/display.h"
 #include "platform/ending.h"
 #include "platform/runtime.h"
@@ -45,8 +45,7 @@ int prepareRecordFolder()
 int main(int argc, char *argv[])
 {
     // Help and version need no display, so they are answered before the application exists.
-    const platform::CommandLineOutcome command =
-        platform::readCommandLine(argumentList(argc, argv));
+    const game::CommandLineOutcome command = game::readCommandLine(argumentList(argc, argv));
     if (!command.play) {
         platform::useStartingTerminal();
         if (command.prepareRecord)
@@ -67,7 +66,8 @@ int main(int argc, char *argv[])
     // Ties the window to its desktop entry, whose icon Wayland desktops show for it.
     QGuiApplication::setDesktopFileName(QStringLiteral(VORANDI_APP_ID));
     QApplication::setStyle(platform::applicationStyle());
-    Tavola tavola;
+    // The real world: the system's boxes, wait, calls, record directory and clock.
+    Tavola tavola(game::Services{});
     // A signal, the logout or a display gone still saves a beaten record.
     platform::runBeforeEveryWayOut([&tavola] { tavola.SilentRecordCheck(); });
     tavola.Show();

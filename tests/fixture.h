@@ -5,60 +5,35 @@
 #include "game/tavola.h"
 #include "platform/dialogs.h"
 #include "platform/program.h"
-#include "platform/waiting.h"
 #include "records/recordfiles.h"
+#include "support/doubles.h"
+#include "support/probes.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstring>
-#include <deque>
 
-// A wait for a lock another game holds, with nothing on screen: it keeps the message, runs what
-// the test gives (the other game letting go, say) and answers whether the lock came free.
-class ScriptedWait : public platform::WaitService {
-public:
-    bool waitFor(const QString &message, const std::function<bool()> &ready,
-                 std::chrono::milliseconds) override
-    {
-        messages << message;
-        if (!rounds.empty()) {
-            auto round = std::move(rounds.front());
-            rounds.pop_front();
-            if (round)
-                round();
-        }
-        return ready();
-    }
-    // What happens during each wait in turn; a wait with nothing left to run just looks again.
-    std::deque<std::function<void()>> rounds;
-    QStringList messages;
-};
-
-// Installs every seam for the lifetime of the object and restores the real ones after.
+// A game's world made of doubles: scripted boxes and waits, the system calls a test may fail, a
+// private record directory.
 class GameSeams {
 public:
     explicit GameSeams(const QString &recordDir = QString())
     {
         dir_ = recordDir.isEmpty() ? temp_.path() : recordDir;
-        platform::setDialogService(&dialogs);
-        platform::setWaitService(&wait);
-    }
-    ~GameSeams()
-    {
-        platform::setDialogService(nullptr);
-        platform::setWaitService(nullptr);
     }
     GameSeams(const GameSeams &) = delete;
     GameSeams &operator=(const GameSeams &) = delete;
 
-    // A game's world: these boxes, an End the test catches, this record directory, questions
-    // from fixed seeds.
+    // A game's world: these boxes, waits and calls, an End the test catches, this record
+    // directory, questions from fixed seeds.
     game::Services services()
     {
         game::Services s;
         s.boxes = &dialogs;
+        s.wait = &wait;
+        s.systemCalls = &calls;
         s.end = throwEnd;
         s.recordDirectory = records::windowsDirectoryReturning(dir_.toUtf8());
         std::uint64_t seed = 1;
@@ -91,8 +66,13 @@ public:
         QVERIFY(QTest::qWaitForWindowExposed(game.window()));
     }
 
+    // What the record functions take when a test calls them directly.
+    records::RecordServices recordServices() { return {&dialogs, &wait, &calls, true}; }
+
     platform::ScriptedDialogs dialogs;
-    ScriptedWait wait;
+    platform::ScriptedWait wait;
+    // The real calls until a test replaces one.
+    records::SystemCalls calls;
 
 private:
     static void throwEnd(int code) { throw platform::ProgramEnded{code}; }

@@ -10,6 +10,7 @@
 #include "platform/ending.h"
 #include "platform/waiting.h"
 #include "records/recordfiles.h"
+#include "support/doubles.h"
 
 #include <QApplication>
 #include <QFile>
@@ -43,11 +44,10 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorandi"));
     platform::ScriptedDialogs dialogs;
-    platform::setDialogService(&dialogs);
     AnnouncedWait wait;
-    platform::setWaitService(&wait);
     game::Services services;
     services.boxes = &dialogs;
+    services.wait = &wait;
     services.recordDirectory = records::windowsDirectoryReturning(argv[1]);
     dialogs.type(QStringLiteral("Anna"));
     dialogs.answer(platform::vbOK);

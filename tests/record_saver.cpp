@@ -28,13 +28,17 @@ void waitForStdinToClose()
     }
 }
 
+// No window: no box to show, and a held record is waited for briefly and silently.
+const records::RecordServices windowless = records::quietly(records::RecordServices());
+
 [[noreturn]] void saveUntilKilled(const QString &dir, int score)
 {
     std::puts("ready");
     std::fflush(stdout);
     for (;; ++score)
-        records::saveRecord(dir, QString::number(score), saverecordname::nameFor(score),
-                            [score](double record) { return game::beatsRecord(score, record); });
+        records::saveRecord(
+            dir, QString::number(score), saverecordname::nameFor(score),
+            [score](double record) { return game::beatsRecord(score, record); }, windowless);
 }
 
 } // namespace
@@ -55,7 +59,7 @@ int main(int argc, char *argv[])
     try {
         for (int i = 6; i < argc; ++i) {
             if (std::strcmp(argv[i], "--create") == 0)
-                records::createRecordFiles(dir);
+                records::createRecordFiles(dir, windowless);
             else if (std::strcmp(argv[i], "--wait-stdin") == 0)
                 waitForStdinToClose();
             else if (std::strcmp(argv[i], "--fsize-limit") == 0 && i + 1 < argc)
@@ -64,9 +68,9 @@ int main(int argc, char *argv[])
         for (int i = 0; i < count; ++i) {
             const int value = first + i * step;
             const QString score = QString::number(value);
-            records::saveRecord(dir, score, prefix + u'-' + score, [value](double record) {
-                return game::beatsRecord(value, record);
-            });
+            records::saveRecord(
+                dir, score, prefix + u'-' + score,
+                [value](double record) { return game::beatsRecord(value, record); }, windowless);
         }
     } catch (const platform::RuntimeError &error) {
         std::fputs(error.message().toUtf8().constData(), stdout);

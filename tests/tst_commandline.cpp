@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command line: help and version without a window, one-line errors, the toolkit's options.
 #include "columns.h"
-#include "platform/commandline.h"
+#include "game/commandline.h"
 #include "platform/guide.h"
 
 #include <QtTest>
 
+using namespace game;
 using namespace platform;
 
 class TestCommandLine : public QObject {

@@ -855,15 +855,14 @@ void TestFaults::pairIsReadWholeWhileAnotherGameSaves()
     std::unique_ptr<rivals::GameHoldingTheLock> rival;
     std::atomic<int> attempts = 0;
     // The other game takes the lock right after this game's start created the files.
-    records::setSystemCalls({{}, {}, [&](int fd, int operation) {
-                                 if (++attempts == 2) {
-                                     rival =
-                                         std::make_unique<rivals::GameHoldingTheLock>(seams.dir());
-                                     seams.write(records::nameFileName, "Bruno\r\n");
-                                     seams.write(records::scoreFileName + ".new", "9\r\n");
-                                 }
-                                 return records::systemFlock(fd, operation);
-                             }});
+    seams.calls.flock = [&](int fd, int operation) {
+        if (++attempts == 2) {
+            rival = std::make_unique<rivals::GameHoldingTheLock>(seams.dir());
+            seams.write(records::nameFileName, "Bruno\r\n");
+            seams.write(records::scoreFileName + ".new", "9\r\n");
+        }
+        return records::systemFlock(fd, operation);
+    };
     seams.wait.rounds.push_back([&] {
         QVERIFY(QFile::rename(seams.path(records::scoreFileName + ".new"),
                               seams.path(records::scoreFileName)) ||
@@ -879,7 +878,6 @@ void TestFaults::pairIsReadWholeWhileAnotherGameSaves()
     Tavola game(seams.services());
     seams.start(game);
     const bool hung = watch.stop();
-    records::setSystemCalls({});
     const bool whole = game.lblpunti->Caption() == QStringLiteral("9\r\n") &&
                        game.lblnome->Caption() == QStringLiteral("Bruno\r\n");
     reliability::outcome("fault", QStringLiteral("pair read while another game saves"),
@@ -999,7 +997,7 @@ void TestFaults::everyWayOutFromOutsideSaves()
         // Held on: the old pair stays, the record waits aside for the next game.
         kept = pairIn(seams) == Pair{oldScore, oldHolder} && keptRecords(dir.path()).size() == 1;
         rival.reset();
-        records::createRecordFiles(dir.path() + u'\\');
+        records::createRecordFiles(dir.path() + u'\\', seams.recordServices());
     }
     const bool saved = pairIn(seams) == newPair && keptRecords(dir.path()).isEmpty();
     reliability::outcome("fault", rowName,
@@ -1198,19 +1196,15 @@ void TestFaults::leftoverSwappedAfterItsCheck()
     QTemporaryDir elsewhere;
     const QString target = elsewhere.path() + QStringLiteral("/x");
     bool swapped = false;
-    records::setSystemCalls({{},
-                             [&](const char *from, const char *to) {
-                                 if (!std::exchange(swapped, true)) {
-                                     QFile::remove(seams.path(QStringLiteral("vora.txt.new")));
-                                     QFile::link(target,
-                                                 seams.path(QStringLiteral("vora.txt.new")));
-                                 }
-                                 return records::systemRename(from, to);
-                             },
-                             {}});
+    seams.calls.rename = [&](const char *from, const char *to) {
+        if (!std::exchange(swapped, true)) {
+            QFile::remove(seams.path(QStringLiteral("vora.txt.new")));
+            QFile::link(target, seams.path(QStringLiteral("vora.txt.new")));
+        }
+        return records::systemRename(from, to);
+    };
     Tavola game(seams.services());
     seams.start(game);
-    records::setSystemCalls({});
     QVERIFY(swapped);
     QVERIFY(!QFileInfo(seams.path(records::scoreFileName)).isSymLink());
     QCOMPARE(pairIn(seams), (Pair{"9\r\n", "Nuova\r\n"}));
@@ -1321,7 +1315,7 @@ void TestFaults::killedSavesLeaveACompletePair()
 
         // The next game's own start: create what is missing, then read both files.
         const QString windowsDir = dir.path() + u'\\';
-        records::createRecordFiles(windowsDir);
+        records::createRecordFiles(windowsDir, records::RecordServices());
         const QString score = records::readWholeFile(windowsDir + records::scoreFileName);
         const QString holder = records::readWholeFile(windowsDir + records::nameFileName);
         const int n = int(Val(score));

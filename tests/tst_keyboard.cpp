@@ -389,7 +389,6 @@ void TestKeyboard::refusedKeysRing()
 
 void TestKeyboard::boxAsWideAsItsTitle()
 {
-    setDialogService(nullptr);
     const QString title = QStringLiteral("Uscire dal programma");
     int width = 0;
     int titleWidth = 0;
@@ -408,7 +407,6 @@ void TestKeyboard::boxAsWideAsItsTitle()
 
 void TestKeyboard::longNameBoxStaysOnScreen()
 {
-    setDialogService(nullptr);
     const QString name = QString(3000, u'W') + u' ' + QString(20000, u'a');
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QRect box;

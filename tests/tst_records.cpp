@@ -19,7 +19,6 @@ using namespace platform;
 class TestRecords : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup();
     void ownCallKeepsTheContract();
     void folderThatCannotBeMadeIsNamed();
     void systemDirFromEachOutcome_data();
@@ -97,11 +96,6 @@ void addTextRow(const char *tag, std::initializer_list<const char *> columns)
 }
 
 } // namespace
-
-void TestRecords::cleanup()
-{
-    records::setSystemCalls({});
-}
 
 void TestRecords::ownCallKeepsTheContract()
 {
@@ -417,33 +411,28 @@ void TestRecords::faultKeepsTheOldPair()
         QVERIFY(QDir(dir).mkdir(records::nameFileName));
     } else if (fault.startsWith(QStringLiteral("write "))) {
         const QString failing = fault.mid(6);
-        records::setSystemCalls({[failing](int fd, const void *data, std::size_t size) {
-                                     if (writtenFile(fd) != failing)
-                                         return records::systemWrite(fd, data, size);
-                                     if (size > 1)
-                                         return records::systemWrite(fd, data, size / 2);
-                                     errno = ENOSPC;
-                                     return ssize_t(-1);
-                                 },
-                                 {},
-                                 {}});
+        seams.calls.write = [failing](int fd, const void *data, std::size_t size) {
+            if (writtenFile(fd) != failing)
+                return records::systemWrite(fd, data, size);
+            if (size > 1)
+                return records::systemWrite(fd, data, size / 2);
+            errno = ENOSPC;
+            return ssize_t(-1);
+        };
     } else if (fault.startsWith(QStringLiteral("rename "))) {
         // Moving the new file in fails; putting the old one back does not.
         const QByteArray failing = '/' + fault.mid(7).toUtf8();
-        records::setSystemCalls({{},
-                                 [failing](const char *from, const char *to) {
-                                     if (QByteArray(to).endsWith(failing) &&
-                                         QByteArray(from).endsWith(".new")) {
-                                         errno = EIO;
-                                         return -1;
-                                     }
-                                     return records::systemRename(from, to);
-                                 },
-                                 {}});
+        seams.calls.rename = [failing](const char *from, const char *to) {
+            if (QByteArray(to).endsWith(failing) && QByteArray(from).endsWith(".new")) {
+                errno = EIO;
+                return -1;
+            }
+            return records::systemRename(from, to);
+        };
     }
     leave(seams, game);
     QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    records::setSystemCalls({});
+    seams.calls = records::SystemCalls();
     expectErrorBox(seams, named.isEmpty() ? dir : dir + u'/' + named, reason);
     QVERIFY(seams.dialogs.calls().last().prompt.startsWith(
         QStringLiteral("Il tuo record non è stato registrato: ")));
@@ -502,11 +491,11 @@ void TestRecords::savesWhereTheDiskCannotLock()
 {
     GameSeams seams;
     int attempts = 0;
-    records::setSystemCalls({{}, {}, [&attempts](int, int) {
-                                 ++attempts;
-                                 errno = ENOLCK;
-                                 return -1;
-                             }});
+    seams.calls.flock = [&attempts](int, int) {
+        ++attempts;
+        errno = ENOLCK;
+        return -1;
+    };
     Tavola game(seams.services());
     seams.start(game);
     answerRight(game, 1);
@@ -573,14 +562,15 @@ void TestRecords::twoGamesSavingAtOnce()
     a.closeWriteChannel();
     b.closeWriteChannel();
     platform::SilentWait patient; // the games' saves take the lock only for moments
-    platform::setWaitService(&patient);
+    records::RecordServices services = seams.recordServices();
+    services.wait = &patient;
     double highest = 0;
     int looks = 0;
     auto look = [&] {
         QByteArray score;
         QByteArray name;
         {
-            records::DirectoryLock lock(dir.path(), records::LockPurpose::Reading);
+            records::DirectoryLock lock(dir.path(), records::LockPurpose::Reading, services);
             score = seams.bytes(records::scoreFileName);
             name = seams.bytes(records::nameFileName);
         }

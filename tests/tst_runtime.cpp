@@ -4,6 +4,7 @@
 #include "platform/cp1252.h"
 #include "platform/files.h"
 #include "platform/runtime.h"
+#include "support/probes.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

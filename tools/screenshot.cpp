@@ -7,6 +7,7 @@
 #include "platform/appstyle.h"
 #include "platform/dialogs.h"
 #include "records/recordfiles.h"
+#include "support/doubles.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -18,8 +18,6 @@ constexpr int baseMin = 1;
 constexpr int baseMax = 10;
 constexpr int exponentMin = 0;
 constexpr int exponentMax = 2;
-// Characters the answer box takes: enough for the largest answer, 100, and a sign.
-constexpr int answerLength = 4;
 
 // The clock's face for a number of seconds: "hh:mm:ss", two digits each.
 QString clockText(int seconds);

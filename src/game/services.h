@@ -6,7 +6,9 @@
 #include "platform/dialogs.h"
 #include "platform/program.h"
 #include "platform/runtime.h"
+#include "platform/waiting.h"
 #include "records/recordfiles.h"
+#include "records/systemcalls.h"
 
 #include <QDate>
 
@@ -18,6 +20,10 @@ namespace game {
 struct Services {
     // The message and input boxes.
     platform::DialogService *boxes = &platform::qtDialogs();
+    // The wait, with a box on screen, for a record another game holds.
+    platform::WaitService *wait = &platform::qtWait();
+    // The system calls a record save makes.
+    const records::SystemCalls *systemCalls = &records::realSystemCalls();
     // Reseeded and drawn at every question.
     std::shared_ptr<platform::RandomSource> random = std::make_shared<platform::Random>();
     // The record store: the call that names the record files' directory.

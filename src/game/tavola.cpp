@@ -4,7 +4,6 @@
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/program.h"
-#include "platform/waiting.h"
 #include "records/recordfiles.h"
 #include "ui/tavola_design.h"
 
@@ -13,6 +12,23 @@
 #include <cstdlib>
 
 using namespace platform;
+
+namespace {
+
+constexpr int digitsOf(int number)
+{
+    return number < 10 ? 1 : 1 + digitsOf(number / 10);
+}
+
+constexpr int power(int base, int exponent)
+{
+    return exponent == 0 ? 1 : base * power(base, exponent - 1);
+}
+
+// The window's answer box must hold the largest answer the rules can ask for, and a sign.
+static_assert(ui::answerLength >= digitsOf(power(game::baseMax, game::exponentMax)) + 1);
+
+} // namespace
 
 Tavola::Tavola(game::Services services, QObject *parent)
     : Form(ui::tavolaDesign(), parent), services_(std::move(services)), drill_(*services_.random)
@@ -100,9 +116,9 @@ void Tavola::Form_Load()
     StartClock();
     drill_.resetCounts();
     WindowsDir = GetSystemDir();
-    records::createRecordFiles(WindowsDir);
+    records::createRecordFiles(WindowsDir, recordServices());
     {
-        const records::PairReading reading(WindowsDir);
+        const records::PairReading reading(WindowsDir, recordServices());
         QString scorePath = recordPath(records::scoreFileName);
         const QString recordText = Leggifiletxt(scorePath);
         lblpunti->setCaption(recordText);
@@ -245,7 +261,7 @@ void Tavola::Next_Click()
     if (!Confirmed(QStringLiteral("INIZIAMO UNA NUOVA GARA  ?"),
                    QStringLiteral("INIZIARE NUOVA GARA")))
         return;
-    CheckRecord();
+    CheckRecord(recordServices());
     Unload();
     Show();
 }
@@ -259,7 +275,7 @@ void Tavola::Form_Closing()
 // Every way out of the game first keeps a record the score has beaten.
 void Tavola::EndKeepingRecord()
 {
-    CheckRecord();
+    CheckRecord(recordServices());
     End();
 }
 
@@ -267,40 +283,42 @@ void Tavola::SilentRecordCheck()
 {
     if (!isLoaded() || !lblScore)
         return;
+    // Nobody is there to answer: silent boxes, a short silent wait.
     try {
-        CheckRecord();
+        CheckRecord(records::quietly(recordServices()));
     } catch (const RuntimeError &error) {
         tellStandardError(error.message());
     }
 }
 
-void Tavola::CheckRecord()
+void Tavola::CheckRecord(const records::RecordServices &world)
 {
     if (!drill_.scoreBeatsRecord())
         return;
     // Under the lock the same rule meets the record on file, which another game may have raised.
     const auto beats = [this](double record) { return drill_.scoreBeats(record); };
     const QString score = Format(drill_.correct(), QStringLiteral("####0"));
-    switch (records::saveRecord(WindowsDir, score, playerName_, beats)) {
+    switch (records::saveRecord(WindowsDir, score, playerName_, beats, world)) {
     case records::SaveOutcome::NotBeaten:
         return;
     case records::SaveOutcome::KeptAside: // only while the program is ended from outside
-        MsgBox(QStringLiteral("Il tuo record è stato messo da parte: un'altra partita di Vorandi "
-                              "stava usando il record. Lo registrerà la prossima partita."));
+        world.boxes->msgBox(
+            QStringLiteral("Il tuo record è stato messo da parte: un'altra partita di Vorandi "
+                           "stava usando il record. Lo registrerà la prossima partita."),
+            vbOKOnly, QString());
         return;
     case records::SaveOutcome::Saved:
-        MsgBox(QStringLiteral("Ok ho registrato il tuo record, C A M P I O N E\""));
+        world.boxes->msgBox(QStringLiteral("Ok ho registrato il tuo record, C A M P I O N E\""),
+                            vbOKOnly, QString());
         return;
     }
 }
 
 // --- The world, as the window was given it ------------------------------------------------
 
-// While the program is ended from outside (QuietScope) no box may show: the platform's silent
-// ones stand in for the window's own.
-DialogService &Tavola::boxes() const
+records::RecordServices Tavola::recordServices() const
 {
-    return canAsk() ? *services_.boxes : dialogService();
+    return {services_.boxes, services_.wait, services_.systemCalls, true};
 }
 
 // A yes/no question with No as its default button: Enter, Escape and closing the box all answer
@@ -312,12 +330,12 @@ bool Tavola::Confirmed(const QString &prompt, const QString &title)
 
 int Tavola::MsgBox(const QString &prompt, int style, const QString &title)
 {
-    return boxes().msgBox(prompt, style, title);
+    return services_.boxes->msgBox(prompt, style, title);
 }
 
 QString Tavola::InputBox(const QString &prompt)
 {
-    return boxes().inputBox(prompt, QString());
+    return services_.boxes->inputBox(prompt, QString());
 }
 
 void Tavola::End(int code)
@@ -329,5 +347,5 @@ void Tavola::End(int code)
 
 void Tavola::runEvent(const std::function<void()> &handler)
 {
-    runHandler(handler, boxes(), [this](int code) { End(code); });
+    runHandler(handler, *services_.boxes, [this](int code) { End(code); });
 }

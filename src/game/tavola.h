@@ -24,8 +24,6 @@ public:
 
     // The game's rules and state.
     const game::Drill &drill() const { return drill_; }
-    // For benchmarks that rewind the clock between runs.
-    game::Drill &drill() { return drill_; }
     // The record files' directory, with one backslash at its end.
     QString WindowsDir;
 
@@ -86,6 +84,8 @@ public:
     void runEvent(const std::function<void()> &handler) override;
 
 protected:
+    // The rules themselves, for a window made on this one (a benchmark that rewinds the clock).
+    game::Drill &rules() { return drill_; }
     void bindControls(platform::FormWindow &window) override;
     void unbindControls() override;
     void Form_Load() override;
@@ -97,7 +97,8 @@ private:
     void StartClock();
     void ShowMinutesCaption();
     [[noreturn]] void EndGame();
-    void CheckRecord();
+    void CheckRecord(const records::RecordServices &world);
+    records::RecordServices recordServices() const;
     [[noreturn]] void EndKeepingRecord();
     void connectEvents();
     QString recordPath(const QString &fileName) const;
@@ -105,7 +106,6 @@ private:
                const QString &title = QString());
     QString InputBox(const QString &prompt);
     bool Confirmed(const QString &prompt, const QString &title);
-    platform::DialogService &boxes() const;
     [[noreturn]] void End(int code = 0);
 
     game::Services services_;

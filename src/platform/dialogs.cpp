@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs.h"
+#include "program.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -162,14 +163,6 @@ QString promptForScreen(const QMessageBox &box, const QString &prompt)
     return shownPrompt(prompt, fm, width, lines);
 }
 
-// The platform's own boxes (a run-time error raised outside any window's handler) have no
-// window's services at hand, so they go through this one process-wide choice.
-DialogService *&currentService()
-{
-    static DialogService *service = nullptr;
-    return service;
-}
-
 } // namespace
 
 int QtDialogs::msgBox(const QString &prompt, int style, const QString &title)
@@ -217,61 +210,17 @@ QString QtDialogs::inputBox(const QString &prompt, const QString &title)
     return result == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
-void ScriptedDialogs::answer(int button, Action whileOpen)
+int SilentDialogs::msgBox(const QString &prompt, int style, const QString &)
 {
-    script_.push_back({Kind::Message, button, QString(), std::move(whileOpen)});
+    tellStandardError(prompt);
+    if (!asksYesNo(style))
+        return vbOK;
+    return style & vbDefaultButton2 ? vbNo : vbYes;
 }
 
-void ScriptedDialogs::type(const QString &text, Action whileOpen)
+QString SilentDialogs::inputBox(const QString &, const QString &)
 {
-    script_.push_back({Kind::Input, 0, text, std::move(whileOpen)});
-}
-
-ScriptedDialogs::Answer ScriptedDialogs::next(Kind kind)
-{
-    // An unscripted box takes its safe answer: OK, No, or Cancel.
-    if (script_.empty() || script_.front().kind != kind)
-        return {kind, -1, QString(), {}};
-    Answer a = std::move(script_.front());
-    script_.pop_front();
-    return a;
-}
-
-int ScriptedDialogs::msgBox(const QString &prompt, int style, const QString &title)
-{
-    calls_.append({Kind::Message, prompt, style, titleOr(title)});
-    const Call call = calls_.back();
-    Answer a = next(Kind::Message);
-    {
-        ModalScope scope;
-        if (a.whileOpen)
-            a.whileOpen(call);
-    }
-    const bool yesNo = asksYesNo(style);
-    if (a.button < 0)
-        return yesNo ? vbNo : vbOK;
-    return a.button;
-}
-
-QString ScriptedDialogs::inputBox(const QString &prompt, const QString &title)
-{
-    calls_.append({Kind::Input, prompt, 0, titleOr(title)});
-    const Call call = calls_.back();
-    Answer a = next(Kind::Input);
-    {
-        ModalScope scope;
-        if (a.whileOpen)
-            a.whileOpen(call);
-    }
-    return a.text;
-}
-
-QStringList ScriptedDialogs::prompts() const
-{
-    QStringList list;
-    for (const Call &c : calls_)
-        list << c.prompt;
-    return list;
+    return QString();
 }
 
 QtDialogs &qtDialogs()
@@ -280,25 +229,20 @@ QtDialogs &qtDialogs()
     return real;
 }
 
-DialogService &dialogService()
+SilentDialogs &silentDialogs()
 {
-    DialogService *service = currentService();
-    return service ? *service : qtDialogs();
-}
-
-void setDialogService(DialogService *service)
-{
-    currentService() = service;
+    static SilentDialogs silent;
+    return silent;
 }
 
 int MsgBox(const QString &prompt, int style, const QString &title)
 {
-    return dialogService().msgBox(prompt, style, title);
+    return qtDialogs().msgBox(prompt, style, title);
 }
 
 QString InputBox(const QString &prompt, const QString &title)
 {
-    return dialogService().inputBox(prompt, title);
+    return qtDialogs().inputBox(prompt, title);
 }
 
 } // namespace platform

@@ -1,13 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// MsgBox and InputBox through one replaceable service: real Qt boxes, or a script in tests.
+// MsgBox and InputBox through one replaceable service: real Qt boxes, silent ones, or a test's.
 #pragma once
 
-#include <QList>
 #include <QObject>
 #include <QString>
-
-#include <deque>
-#include <functional>
 
 class QFontMetrics;
 class QWidget;
@@ -80,56 +76,24 @@ public:
     QString inputBox(const QString &prompt, const QString &title) override;
 };
 
-// For tests: answers from a queue and records every box it was asked to show.
-class ScriptedDialogs : public DialogService {
+// Boxes nobody will see, for the ways out of the program that come from outside it: the text
+// goes to the standard error stream and the answer is the box's default.
+class SilentDialogs : public DialogService {
 public:
-    enum class Kind { Message, Input };
-    struct Call {
-        Kind kind;
-        QString prompt;
-        int style;
-        QString title;
-    };
-    // Runs while the "box" is open (inside the modal gate); may return an answer.
-    using Action = std::function<void(const Call &)>;
-
-    void answer(int button, Action whileOpen = {});
-    void type(const QString &text, Action whileOpen = {});
-    void cancel(Action whileOpen = {}) { type(QString(), std::move(whileOpen)); }
-
     int msgBox(const QString &prompt, int style, const QString &title) override;
     QString inputBox(const QString &prompt, const QString &title) override;
-
-    const QList<Call> &calls() const { return calls_; }
-    QStringList prompts() const;
-    void clearCalls() { calls_.clear(); }
-    qsizetype pendingAnswers() const { return qsizetype(script_.size()); }
-
-private:
-    struct Answer {
-        Kind kind;
-        int button;
-        QString text;
-        Action whileOpen;
-    };
-    Answer next(Kind kind);
-
-    std::deque<Answer> script_;
-    QList<Call> calls_;
 };
 
-// The real boxes.
+// The real boxes, and the silent ones: both stateless, one of each serves the whole program.
 QtDialogs &qtDialogs();
-
-// The service the platform's own MsgBox and InputBox go through; the real one unless a test set
-// another. A window uses the boxes it was given.
-DialogService &dialogService();
-void setDialogService(DialogService *service);
+SilentDialogs &silentDialogs();
 
 // The prompt as a box shows it: in lines at most `width` pixels wide and at most `maxLines` of
 // them. The box keeps the whole prompt for the caller; only the screen shows less.
 QString shownPrompt(const QString &prompt, const QFontMetrics &fm, int width, int maxLines);
 
+// The platform's own boxes (a run-time error raised outside any window's handler), always real: a
+// window uses the boxes it was given.
 int MsgBox(const QString &prompt, int style = vbOKOnly, const QString &title = QString());
 QString InputBox(const QString &prompt, const QString &title = QString());
 

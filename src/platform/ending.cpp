@@ -2,7 +2,6 @@
 #include "ending.h"
 #include "program.h"
 #include "signals.h"
-#include "waiting.h"
 
 #include <QGuiApplication>
 #include <QSessionManager>
@@ -24,10 +23,8 @@ std::function<void()> &lastCheck()
 
 void runLastCheck()
 {
-    if (!lastCheck())
-        return;
-    const QuietScope quiet;
-    lastCheck()();
+    if (lastCheck())
+        lastCheck()();
 }
 
 // Runs the last check once, for the ways out that end the process right after it: a broken
@@ -42,7 +39,6 @@ void runLastCheckOnce()
 // Qt keeps one message handler and one application for the process; what was installed over
 // them is kept beside them.
 QtMessageHandler previousHandler = nullptr;
-QMetaObject::Connection logoutWatch;
 
 // Qt reports a broken display connection with this warning and calls exit() right after it. The
 // check runs here, while every object is still alive: by the time exit() reaches its own
@@ -66,11 +62,6 @@ void atProcessExit()
 
 } // namespace
 
-bool sessionLogoutWatched()
-{
-    return bool(logoutWatch);
-}
-
 void sessionEnding()
 {
     runLastCheck();
@@ -86,8 +77,8 @@ void runBeforeEveryWayOut(std::function<void()> check)
     std::atexit(atProcessExit);
     previousHandler = qInstallMessageHandler(watchForBrokenDisplay);
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        logoutWatch = QObject::connect(app, &QGuiApplication::commitDataRequest, app,
-                                       [](QSessionManager &) { sessionEnding(); });
+        QObject::connect(app, &QGuiApplication::commitDataRequest, app,
+                         [](QSessionManager &) { sessionEnding(); });
     onEndingSignal([] {
         runLastCheck();
         End(0);

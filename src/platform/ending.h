@@ -12,12 +12,11 @@ namespace platform {
 // it (through a self-pipe, so no Qt call runs in a signal handler); the session's logout runs it
 // and leaves the ending to the session; a display that went away runs it as the process exits.
 // Call after the application object exists; a later call replaces the check (empty: none).
-// lastCheck must not throw.
+// lastCheck must not throw, and must show no box and wait only briefly and silently: nobody is
+// there to answer.
 void runBeforeEveryWayOut(std::function<void()> lastCheck);
 
-// What the session's logout request runs (also for tests).
+// What the session's logout request runs.
 void sessionEnding();
-// The session's logout request is connected to sessionEnding (for tests).
-bool sessionLogoutWatched();
 
 } // namespace platform

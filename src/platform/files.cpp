@@ -67,11 +67,10 @@ constexpr SystemError systemErrors[] = {
     {EDQUOT, errDiskFull, u"il disco è pieno"},
     {EFBIG, errPathFileAccess, u"il file supera la dimensione consentita"},
     // A link at the file's name: files are opened without following links.
-    {ELOOP, errPathFileAccess, u"è un collegamento simbolico, che il gioco non segue"},
+    {ELOOP, errPathFileAccess, u"è un collegamento simbolico, che non viene seguito"},
     {ENAMETOOLONG, errPathFileAccess, u"il percorso è troppo lungo"},
     // A second name of a file that may be another account's: never written, widened or shown.
-    {EMLINK, errPathFileAccess,
-     u"ha più di un nome (un collegamento fisso), e il gioco non lo usa"},
+    {EMLINK, errPathFileAccess, u"ha più di un nome (un collegamento fisso), e non viene usato"},
     {EIO, errDeviceIO, u"errore di lettura o scrittura del disco"},
     {EMFILE, errTooManyFiles, u"ci sono troppi file aperti"},
     {ENFILE, errTooManyFiles, u"ci sono troppi file aperti"},
@@ -243,11 +242,6 @@ void CloseAll()
     for (auto &[number, file] : table())
         native::closeFile(file.fd);
     table().clear();
-}
-
-int openFileCount()
-{
-    return int(table().size());
 }
 
 void throwFileError(const QString &path, int errnum)

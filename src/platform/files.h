@@ -22,7 +22,6 @@ QString Input(qint64 count, int number);
 void Close(int number);
 // Closes every open file (the program's end does).
 void CloseAll();
-int openFileCount();
 
 // The path as the file system takes it: "\" and "/" both separate, runs of them count as one.
 QString localPath(const QString &path);

@@ -52,7 +52,7 @@ void runHandler(const std::function<void()> &handler, DialogService &boxes,
 
 void runHandler(const std::function<void()> &handler)
 {
-    runHandler(handler, dialogService(), [](int code) { End(code); });
+    runHandler(handler, qtDialogs(), [](int code) { End(code); });
 }
 
 } // namespace platform

@@ -8,10 +8,7 @@
 
 namespace platform {
 
-// Thrown by the end hook tests install; never let it cross the event loop.
-struct ProgramEnded {
-    int code;
-};
+class RuntimeError;
 
 // Closes every open file and ends the program at once: no code after it runs.
 [[noreturn]] void End(int code = 0);

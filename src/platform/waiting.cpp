@@ -21,35 +21,6 @@ constexpr auto silentPollInterval = std::chrono::milliseconds(2);
 // A wait shorter than this (another game's save in progress) shows nothing.
 constexpr int showAfterMs = 400;
 
-// The waits for the record lock come from deep inside the record functions, which take no
-// window's services: one process-wide choice, set by QuietScope and by tests.
-WaitService *&customWait()
-{
-    static WaitService *service = nullptr;
-    return service;
-}
-
-// Process-wide like the boxes it silences: the ways out from outside the program (signals, the
-// logout, a display gone) know no window.
-int &quietDepth()
-{
-    static int depth = 0;
-    return depth;
-}
-
-// Boxes nobody will see: the text goes to the standard error stream, the answer is the default.
-class SilentDialogs : public DialogService {
-public:
-    int msgBox(const QString &prompt, int style, const QString &) override
-    {
-        tellStandardError(prompt);
-        if (!asksYesNo(style))
-            return vbOK;
-        return style & vbDefaultButton2 ? vbNo : vbYes;
-    }
-    QString inputBox(const QString &, const QString &) override { return QString(); }
-};
-
 } // namespace
 
 bool QtWait::waitFor(const QString &message, const std::function<bool()> &ready,
@@ -98,45 +69,16 @@ bool SilentWait::waitFor(const QString &, const std::function<bool()> &ready,
     return true;
 }
 
-bool canAsk()
+QtWait &qtWait()
 {
-    return quietDepth() == 0 && qobject_cast<QApplication *>(QCoreApplication::instance());
+    static QtWait real;
+    return real;
 }
 
-WaitService &waitService()
+SilentWait &silentWait()
 {
-    static QtWait real; // stateless, as the silent one: one serves every wait
     static SilentWait silent;
-    if (customWait())
-        return *customWait();
-    return canAsk() ? static_cast<WaitService &>(real) : silent;
-}
-
-void setWaitService(WaitService *service)
-{
-    customWait() = service;
-}
-
-bool WaitWithMessage(const QString &message, const std::function<bool()> &ready,
-                     std::chrono::milliseconds limit)
-{
-    return waitService().waitFor(message, ready, limit);
-}
-
-QuietScope::QuietScope() : dialogs_(&dialogService()), waits_(customWait())
-{
-    static SilentDialogs silentDialogs; // stateless: one serves every scope
-    static SilentWait silentWait;
-    ++quietDepth();
-    setDialogService(&silentDialogs);
-    setWaitService(&silentWait);
-}
-
-QuietScope::~QuietScope()
-{
-    --quietDepth();
-    setDialogService(dialogs_);
-    setWaitService(waits_);
+    return silent;
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Waiting for something another program holds: a box says so while the wait lasts. Where no box
-// may be shown (no display, the program being ended from outside) the wait is silent and short.
+// may be shown (no display, the program being ended from outside) the caller passes the silent
+// wait.
 #pragma once
 
 #include <QString>
@@ -34,29 +35,8 @@ public:
                  std::chrono::milliseconds limit) override;
 };
 
-// The service every wait goes through: the real box unless a test set another, or a silent one
-// while no box can be shown.
-WaitService &waitService();
-void setWaitService(WaitService *service);
-
-bool WaitWithMessage(const QString &message, const std::function<bool()> &ready,
-                     std::chrono::milliseconds limit);
-
-// Whether a box can be shown and answered now: there is a widget application and no QuietScope.
-bool canAsk();
-
-// While one lives no box is shown: messages take their default answer (their text goes to the
-// standard error stream) and waits are silent. For the ways out of the program that come from
-// outside it: signals, the session's logout, a display that went away.
-class QuietScope {
-public:
-    QuietScope();
-    ~QuietScope();
-    Q_DISABLE_COPY(QuietScope)
-
-private:
-    class DialogService *dialogs_;
-    WaitService *waits_;
-};
+// The real wait and the silent one: both stateless, one of each serves the whole program.
+QtWait &qtWait();
+SilentWait &silentWait();
 
 } // namespace platform

@@ -60,8 +60,9 @@ void removeIfPlanted(const QByteArray &name)
 
 } // namespace
 
-DirectoryLock::DirectoryLock(const QString &dir, LockPurpose purpose)
-    : dir_(dir), path_(dir + u'/' + lockFileName)
+DirectoryLock::DirectoryLock(const QString &dir, LockPurpose purpose,
+                             const RecordServices &services)
+    : dir_(dir), path_(dir + u'/' + lockFileName), services_(services)
 {
     if (joinOwnLock())
         return;
@@ -95,10 +96,10 @@ struct Queued {
 void DirectoryLock::waitInLine(LockPurpose purpose)
 {
     auto queued = std::make_shared<Queued>();
-    std::thread request([queued, fd = fd_] {
+    std::thread request([queued, fd = fd_, flock = services_.calls->flock] {
         int result = 0;
         do {
-            result = callFlock(fd, LOCK_EX);
+            result = flock(fd, LOCK_EX);
         } while (result != 0 && errno == EINTR);
         const std::lock_guard guard(queued->mutex);
         queued->done = true;
@@ -107,7 +108,7 @@ void DirectoryLock::waitInLine(LockPurpose purpose)
             ::close(fd);
     });
     try {
-        waitForLock(path_, purpose, [this, queued] {
+        waitForLock(path_, purpose, services_, [this, queued] {
             {
                 const std::lock_guard guard(queued->mutex);
                 if (queued->got)
@@ -179,7 +180,7 @@ bool DirectoryLock::tryLock()
 {
     int result = 0;
     do {
-        result = callFlock(fd_, LOCK_EX | LOCK_NB);
+        result = services_.calls->flock(fd_, LOCK_EX | LOCK_NB);
     } while (result != 0 && errno == EINTR);
     if (result == 0) {
         held_ = true;

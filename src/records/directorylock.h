@@ -5,6 +5,7 @@
 #pragma once
 
 #include "lockwait.h"
+#include "recordservices.h"
 
 #include <QString>
 
@@ -22,13 +23,16 @@ public:
     // game waits for it, it holds it once more. On a file system that keeps no locks, or in a
     // directory this account may not write (it can read the record there but never save one),
     // the game goes on without the lock.
-    DirectoryLock(const QString &dir, LockPurpose purpose);
+    DirectoryLock(const QString &dir, LockPurpose purpose, const RecordServices &services);
     ~DirectoryLock();
     DirectoryLock(const DirectoryLock &) = delete;
     DirectoryLock &operator=(const DirectoryLock &) = delete;
 
     // Pushes the directory's new entries to the disk.
     void sync();
+
+    // What the lock was taken with, for the save made under it.
+    const RecordServices &services() const { return services_; }
 
 private:
     // This game holds the lock already (it reads the pair inside its start), or waits for it and
@@ -47,6 +51,7 @@ private:
 
     QString dir_;
     QString path_;
+    RecordServices services_;
     int fd_ = -1;
     bool held_ = false;
     bool nested_ = false;

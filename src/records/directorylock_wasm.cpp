@@ -4,7 +4,6 @@
 // under it the pair is read again from storage, since another tab may have saved since, and a
 // save is written through to storage, both files in one step, before the lock is let go.
 #include "directorylock.h"
-#include "platform/waiting.h"
 
 #include <emscripten.h>
 
@@ -20,22 +19,17 @@ EM_ASYNC_JS(int, vorandi_store_record, (), { return await Module.vorandiRecord.s
 EM_JS(void, vorandi_store_record_now, (), { Module.vorandiRecord.store(); });
 EM_JS(void, vorandi_release_record_lock, (), { Module.vorandiRecord.release(); });
 
-// A box can be shown while the program lives on; leaving the page gives no time to wait.
-bool mayWait()
-{
-    return platform::canAsk();
-}
-
 } // namespace
 
-DirectoryLock::DirectoryLock(const QString &dir, LockPurpose)
-    : dir_(dir), path_(dir + u'/' + lockFileName)
+DirectoryLock::DirectoryLock(const QString &dir, LockPurpose, const RecordServices &services)
+    : dir_(dir), path_(dir + u'/' + lockFileName), services_(services)
 {
     if (joinOwnLock())
         return;
     held_ = true;
     ++locksHeldHere(dir_);
-    if (!mayWait())
+    // A box can be shown while the program lives on; leaving the page gives no time to wait.
+    if (!services_.mayAsk)
         return;
     fd_ = vorandi_take_record_lock();
     vorandi_reread_record();
@@ -51,7 +45,7 @@ DirectoryLock::~DirectoryLock()
 
 void DirectoryLock::sync()
 {
-    if (mayWait())
+    if (services_.mayAsk)
         vorandi_store_record();
     else
         vorandi_store_record_now();

@@ -22,8 +22,9 @@ bool lockingUnsupported(int errnum)
 
 } // namespace
 
-DirectoryLock::DirectoryLock(const QString &dir, LockPurpose purpose)
-    : dir_(dir), path_(dir + u'/' + lockFileName)
+DirectoryLock::DirectoryLock(const QString &dir, LockPurpose purpose,
+                             const RecordServices &services)
+    : dir_(dir), path_(dir + u'/' + lockFileName), services_(services)
 {
     if (joinOwnLock())
         return;
@@ -32,7 +33,7 @@ DirectoryLock::DirectoryLock(const QString &dir, LockPurpose purpose)
     if (fd_ < 0)
         platform::throwFileError(dir, errno);
     try {
-        waitForLock(path_, purpose, [this] { return tryLock(); });
+        waitForLock(path_, purpose, services_, [this] { return tryLock(); });
     } catch (...) {
         _close(fd_);
         throw;
@@ -43,7 +44,7 @@ DirectoryLock::DirectoryLock(const QString &dir, LockPurpose purpose)
 
 bool DirectoryLock::tryLock()
 {
-    if (callFlock(fd_, LOCK_EX | LOCK_NB) == 0) {
+    if (services_.calls->flock(fd_, LOCK_EX | LOCK_NB) == 0) {
         held_ = true;
         return true;
     }
@@ -63,7 +64,7 @@ DirectoryLock::~DirectoryLock()
     if (nested_)
         return;
     if (held_)
-        callFlock(fd_, LOCK_UN);
+        services_.calls->flock(fd_, LOCK_UN);
     _close(fd_);
 }
 

@@ -43,7 +43,7 @@ bool isNameLine(const QByteArray &bytes)
     return bytes.endsWith("\r\n") && bytes.count('\r') == 1 && bytes.count('\n') == 1;
 }
 
-void keepAside(const QString &dir, const RecordLines &record)
+void keepAside(const QString &dir, const RecordLines &record, const SystemCalls &calls)
 {
     QString path;
     do {
@@ -51,7 +51,7 @@ void keepAside(const QString &dir, const RecordLines &record)
                QString::number(QRandomGenerator::global()->generate(), 16)
                    .rightJustified(keptDigits, u'0');
     } while (entryKind(path) != EntryKind::None);
-    PendingFile(path, record.score + record.name).commit();
+    PendingFile(path, record.score + record.name, calls).commit();
 }
 
 void takeKeptRecords(const QString &dir, const std::function<void(const RecordLines &)> &putInPlace)

@@ -4,6 +4,8 @@
 // file of its own, until a game holding the lock puts it in place.
 #pragma once
 
+#include "systemcalls.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -24,7 +26,7 @@ bool isNameLine(const QByteArray &bytes);
 
 // Writes the record whole and flushed to a new file of the directory (a local path) that no
 // other game uses; a RuntimeError naming it when it cannot.
-void keepAside(const QString &dir, const RecordLines &record);
+void keepAside(const QString &dir, const RecordLines &record, const SystemCalls &calls);
 
 // Only under the directory lock: gives putInPlace the highest record kept aside in dir that is
 // exactly what keepAside writes, then removes every one, and anything else at their names.

@@ -2,7 +2,6 @@
 #include "lockwait.h"
 #include "platform/dialogs.h"
 #include "platform/runtime.h"
-#include "platform/waiting.h"
 #include "sharing.h"
 
 #include <QDir>
@@ -53,15 +52,16 @@ private:
     WaitInProgress saved_;
 };
 
-bool playerWantsToWaitMore(LockPurpose purpose)
+bool playerWantsToWaitMore(DialogService &boxes, LockPurpose purpose)
 {
     const QString ifNot = purpose == LockPurpose::Reading
                               ? QStringLiteral("Se rispondi No il gioco si chiude.")
                               : QStringLiteral("Se rispondi No il tuo record non sarà registrato.");
-    return MsgBox(QStringLiteral("Il record è ancora occupato da un'altra partita di Vorandi. "
-                                 "Vuoi che aspetti ancora? %1")
-                      .arg(ifNot),
-                  vbYesNo | vbQuestion, QStringLiteral("Record occupato")) == vbYes;
+    return boxes.msgBox(
+               QStringLiteral("Il record è ancora occupato da un'altra partita di Vorandi. "
+                              "Vuoi che aspetti ancora? %1")
+                   .arg(ifNot),
+               vbYesNo | vbQuestion, QStringLiteral("Record occupato")) == vbYes;
 }
 
 // Why the wait ended without the lock: the player stopped it, or the other game kept the record
@@ -91,10 +91,11 @@ QString giveUpText(const QString &lockPath, LockPurpose purpose, bool playerStop
                      .arg(folder);
 }
 
-[[noreturn]] void giveUp(const QString &lockPath, LockPurpose purpose, bool playerStopped)
+[[noreturn]] void giveUp(const QString &lockPath, LockPurpose purpose, bool playerStopped,
+                         bool asked)
 {
     const QString text = giveUpText(lockPath, purpose, playerStopped);
-    if (!canAsk())
+    if (!asked)
         throw LockNotFree(errPermissionDenied, text);
     throw RuntimeError(errPermissionDenied, text);
 }
@@ -108,28 +109,31 @@ int &locksHeldHere(const QString &dir)
     return held[dir];
 }
 
-void waitForLock(const QString &lockPath, LockPurpose purpose, const std::function<bool()> &tryLock)
+void waitForLock(const QString &lockPath, LockPurpose purpose, const RecordServices &services,
+                 const std::function<bool()> &tryLock)
 {
     if (tryLock())
         return;
     const WaitingScope waiting(lockPath, &tryLock);
-    if (!canAsk()) {
-        if (WaitWithMessage(waitingText(lockPath, purpose), tryLock, quietLockWait))
+    const QString text = waitingText(lockPath, purpose);
+    if (!services.mayAsk) {
+        if (services.wait->waitFor(text, tryLock, quietLockWait))
             return;
-        giveUp(lockPath, purpose, false);
+        giveUp(lockPath, purpose, false, false);
     }
     for (auto waited = std::chrono::milliseconds(0); waited < lockWaitLimit;
          waited += lockWaitRound) {
-        if (WaitWithMessage(waitingText(lockPath, purpose), tryLock, lockWaitRound))
+        if (services.wait->waitFor(text, tryLock, lockWaitRound))
             return;
-        if (waited + lockWaitRound < lockWaitLimit && !playerWantsToWaitMore(purpose)) {
+        if (waited + lockWaitRound < lockWaitLimit &&
+            !playerWantsToWaitMore(*services.boxes, purpose)) {
             // The other game may have let go while the question was on screen.
             if (tryLock())
                 return;
-            giveUp(lockPath, purpose, true);
+            giveUp(lockPath, purpose, true, true);
         }
     }
-    giveUp(lockPath, purpose, false);
+    giveUp(lockPath, purpose, false, true);
 }
 
 bool joinWaitInProgress(const QString &lockPath)

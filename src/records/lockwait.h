@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/runtime.h"
+#include "recordservices.h"
 
 #include <QString>
 
@@ -33,7 +34,8 @@ public:
 
 // Returns once tryLock() has taken the lock; otherwise a RuntimeError saying why the record could
 // not be read or saved (LockNotFree where no one could be asked).
-void waitForLock(const QString &lockPath, LockPurpose purpose,
+// The player is told and asked through the services' boxes and wait.
+void waitForLock(const QString &lockPath, LockPurpose purpose, const RecordServices &services,
                  const std::function<bool()> &tryLock);
 
 // A way out from outside (a signal, a display gone) that runs while this process itself waits for

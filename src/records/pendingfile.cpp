@@ -24,7 +24,8 @@ QString temporaryPrefix(const QString &path)
 
 } // namespace
 
-PendingFile::PendingFile(const QString &path, const QByteArray &content) : path_(path)
+PendingFile::PendingFile(const QString &path, const QByteArray &content, const SystemCalls &calls)
+    : path_(path), calls_(calls)
 {
     const int fd = createTemporary();
     try {
@@ -71,7 +72,8 @@ void PendingFile::writeAll(int fd, const QByteArray &content)
 {
     qsizetype done = 0;
     while (done < content.size()) {
-        const ssize_t n = callWrite(fd, content.constData() + done, size_t(content.size() - done));
+        const ssize_t n =
+            calls_.write(fd, content.constData() + done, size_t(content.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -84,7 +86,7 @@ void PendingFile::commitAs(const QString &path)
 {
     // The message names the name that refused the file: a folder planted at "vora.txt.new" is
     // what is wrong then, not the record file.
-    if (callRename(temp_.constData(), systemName(path).constData()) != 0)
+    if (calls_.rename(temp_.constData(), systemName(path).constData()) != 0)
         platform::throwFileError(path, errno);
     temp_.clear();
 }

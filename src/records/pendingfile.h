@@ -3,6 +3,8 @@
 // disk before it may replace the file; until commit() the file itself is untouched.
 #pragma once
 
+#include "systemcalls.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -10,8 +12,9 @@ namespace records {
 
 class PendingFile {
 public:
-    // path is a local path; a failure is a RuntimeError naming it, and leaves nothing behind.
-    PendingFile(const QString &path, const QByteArray &content);
+    // path is a local path; a failure is a RuntimeError naming it, and leaves nothing behind. The
+    // calls are kept for the commit.
+    PendingFile(const QString &path, const QByteArray &content, const SystemCalls &calls);
     // Removes the temporary file unless it was committed.
     ~PendingFile();
     PendingFile(const PendingFile &) = delete;
@@ -32,6 +35,7 @@ private:
     void discard();
 
     QString path_;
+    const SystemCalls &calls_;
     QByteArray temp_;
 };
 

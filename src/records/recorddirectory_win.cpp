@@ -12,6 +12,7 @@
 #include "recordfiles.h"
 #include "recordfolder_win.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -126,18 +127,28 @@ bool holdsRecord(const QString &dir)
            QFileInfo(dir + u'/' + nameFileName).size() > 0;
 }
 
+// The Windows directory's call has kernel32's contract, which carries no services: the take-over
+// uses the system's own, with boxes in a game's start and silently in an installer's run, which
+// has no window.
+RecordServices takeOverServices()
+{
+    const RecordServices real;
+    return qobject_cast<QApplication *>(QCoreApplication::instance()) ? real : quietly(real);
+}
+
 // Under the directory lock, so that no game's save can fall between the look and the copy. The
 // score file goes last: a copy cut short leaves no score and is made again by the next start.
 void takeOverOldRecord(const QString &dir, const QStringList &oldPlaces)
 {
-    DirectoryLock lock(dir, LockPurpose::Reading);
+    const RecordServices services = takeOverServices();
+    DirectoryLock lock(dir, LockPurpose::Reading, services);
     if (holdsRecord(dir))
         return;
     const std::optional<RecordPair> pair = highestPair(oldPlaces);
     if (!pair)
         return;
-    PendingFile name(dir + u'/' + nameFileName, pair->name);
-    PendingFile score(dir + u'/' + scoreFileName, pair->score);
+    PendingFile name(dir + u'/' + nameFileName, pair->name, *services.calls);
+    PendingFile score(dir + u'/' + scoreFileName, pair->score, *services.calls);
     name.commit();
     score.commit();
 }

@@ -92,19 +92,19 @@ QString replacedPath(const QString &localPath)
     return localPath + QStringLiteral(".old");
 }
 
-void moveIntoPlace(const QString &from, const QString &to)
+void moveIntoPlace(const SystemCalls &calls, const QString &from, const QString &to)
 {
-    if (callRename(systemName(from).constData(), systemName(to).constData()) != 0)
+    if (calls.rename(systemName(from).constData(), systemName(to).constData()) != 0)
         throwFileError(to, errno);
 }
 
 // The score could not follow the new name: the old name goes back (or the new one away, when
 // there was none), so the old pair stands whole.
-void putOldNameBack(const QString &namePath, bool newNameIn)
+void putOldNameBack(const SystemCalls &calls, const QString &namePath, bool newNameIn)
 {
     const QString oldName = replacedPath(namePath);
     if (entryKind(oldName) == EntryKind::Regular)
-        callRename(systemName(oldName).constData(), systemName(namePath).constData());
+        calls.rename(systemName(oldName).constData(), systemName(namePath).constData());
     else if (newNameIn)
         removeEntry(namePath);
 }
@@ -112,7 +112,7 @@ void putOldNameBack(const QString &namePath, bool newNameIn)
 // Renames the committed pair over the record files, the name first, with the signals held back
 // so that none can end the program between the two: once the score is in place nothing of the
 // save is left to do.
-void putPairInPlace(const QString &scorePath, const QString &namePath)
+void putPairInPlace(const SystemCalls &calls, const QString &scorePath, const QString &namePath)
 {
     // A folder in the score file's place would stop the second move after the first.
     if (entryKind(scorePath) == EntryKind::Directory)
@@ -121,20 +121,20 @@ void putPairInPlace(const QString &scorePath, const QString &namePath)
     const bool nameWaits = entryKind(committedPath(namePath)) != EntryKind::None;
     if (nameWaits) {
         if (entryKind(namePath) == EntryKind::Regular)
-            moveIntoPlace(namePath, replacedPath(namePath));
+            moveIntoPlace(calls, namePath, replacedPath(namePath));
         try {
-            moveIntoPlace(committedPath(namePath), namePath);
+            moveIntoPlace(calls, committedPath(namePath), namePath);
         } catch (const RuntimeError &) {
-            putOldNameBack(namePath, false);
+            putOldNameBack(calls, namePath, false);
             removeEntry(committedPath(namePath));
             removeEntry(committedPath(scorePath));
             throw;
         }
     }
     try {
-        moveIntoPlace(committedPath(scorePath), scorePath);
+        moveIntoPlace(calls, committedPath(scorePath), scorePath);
     } catch (const RuntimeError &) {
-        putOldNameBack(namePath, nameWaits);
+        putOldNameBack(calls, namePath, nameWaits);
         removeEntry(committedPath(scorePath));
         throw;
     }
@@ -145,14 +145,15 @@ void putPairInPlace(const QString &scorePath, const QString &namePath)
 void commitPair(DirectoryLock &lock, const QString &scorePath, const QString &namePath,
                 const RecordLines &pair)
 {
+    const SystemCalls &calls = *lock.services().calls;
     {
-        PendingFile holder(namePath, pair.name);
-        PendingFile score(scorePath, pair.score);
+        PendingFile holder(namePath, pair.name, calls);
+        PendingFile score(scorePath, pair.score, calls);
         holder.commitAs(committedPath(namePath));
         score.commitAs(committedPath(scorePath)); // from here on the new pair is saved
     }
     lock.sync();
-    putPairInPlace(scorePath, namePath);
+    putPairInPlace(calls, scorePath, namePath);
     lock.sync();
 }
 
@@ -170,8 +171,9 @@ void finishInterruptedSave(DirectoryLock &lock, const QString &scorePath, const 
     if (scoreSound && name && isNameLine(*name)) {
         commitPair(lock, scorePath, namePath, {*score, *name});
     } else if (scoreSound && nameMoved) {
-        PendingFile(scorePath, *score).commitAs(committedPath(scorePath));
-        putPairInPlace(scorePath, namePath);
+        const SystemCalls &calls = *lock.services().calls;
+        PendingFile(scorePath, *score, calls).commitAs(committedPath(scorePath));
+        putPairInPlace(calls, scorePath, namePath);
         lock.sync();
     }
     for (const QString &left :
@@ -209,18 +211,6 @@ RuntimeError notSaved(const RuntimeError &error)
 QString recordPath(const QString &windowsDir, const QString &fileName)
 {
     return windowsDir + u'\\' + fileName;
-}
-
-WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text)
-{
-    return [text](char *buffer, std::uint32_t size) -> std::uint32_t {
-        if (text.isNull())
-            return 0;
-        if (std::uint32_t(text.size()) + 1 > size)
-            return std::uint32_t(text.size()) + 1;
-        std::memcpy(buffer, text.constData(), size_t(text.size()) + 1);
-        return std::uint32_t(text.size());
-    };
 }
 
 QString GetSystemDir(const WindowsDirectoryCall &call)
@@ -265,14 +255,15 @@ QString readWholeFile(const QString &path)
     return Input(length, number);
 }
 
-PairReading::PairReading(const QString &windowsDir)
+PairReading::PairReading(const QString &windowsDir, const RecordServices &services)
     : lock_(std::make_unique<DirectoryLock>(
-          directoryOf(resolvePath(recordPath(windowsDir, scoreFileName))), LockPurpose::Reading))
+          directoryOf(resolvePath(recordPath(windowsDir, scoreFileName))), LockPurpose::Reading,
+          services))
 {}
 
 PairReading::~PairReading() = default;
 
-void createRecordFiles(const QString &windowsDir)
+void createRecordFiles(const QString &windowsDir, const RecordServices &services)
 {
     const int number = FreeFile();
     for (const QString &fileName : {scoreFileName, nameFileName}) {
@@ -282,19 +273,19 @@ void createRecordFiles(const QString &windowsDir)
         shareLikeDirectory(resolvePath(path));
     }
     const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
-    DirectoryLock lock(directoryOf(scorePath), LockPurpose::Reading);
+    DirectoryLock lock(directoryOf(scorePath), LockPurpose::Reading, services);
     tidyUnderLock(lock, scorePath, resolvePath(recordPath(windowsDir, nameFileName)));
 }
 
 SaveOutcome saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name,
-                       const BeatsRecord &beats)
+                       const BeatsRecord &beats, const RecordServices &services)
 {
     const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
     const QString namePath = resolvePath(recordPath(windowsDir, nameFileName));
     const RecordLines pair{toCp1252(scoreText) + "\r\n", toCp1252(name) + "\r\n"};
     try {
         try {
-            DirectoryLock lock(directoryOf(scorePath), LockPurpose::Saving);
+            DirectoryLock lock(directoryOf(scorePath), LockPurpose::Saving, services);
             tidyUnderLock(lock, scorePath, namePath);
             // Another game may have saved a higher record since this one read it.
             if (!beats(Val(storedText(scorePath).value_or(QString()))))
@@ -303,7 +294,7 @@ SaveOutcome saveRecord(const QString &windowsDir, const QString &scoreText, cons
             return SaveOutcome::Saved;
         } catch (const LockNotFree &) {
             // The program must end and another game holds the record: the next game saves it.
-            keepAside(directoryOf(scorePath), pair);
+            keepAside(directoryOf(scorePath), pair, *services.calls);
             return SaveOutcome::KeptAside;
         }
     } catch (const RuntimeError &error) {

@@ -3,6 +3,8 @@
 // one line in the Windows directory (on this system, the record directory).
 #pragma once
 
+#include "recordservices.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -25,8 +27,6 @@ constexpr qint64 maxRecordFileSize = qint64(64) << 20;
 std::uint32_t GetWindowsDirectoryA(char *buffer, std::uint32_t size);
 
 using WindowsDirectoryCall = std::function<std::uint32_t(char *buffer, std::uint32_t size)>;
-// kernel32's contract over a fixed text, as tests and tools give it; a null text is a failed call.
-WindowsDirectoryCall windowsDirectoryReturning(const QByteArray &text);
 
 // The directory the program keeps its record in, fixed when it is built: VORANDI_RECORD_DIR, or
 // else $XDG_DATA_HOME/vorandi (~/.local/share/vorandi); created when missing, and a RuntimeError
@@ -50,7 +50,7 @@ class DirectoryLock;
 // left them, never one game's score with another game's name.
 class PairReading {
 public:
-    explicit PairReading(const QString &windowsDir);
+    PairReading(const QString &windowsDir, const RecordServices &services);
     ~PairReading();
     PairReading(const PairReading &) = delete;
     PairReading &operator=(const PairReading &) = delete;
@@ -60,7 +60,7 @@ private:
 };
 
 // Creates both files empty where missing, leaving existing ones unchanged.
-void createRecordFiles(const QString &windowsDir);
+void createRecordFiles(const QString &windowsDir, const RecordServices &services);
 
 // Whether a game's score beats the record given: the game's one record rule.
 using BeatsRecord = std::function<bool(double record)>;
@@ -76,6 +76,6 @@ enum class SaveOutcome {
 // over the old ones under an exclusive lock on the directory; a failure leaves the old pair as it
 // was, and its RuntimeError begins "Il tuo record non è stato registrato".
 SaveOutcome saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name,
-                       const BeatsRecord &beats);
+                       const BeatsRecord &beats, const RecordServices &services);
 
 } // namespace records

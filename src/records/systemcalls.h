@@ -21,24 +21,23 @@
 
 namespace records {
 
-struct SystemCalls {
-    std::function<ssize_t(int fd, const void *data, std::size_t size)> write;
-    // Replaces `to` in one step when it exists.
-    std::function<int(const char *from, const char *to)> rename;
-    std::function<int(int fd, int operation)> flock;
-};
-
-// An empty member stands for the real call; setSystemCalls({}) restores them all.
-void setSystemCalls(SystemCalls calls);
-
-ssize_t callWrite(int fd, const void *data, std::size_t size);
-int callRename(const char *from, const char *to);
-int callFlock(int fd, int operation);
-
-// The real calls (systemcalls_posix.cpp, systemcalls_win.cpp), for a replacement to fall back on.
+// The real calls (systemcalls_posix.cpp, systemcalls_win.cpp).
 ssize_t systemWrite(int fd, const void *data, std::size_t size);
 int systemRename(const char *from, const char *to);
 int systemFlock(int fd, int operation);
+
+// The calls a record save makes through its caller's services; a test replaces one to fail it at a
+// chosen step, and falls back on the real one otherwise.
+struct SystemCalls {
+    std::function<ssize_t(int fd, const void *data, std::size_t size)> write = systemWrite;
+    // Replaces `to` in one step when it exists.
+    std::function<int(const char *from, const char *to)> rename = systemRename;
+    std::function<int(int fd, int operation)> flock = systemFlock;
+};
+
+// The system's own calls: one set serves every caller.
+const SystemCalls &realSystemCalls();
+
 // Creates a file for writing that must not exist yet; readable and writable as the system's
 // defaults for a new file in that directory say (the umask, the folder's inherited rights).
 int systemCreateNew(const QByteArray &name);

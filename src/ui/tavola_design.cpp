@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tavola_design.h"
-#include "game/drill.h"
 
 namespace ui {
 
@@ -46,7 +45,7 @@ platform::WindowDesc build()
         {.kind = ControlKind::Timer, .name = "Timer1", .interval = 1000},
         {.kind = ControlKind::TextBox, .name = "txtAnswer", .left = 7320, .top = 600,
          .width = 2415, .height = 1200, .tabIndex = 7, .font = arialBold(48), .backColor = cyan,
-         .centred = true, .maxLength = game::answerLength,
+         .centred = true, .maxLength = answerLength,
          .toolTip = QStringLiteral("Inserisci il risultato e  premi il tasto  Invio"),
          .spokenName = QStringLiteral("Quanto fa {lblNum1} alla {lblNum2}?"),
          .spokenDescription = QStringLiteral("Inserisci il risultato e premi Invio. "

@@ -6,6 +6,9 @@
 
 namespace ui {
 
+// Characters the answer box takes: enough for the largest answer, 100, and a sign.
+constexpr int answerLength = 4;
+
 const platform::WindowDesc &tavolaDesign();
 
 // Makes the pictures built into the program available (a static library drops them otherwise).

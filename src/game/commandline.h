@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace platform {
+namespace game {
 
 // What the command line asks for. When `play` is false the program prints `output` on standard
 // output and `error` on standard error, and ends with `status` without opening a window. With
@@ -22,4 +22,4 @@ struct CommandLineOutcome {
 // -session, -style, ...) are let through for the application object to take.
 CommandLineOutcome readCommandLine(const QStringList &arguments);
 
-} // namespace platform
+} // namespace game

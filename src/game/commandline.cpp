@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/commandline.h"
+#include "commandline.h"
 #include "platform/guide.h"
 
 #include <QCommandLineParser>
 
 #include <algorithm>
 
-namespace platform {
+namespace game {
 
 namespace {
 
@@ -29,7 +29,7 @@ QString optionLine(const QString &names, const QString &meaning)
 
 QString helpText()
 {
-    const QStringList helpNames = QStringList{"-h", "--help"} + systemHelpSwitches();
+    const QStringList helpNames = QStringList{"-h", "--help"} + platform::systemHelpSwitches();
     return QStringLiteral("Uso: vorandi [opzioni]\n"
                           "Vorandi: esercizi sulle potenze dei numeri interi per la scuola.\n"
                           "Il gioco si apre in una finestra: si scrive il valore della potenza e "
@@ -43,12 +43,12 @@ QString helpText()
            optionLine(QStringLiteral("--prepara-record"),
                       QStringLiteral("crea la cartella del record ed esce (per chi installa)")) +
            QStringLiteral("\nDove si trova il record e come condividerlo tra gli account: ") +
-           furtherReading() + u'\n';
+           platform::furtherReading() + u'\n';
 }
 
 bool asksForSystemHelp(const QStringList &arguments)
 {
-    const QStringList switches = systemHelpSwitches();
+    const QStringList switches = platform::systemHelpSwitches();
     return std::any_of(arguments.cbegin() + 1, arguments.cend(),
                        [&](const QString &argument) { return switches.contains(argument); });
 }
@@ -129,4 +129,4 @@ CommandLineOutcome readCommandLine(const QStringList &arguments)
     return {};
 }
 
-} // namespace platform
+} // namespace game

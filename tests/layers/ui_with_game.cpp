@@ -1,0 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Must not compile: the window description knows nothing of the game.
+#include "ui/tavola_design.h"
+
+#include "game/drill.h"
