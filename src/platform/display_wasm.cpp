@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFont>
 #include <QFontDatabase>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -59,10 +60,13 @@ EM_JS(void, vorandi_watch_tab, (), {
         'visibilitychange', function() { Module['_vorandi_tab_hidden'](document.hidden ? 1 : 0); });
 });
 
+// The built-in faces, and the desktop's face for boxes and menus ("Sans Serif" at 9 points, which
+// a Debian desktop shows in DejaVu Sans): Qt's page platform would take a 12-point face of its own.
 void loadPageFonts()
 {
     for (const QString &font : QDir(QStringLiteral(":/webfonts")).entryList())
         QFontDatabase::addApplicationFont(QStringLiteral(":/webfonts/") + font);
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
 }
 
 // Qt's page event loop never waits while an object's deferred deletion is pending, and one asked
