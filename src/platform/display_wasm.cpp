@@ -98,10 +98,17 @@ void preparePage()
     vorandi_watch_tab();
 }
 
-// What a window shows as text, by the name of the control (or its kind, for a box's own).
+QJsonArray rectangle(const QRect &r)
+{
+    return QJsonArray{r.x(), r.y(), r.width(), r.height()};
+}
+
+// What a window shows as text, by the name of the control (or its kind, for a box's own); where
+// its client area lies on the page's canvas, and each of those controls in the window.
 QJsonObject windowText(const QWidget &window)
 {
     QJsonObject texts;
+    QJsonObject places;
     for (const QWidget *w : window.findChildren<QWidget *>()) {
         if (!w->isVisible())
             continue;
@@ -117,11 +124,15 @@ QJsonObject windowText(const QWidget &window)
         const QString name = w->objectName().isEmpty()
                                  ? QString::fromLatin1(w->metaObject()->className())
                                  : w->objectName();
-        texts.insert(texts.contains(name) ? name + u'+' + QString::number(texts.size()) : name,
-                     text);
+        const QString key =
+            texts.contains(name) ? name + u'+' + QString::number(texts.size()) : name;
+        texts.insert(key, text);
+        places.insert(key, rectangle(QRect(w->mapTo(&window, QPoint(0, 0)), w->size())));
     }
     QJsonObject described{{QStringLiteral("title"), window.windowTitle()},
-                          {QStringLiteral("texts"), texts}};
+                          {QStringLiteral("texts"), texts},
+                          {QStringLiteral("geometry"), rectangle(window.geometry())},
+                          {QStringLiteral("places"), places}};
     if (QWidget *focus = QApplication::focusWidget(); focus && focus->window() == &window)
         described.insert(QStringLiteral("focus"), focus->objectName());
     return described;
