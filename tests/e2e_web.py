@@ -289,7 +289,8 @@ def check_loading(tab):
 # Headless Chromium keeps every tab visible (a minimized window and a tab behind another too), so
 # the page is told as a browser tells it: the document's visibility, then its event.
 TAB_SHOWN = """(hidden => {
-  for (const [name, value] of [['hidden', hidden], ['visibilityState', hidden ? 'hidden' : 'visible']])
+  const state = hidden ? 'hidden' : 'visible';
+  for (const [name, value] of [['hidden', hidden], ['visibilityState', state]])
     Object.defineProperty(document, name, {configurable: true, get: () => value});
   document.dispatchEvent(new Event('visibilitychange'));
 })(%s)"""
@@ -303,7 +304,7 @@ def check_hidden_title(tab):
         return str(hours * 60 + mins)
     before = minutes()
     tab.evaluate(TAB_SHOWN % "true")
-    title = wait(lambda: tab.evaluate("document.title") != "Vorandi" and tab.evaluate("document.title"),
+    title = wait(lambda: (lambda t: t != "Vorandi" and t)(tab.evaluate("document.title")),
                  "the hidden tab's title")
     check(title in (before, minutes()), f"hidden tab's title {title!r}, minutes left {before}")
     tab.evaluate(TAB_SHOWN % "false")
@@ -329,7 +330,8 @@ def check_unable_browsers(browser):
     tab = browser.open(before_page=REFUSING_STORAGE)
     start_game(tab, "Zoe")
     check(tab.visible("notice"), "no notice that the record cannot be kept")
-    print("a browser without WebAssembly, WebGL or storage is told so:", tab.text("notice").split(":")[0])
+    print("a browser without WebAssembly, WebGL or storage is told so:",
+          tab.text("notice").split(":")[0])
     tab.call("Page.navigate", url="about:blank")
 
 
