@@ -62,11 +62,15 @@ EM_JS(void, vorandi_watch_tab, (), {
 
 // The built-in faces, and the desktop's face for boxes and menus ("Sans Serif" at 9 points, which
 // a Debian desktop shows in DejaVu Sans): Qt's page platform would take a 12-point face of its own.
+// Every face is hinted as Debian's fontconfig asks the desktop to ("slight": vertical only); the
+// window's controls take that from this font.
 void loadPageFonts()
 {
     for (const QString &font : QDir(QStringLiteral(":/webfonts")).entryList())
         QFontDatabase::addApplicationFont(QStringLiteral(":/webfonts/") + font);
-    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
+    QFont font(QStringLiteral("DejaVu Sans"), 9);
+    font.setHintingPreference(QFont::PreferVerticalHinting);
+    QApplication::setFont(font);
 }
 
 // Qt's page event loop never waits while an object's deferred deletion is pending, and one asked
