@@ -5,7 +5,9 @@
 Serves the folder on 127.0.0.1 and plays: a name with an accent, one right and one wrong answer,
 Alt+X and Sì; checks the record files' bytes in the browser's storage and the end screen; reloads
 and checks that the new game shows the record holder; then two tabs end together and the higher
-record is kept with its own name.
+record is kept with its own name. Around the game: the loading progress while the files download,
+the tab's title while hidden, what a browser without WebAssembly or WebGL or storage is told, and
+an offline start from the service worker's copy once the server has stopped.
 
 Usage: e2e_web.py DIST_FOLDER
 """
@@ -45,6 +47,15 @@ class Quiet(http.server.SimpleHTTPRequestHandler):
 
     def log_message(self, *args):
         pass
+
+    def copyfile(self, source, outputfile):
+        """The program as a slow school network sends it while the server's `slow` is set."""
+        if not (getattr(self.server, "slow", False) and self.path.endswith(".wasm")):
+            return super().copyfile(source, outputfile)
+        while part := source.read(256 * 1024):
+            outputfile.write(part)
+            time.sleep(0.02)
+        return None
 
 
 def serve(folder):
@@ -160,7 +171,11 @@ class Tab:
                 for name, data in stored.items()}
 
     def visible(self, element_id):
-        return self.evaluate(f"!document.getElementById('{element_id}').hidden")
+        """Whether the page's element is shown (False while the page is still loading)."""
+        return self.evaluate(f"(e => !!e && !e.hidden)(document.getElementById('{element_id}'))")
+
+    def text(self, element_id):
+        return self.evaluate(f"(e => e ? e.textContent : '')(document.getElementById('{element_id}'))")
 
 
 class Browser:
@@ -186,8 +201,8 @@ class Browser:
         except OSError:
             return None
 
-    def open(self):
-        """A new tab on the game's page."""
+    def open(self, before_page=None):
+        """A new tab on the game's page; before_page is script run before the page's own."""
         request = urllib.request.Request(f"http://127.0.0.1:{self.port}/json/new?about:blank",
                                          method="PUT")
         with urllib.request.urlopen(request) as answer:
@@ -196,6 +211,8 @@ class Browser:
         tab.call("Runtime.enable")
         tab.call("Page.enable")
         tab.call("Emulation.setFocusEmulationEnabled", enabled=True)
+        if before_page:
+            tab.call("Page.addScriptToEvaluateOnNewDocument", source=before_page)
         tab.call("Page.navigate", url=self.url)
         return tab
 
@@ -229,11 +246,12 @@ def answer(tab, value, verdict):
     tab.wait_box(verdict, f"the verdict {verdict!r}")
     tab.enter()  # the next question, after "E' record" when the score has just passed it
     def next_question():
-        front = tab.screen()[0]["texts"]
-        if any("E' record" in text for text in front.values()):
+        front = tab.screen()[0]
+        if any("E' record" in text for text in front["texts"].values()):
             tab.enter()
             return False
-        return front.get("lblMessage") == ""
+        # The window takes keys again once it is the active one (it has the focus).
+        return front["texts"].get("lblMessage") == "" and "focus" in front
     wait(next_question, "the next question")
 
 
@@ -259,16 +277,91 @@ def check(condition, message):
         raise Failure(message)
 
 
+def check_loading(tab):
+    """The Italian progress while the program downloads (the server sends it slowly)."""
+    def downloading():
+        shown = tab.visible("loading") and tab.text("status")
+        now = tab.evaluate("Number(document.getElementById('bar').getAttribute('aria-valuenow'))")
+        return shown and shown.startswith("Scaricamento del gioco… ") and 0 < now < 90 and shown
+    print("while the files download the page says:", wait(downloading, "the download's progress"))
+
+
+# Headless Chromium keeps every tab visible (a minimized window and a tab behind another too), so
+# the page is told as a browser tells it: the document's visibility, then its event.
+TAB_SHOWN = """(hidden => {
+  const state = hidden ? 'hidden' : 'visible';
+  for (const [name, value] of [['hidden', hidden], ['visibilityState', state]])
+    Object.defineProperty(document, name, {configurable: true, get: () => value});
+  document.dispatchEvent(new Event('visibilitychange'));
+})(%s)"""
+
+
+def check_hidden_title(tab):
+    """While the tab is hidden its title is the whole minutes left, as the minimized caption."""
+    def minutes():
+        clock = tab.wait_box("Risposte errate", "the game's window")["texts"]["lblconto"]
+        hours, mins, _ = map(int, clock.split(":"))
+        return str(hours * 60 + mins)
+    before = minutes()
+    tab.evaluate(TAB_SHOWN % "true")
+    title = wait(lambda: (lambda t: t != "Vorandi" and t)(tab.evaluate("document.title")),
+                 "the hidden tab's title")
+    check(title in (before, minutes()), f"hidden tab's title {title!r}, minutes left {before}")
+    tab.evaluate(TAB_SHOWN % "false")
+    wait(lambda: tab.evaluate("document.title") == "Vorandi", "the title 'Vorandi' again")
+    print(f"the hidden tab's title: {title!r}, shown again: 'Vorandi'")
+
+
+# What a browser that cannot run the game is like, and what its page must say.
+UNABLE = [
+    ("delete window.WebAssembly", "non sa eseguire WebAssembly"),
+    ("HTMLCanvasElement.prototype.getContext = () => null", "non disegna con WebGL"),
+]
+REFUSING_STORAGE = ("Object.defineProperty(window, 'indexedDB', "
+                    "{get() { throw new DOMException('blocked', 'SecurityError'); }})")
+
+
+def check_unable_browsers(browser):
+    for script, said in UNABLE:
+        tab = browser.open(before_page=script)
+        text = wait(lambda: tab.visible("problem") and tab.text("problem-text"), "the message")
+        check(said in text, f"with {script!r} the page says {text!r}")
+        tab.call("Page.navigate", url="about:blank")
+    tab = browser.open(before_page=REFUSING_STORAGE)
+    start_game(tab, "Zoe")
+    check(tab.visible("notice"), "no notice that the record cannot be kept")
+    print("a browser without WebAssembly, WebGL or storage is told so:",
+          tab.text("notice").split(":")[0])
+    tab.call("Page.navigate", url="about:blank")
+
+
+def check_offline(tab, server):
+    """Once the service worker holds its copy, the game starts with the server gone."""
+    stored = ("navigator.serviceWorker.ready.then(() => caches.keys()).then(names => Promise.all("
+              "names.map(n => caches.open(n).then(c => c.match('vorandi.wasm')))))"
+              ".then(found => found.some(Boolean))")
+    wait(lambda: tab.evaluate(stored, await_promise=True), "the offline copy")
+    server.shutdown()
+    server.server_close()
+    tab.call("Page.reload")
+    tab.wait_box("Come ti chiami", "the name prompt without a server")
+    print("with the server stopped, a reload reaches the name prompt")
+
+
 def main():
     folder = os.path.abspath(sys.argv[1])
     server = serve(folder)
+    server.slow = True
     url = f"http://127.0.0.1:{server.server_address[1]}/index.html"
     browser = Browser(url)
     started = time.monotonic()
     try:
         tab = browser.open()
+        check_loading(tab)
+        server.slow = False
         start_game(tab, "Nicolò")
         print(f"name prompt to main window: {time.monotonic() - started:.1f} s from navigation")
+        check_hidden_title(tab)
         base, exponent = question(tab)
         answer(tab, base ** exponent + 1, "Sbagliato")
         play_right(tab, 1)
@@ -311,6 +404,8 @@ def main():
         check(record == {"vora.txt": b"3\r\n", "nvora.txt": b"Anna\r\n"},
               f"two tabs' record {record}")
         print("two tabs ending together keep the higher record:", record)
+        check_unable_browsers(browser)
+        check_offline(tab, server)
     except Failure as failure:
         print("FAIL:", failure, file=sys.stderr)
         try:

@@ -30,7 +30,7 @@ windows=(
 # display, and diffoscope for two builds that differ.
 deb=("${run[@]}" build-essential dpkg-dev debhelper lintian file xvfb xauth xdotool
      diffoscope-minimal)
-web=("${run[@]}" emscripten nodejs chromium python3-websocket python3 zip)
+web=("${run[@]}" emscripten nodejs chromium python3-websocket python3 python3-pil zip fonttools)
 case "${1:-test}" in
   run) packages=("${run[@]}") ;;
   test) packages=("${test[@]}") ;;

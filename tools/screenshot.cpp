@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the game window offscreen in a chosen state and saves it as a PNG, for the README.
-//   screenshot fresh out.png            a new game, first question
+//   screenshot fresh out.png [B E]      a new game, first question (B to the E when given)
 //   screenshot wrong-long-name out.png  a long player name, the largest question answered wrongly
 //   screenshot menu-open out.png        a new game with the INFORMAZIONI menu open
 #include "game/tavola.h"
@@ -19,8 +19,10 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -73,22 +75,32 @@ void typeAnswer(Tavola &game, const QString &digits)
     press(game.txtAnswer, Qt::Key_Return, QStringLiteral("\r"));
 }
 
-bool prepare(Tavola &game, platform::ScriptedDialogs &dialogs, const QString &state)
+// Draws questions until base to the exponent is asked.
+void askQuestion(Tavola &game, int base, int exponent)
+{
+    for (int i = 0;
+         i < 5000 && (game.drill().base() != base || game.drill().exponent() != exponent); ++i)
+        game.cmdNext_Click();
+}
+
+// The question given as "B E" (the one a game in a browser was asked), or {0, 0}, which no game
+// asks, for the first one drawn.
+bool prepare(Tavola &game, platform::ScriptedDialogs &dialogs, const QString &state,
+             std::pair<int, int> question)
 {
     if (state == u"fresh" || state == u"menu-open") {
         dialogs.type(QStringLiteral("Anna"));
         dialogs.answer(platform::vbOK);
         game.Show();
+        if (question != std::pair{0, 0})
+            askQuestion(game, question.first, question.second);
         return true;
     }
     if (state == u"wrong-long-name") {
         dialogs.type(QStringLiteral("Massimiliano Bartolomeo"));
         dialogs.answer(platform::vbOK);
         game.Show();
-        for (int i = 0; i < 5000 && (game.drill().base() != game::baseMax ||
-                                     game.drill().exponent() != game::exponentMax);
-             ++i)
-            game.cmdNext_Click();
+        askQuestion(game, game::baseMax, game::exponentMax);
         typeAnswer(game, QStringLiteral("99"));
         return true;
     }
@@ -104,10 +116,14 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorandi"));
     QApplication::setStyle(platform::applicationStyle());
-    if (argc != 3) {
-        std::fputs("usage: screenshot fresh|wrong-long-name|menu-open OUT.png\n", stderr);
+    if (argc != 3 && !(argc == 5 && qstrcmp(argv[1], "fresh") == 0)) {
+        std::fputs("usage: screenshot fresh|wrong-long-name|menu-open OUT.png\n"
+                   "       screenshot fresh OUT.png BASE EXPONENT\n",
+                   stderr);
         return 2;
     }
+    const std::pair<int, int> question =
+        argc == 5 ? std::pair{std::atoi(argv[3]), std::atoi(argv[4])} : std::pair{0, 0};
     QTemporaryDir dir;
     writeRecord(dir.path());
     platform::ScriptedDialogs dialogs;
@@ -118,7 +134,7 @@ int main(int argc, char *argv[])
     services.random = std::make_shared<platform::Random>([seed]() mutable { return seed++; });
 
     Tavola game(services);
-    if (!prepare(game, dialogs, QString::fromLocal8Bit(argv[1]))) {
+    if (!prepare(game, dialogs, QString::fromLocal8Bit(argv[1]), question)) {
         std::fprintf(stderr, "screenshot: unknown state '%s'\n", argv[1]);
         return 2;
     }

@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFont>
 #include <QFontDatabase>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -59,10 +60,17 @@ EM_JS(void, vorandi_watch_tab, (), {
         'visibilitychange', function() { Module['_vorandi_tab_hidden'](document.hidden ? 1 : 0); });
 });
 
+// The built-in faces, and the desktop's face for boxes and menus ("Sans Serif" at 9 points, which
+// a Debian desktop shows in DejaVu Sans): Qt's page platform would take a 12-point face of its own.
+// Every face is hinted as Debian's fontconfig asks the desktop to ("slight": vertical only); the
+// window's controls take that from this font.
 void loadPageFonts()
 {
     for (const QString &font : QDir(QStringLiteral(":/webfonts")).entryList())
         QFontDatabase::addApplicationFont(QStringLiteral(":/webfonts/") + font);
+    QFont font(QStringLiteral("DejaVu Sans"), 9);
+    font.setHintingPreference(QFont::PreferVerticalHinting);
+    QApplication::setFont(font);
 }
 
 // Qt's page event loop never waits while an object's deferred deletion is pending, and one asked
@@ -94,10 +102,17 @@ void preparePage()
     vorandi_watch_tab();
 }
 
-// What a window shows as text, by the name of the control (or its kind, for a box's own).
+QJsonArray rectangle(const QRect &r)
+{
+    return QJsonArray{r.x(), r.y(), r.width(), r.height()};
+}
+
+// What a window shows as text, by the name of the control (or its kind, for a box's own); where
+// its client area lies on the page's canvas, and each of those controls in the window.
 QJsonObject windowText(const QWidget &window)
 {
     QJsonObject texts;
+    QJsonObject places;
     for (const QWidget *w : window.findChildren<QWidget *>()) {
         if (!w->isVisible())
             continue;
@@ -113,11 +128,15 @@ QJsonObject windowText(const QWidget &window)
         const QString name = w->objectName().isEmpty()
                                  ? QString::fromLatin1(w->metaObject()->className())
                                  : w->objectName();
-        texts.insert(texts.contains(name) ? name + u'+' + QString::number(texts.size()) : name,
-                     text);
+        const QString key =
+            texts.contains(name) ? name + u'+' + QString::number(texts.size()) : name;
+        texts.insert(key, text);
+        places.insert(key, rectangle(QRect(w->mapTo(&window, QPoint(0, 0)), w->size())));
     }
     QJsonObject described{{QStringLiteral("title"), window.windowTitle()},
-                          {QStringLiteral("texts"), texts}};
+                          {QStringLiteral("texts"), texts},
+                          {QStringLiteral("geometry"), rectangle(window.geometry())},
+                          {QStringLiteral("places"), places}};
     if (QWidget *focus = QApplication::focusWidget(); focus && focus->window() == &window)
         described.insert(QStringLiteral("focus"), focus->objectName());
     return described;
