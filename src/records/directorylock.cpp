@@ -60,12 +60,8 @@ void removeIfPlanted(const QByteArray &name)
 
 } // namespace
 
-DirectoryLock::DirectoryLock(const QString &dir, LockPurpose purpose,
-                             const RecordServices &services)
-    : dir_(dir), path_(dir + u'/' + lockFileName), services_(services)
+void DirectoryLock::take(LockPurpose purpose)
 {
-    if (joinOwnLock())
-        return;
     if (!open())
         return;
     try {

@@ -23,7 +23,12 @@ public:
     // game waits for it, it holds it once more. On a file system that keeps no locks, or in a
     // directory this account may not write (it can read the record there but never save one),
     // the game goes on without the lock.
-    DirectoryLock(const QString &dir, LockPurpose purpose, const RecordServices &services);
+    DirectoryLock(const QString &dir, LockPurpose purpose, const RecordServices &services)
+        : dir_(dir), path_(dir + u'/' + lockFileName), services_(services)
+    {
+        if (!joinOwnLock())
+            take(purpose);
+    }
     ~DirectoryLock();
     DirectoryLock(const DirectoryLock &) = delete;
     DirectoryLock &operator=(const DirectoryLock &) = delete;
@@ -45,6 +50,8 @@ private:
         nested_ = held_ = true;
         return true;
     }
+    // Takes the lock for the first time in this game, as this system can.
+    void take(LockPurpose purpose);
     bool open();
     bool tryLock();
     void waitInLine(LockPurpose purpose);

@@ -21,11 +21,8 @@ EM_JS(void, vorandi_release_record_lock, (), { Module.vorandiRecord.release(); }
 
 } // namespace
 
-DirectoryLock::DirectoryLock(const QString &dir, LockPurpose, const RecordServices &services)
-    : dir_(dir), path_(dir + u'/' + lockFileName), services_(services)
+void DirectoryLock::take(LockPurpose)
 {
-    if (joinOwnLock())
-        return;
     held_ = true;
     ++locksHeldHere(dir_);
     // A box can be shown while the program lives on; leaving the page gives no time to wait.

@@ -22,16 +22,12 @@ bool lockingUnsupported(int errnum)
 
 } // namespace
 
-DirectoryLock::DirectoryLock(const QString &dir, LockPurpose purpose,
-                             const RecordServices &services)
-    : dir_(dir), path_(dir + u'/' + lockFileName), services_(services)
+void DirectoryLock::take(LockPurpose purpose)
 {
-    if (joinOwnLock())
-        return;
     fd_ = platform::openShared(path_, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS,
                                FILE_ATTRIBUTE_HIDDEN, _O_RDWR);
     if (fd_ < 0)
-        platform::throwFileError(dir, errno);
+        platform::throwFileError(dir_, errno);
     try {
         waitForLock(path_, purpose, services_, [this] { return tryLock(); });
     } catch (...) {
