@@ -13,7 +13,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 # DirectWrite font database, which the windows plugin always links, only beside Direct2D; but not
 # Direct2D 1.1, whose only use is a second platform plugin that compiles the windows plugin's
 # sources again. HarfBuzz goes: DirectWrite and GDI give the advances and kerning of the Latin
-# text the game shows. FreeType stays for the offscreen plugin the tests run on.
+# text the game shows. FreeType stays for the offscreen plugin the tests run on. The MIME database
+# and the file system model go here only: the web's platform plugin and OpenGL widgets need them.
 options=(
   -xplatform win32-g++ -qt-host-path /usr
   -release -static -opensource -confirm-license -nomake examples -nomake tests -nomake benchmarks
@@ -22,6 +23,7 @@ options=(
   -no-feature-xml -no-feature-vulkan -no-feature-gif -no-feature-jpeg
   -no-feature-textmarkdownreader -no-feature-textmarkdownwriter -no-feature-textodfwriter
   -no-feature-tabletevent -no-feature-direct2d1_1 "${unused_qt_features[@]}"
+  -no-feature-mimetype -no-feature-filesystemmodel
 )
 # The cache's name carries the options, so a change to them builds a new Qt beside the old one.
 tag=$(printf '%s\n' "${options[@]}" | sha256sum | cut -c1-8)

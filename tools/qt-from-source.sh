@@ -49,7 +49,8 @@ qt_fetch_source() {
 
 # Widgets, dialogs and parts of Core and Gui the game never shows or calls, cut from both foreign
 # Qts: the boxes it uses (message, input, progress) and the Fusion style keep what they need, and
-# configure refuses a cut something kept depends on. Each cut saves build steps on a cold machine
+# configure refuses a cut something kept depends on (the Windows style draws tab widgets whether
+# or not Qt has them, so they stay). Each cut saves build steps on a cold machine
 # and, on the web, bytes every school downloads.
 unused_qt_features=(
   -no-feature-graphicsview -no-feature-graphicseffect -no-feature-calendarwidget
@@ -60,8 +61,8 @@ unused_qt_features=(
   -no-feature-listwidget -no-feature-keysequenceedit -no-feature-syntaxhighlighter
   -no-feature-toolbox -no-feature-splashscreen -no-feature-errormessage -no-feature-scroller
   -no-feature-systemtrayicon -no-feature-whatsthis -no-feature-pdf -no-feature-movie
-  -no-feature-mimetype -no-feature-sharedmemory -no-feature-systemsemaphore -no-feature-splitter
-  -no-feature-dockwidget -no-feature-tabwidget -no-feature-fscompleter -no-feature-filesystemmodel
+  -no-feature-sharedmemory -no-feature-systemsemaphore -no-feature-splitter -no-feature-dockwidget
+  -no-feature-fscompleter
 )
 
 # Builds and installs a configured Qt from the current folder, then marks the cache complete.
