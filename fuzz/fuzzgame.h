@@ -6,6 +6,7 @@
 #include "fuzzcheck.h"
 #include "platform/files.h"
 #include "support/probes.h"
+#include "ui/tavola_design.h"
 
 #include <QApplication>
 
@@ -64,7 +65,7 @@ inline void checkSteady(const Tavola &game)
     FUZZ_CHECK_EQ(game.lblScore->Caption(), QString::number(game.drill().correct()));
     const int total = std::min(int(game.drill().correct()) + game.drill().wrong(), 32767);
     FUZZ_CHECK_EQ(game.lblScore2->Caption(), QString::number(total));
-    FUZZ_CHECK(game.txtAnswer->text().size() <= game::answerLength);
+    FUZZ_CHECK(game.txtAnswer->text().size() <= ui::answerLength);
     const QString verdict = game.lblMessage->Caption();
     FUZZ_CHECK(verdict.isEmpty() || verdict == QStringLiteral("Esatto, è incredibile!!!") ||
                verdict ==
