@@ -42,6 +42,9 @@
     if (text) document.getElementById('status').textContent = text;
   }
 
+  // The last percentage shown: the loader's own word for the download must not hide it.
+  var downloaded = '';
+
   function watchDownload() {
     var plainFetch = window.fetch;
     window.fetch = function (resource) {
@@ -57,8 +60,8 @@
             return reader.read().then(function (part) {
               if (part.done) { controller.close(); return; }
               received += part.value.length;
-              progress(Math.min(received / total, 1) * 0.9, 'Scaricamento del gioco… ' +
-                       Math.round(100 * received / total) + '%');
+              downloaded = 'Scaricamento del gioco… ' + Math.round(100 * received / total) + '%';
+              progress(Math.min(received / total, 1) * 0.9, downloaded);
               controller.enqueue(part.value);
             });
           }
@@ -83,7 +86,9 @@
       showLoader: function (state) {
         show('loading');
         if (state === 'Compiling' || state === 'Running') progress(0.95);
-        document.getElementById('status').textContent = states[state] || 'Caricamento del gioco…';
+        var downloading = downloaded && state.indexOf('Downloading') === 0;
+        document.getElementById('status').textContent =
+            downloading ? downloaded : states[state] || 'Caricamento del gioco…';
       },
       showError: function () {
         problem('Il gioco non è partito: ricarica la pagina. Se succede ancora, il browser forse ' +
