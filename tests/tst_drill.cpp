@@ -239,6 +239,7 @@ void TestDrill::designNumbers()
     QCOMPARE(game::baseMax, 10);
     QCOMPARE(game::exponentMin, 0);
     QCOMPARE(game::exponentMax, 2);
+    QCOMPARE(game::largestAnswer, power(game::baseMax, game::exponentMax));
 }
 
 QTEST_GUILESS_MAIN(TestDrill)

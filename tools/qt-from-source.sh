@@ -6,7 +6,9 @@
 # shellcheck shell=bash disable=SC2034
 
 # The version of Debian's Qt, whose host tools the foreign Qt uses and whose source it builds.
-version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools 2>/dev/null | sed 's/+.*//; s/-.*//')
+# On a fresh machine Debian's Qt is not there yet (the build installs it), so no version is not
+# an error: 6.4.2 is bookworm's.
+version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools 2>/dev/null | sed 's/+.*//; s/-.*//' || true)
 version=${version:-6.4.2}
 
 # Takes the cache's lock and ends the script when a complete Qt is already there. Two builds

@@ -19,6 +19,15 @@ constexpr int baseMax = 10;
 constexpr int exponentMin = 0;
 constexpr int exponentMax = 2;
 
+// The largest answer a question can ask for: the largest base to the largest exponent.
+constexpr int largestAnswer = [] {
+    int answer = 1;
+    for (int i = 0; i < exponentMax; ++i) {
+        answer *= baseMax;
+    }
+    return answer;
+}();
+
 // The clock's face for a number of seconds: "hh:mm:ss", two digits each.
 QString clockText(int seconds);
 // The same as a screen reader says it: "13 minuti e 16 secondi".

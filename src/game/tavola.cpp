@@ -20,13 +20,8 @@ constexpr int digitsOf(int number)
     return number < 10 ? 1 : 1 + digitsOf(number / 10);
 }
 
-constexpr int power(int base, int exponent)
-{
-    return exponent == 0 ? 1 : base * power(base, exponent - 1);
-}
-
 // The window's answer box must hold the largest answer the rules can ask for, and a sign.
-static_assert(ui::answerLength >= digitsOf(power(game::baseMax, game::exponentMax)) + 1);
+static_assert(ui::answerLength >= digitsOf(game::largestAnswer) + 1);
 
 } // namespace
 
