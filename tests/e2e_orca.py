@@ -132,7 +132,7 @@ def answer(speech, desk, text, verdict, counts):
 
 def time_left(speech, desk):
     desk.key("ctrl+t")
-    speech.wait(desk, r"^Tempo restante: \d+ minut[oi]( e \d+ second[oi])?\b", "the time left")
+    speech.wait(desk, r"^(notification )?Tempo restante: \d+ minut[oi]( e \d+ second[oi])?\b", "the time left")
     speech.next()
 
 

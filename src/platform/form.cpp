@@ -452,7 +452,6 @@ void FormWindow::toggleMenuBarKeys()
 // idle, and typing would go nowhere. The control that had it gets it back.
 void FormWindow::followFocus(QWidget *now)
 {
-    // A control that has the focus only on loan, for a screen reader, is no place to return to.
     if (now && (now->focusPolicy() & Qt::TabFocus) && client_->isAncestorOf(now)) {
         lastControl_ = now;
         return;
