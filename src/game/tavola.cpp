@@ -246,9 +246,21 @@ void Tavola::ShowMinutesCaption()
 
 void Tavola::EndGame()
 {
-    MsgBox(QStringLiteral("Ciao a presto. Ore ") + QString::number(drill_.secondsLeft()), vbOKOnly,
-           QStringLiteral("Data ") + dateText(services_.today()));
+    services_.boxes->spokenMsgBox(
+        QStringLiteral("Ciao a presto. Ore ") + QString::number(drill_.secondsLeft()),
+        SpokenGoodbye(), vbOKOnly, QStringLiteral("Data ") + dateText(services_.today()));
     EndKeepingRecord();
+}
+
+// The screen says goodbye as designed; a child who cannot see the window hears the score too.
+QString Tavola::SpokenGoodbye() const
+{
+    const QString score =
+        QStringLiteral("Ciao a presto. Il tempo è finito: %1 risposte esatte su %2. ")
+            .arg(drill_.correct())
+            .arg(drill_.total());
+    return score + (drill_.scoreBeatsRecord() ? QStringLiteral("Hai battuto il record!")
+                                              : QStringLiteral("Il record non è battuto."));
 }
 
 void Tavola::cmdExit_Click()
