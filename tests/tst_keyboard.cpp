@@ -24,6 +24,7 @@ private slots:
     void composedTextPassesTheFilter();
     void pastedTextPassesTheFilter();
     void focusMarkAfterAnswer();
+    void coveredButtonShowsItsFocus();
     void enterWithoutTextScores();
     void f10ReachesNewGame();
     void keyboardNoGivesTheKeysBack();
@@ -164,6 +165,20 @@ void TestKeyboard::focusMarkAfterAnswer()
     QVERIFY2(focused > 10, qPrintable(QString::number(focused)));
     game.txtAnswer->setFocus();
     QCOMPARE(markDots(game.cmdNext), 0);
+}
+
+// "Nessuna azione" lies under "Nuovo calcolo": with the focus on it a mark shows over the cover,
+// and goes with the focus.
+void TestKeyboard::coveredButtonShowsItsFocus()
+{
+    auto &&[seams, game] = StartedGame();
+    QWidget *client = game.window()->clientArea();
+    const QRect place = game.Command1->geometry();
+    const QImage before = client->grab(place).toImage();
+    game.Command1->setFocus();
+    QTRY_VERIFY(client->grab(place).toImage() != before);
+    game.txtAnswer->setFocus();
+    QTRY_COMPARE(client->grab(place).toImage(), before);
 }
 
 // A browser's platform sends Enter with no text: it scores the answer all the same.

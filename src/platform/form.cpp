@@ -64,6 +64,55 @@ private:
     QColor back_ = Qt::black;
 };
 
+// A thick frame over a control that has the focus where another control covers it, so that a
+// child sees where the keys go: its own focus mark lies under the cover.
+class CoveredFocusMark : public QWidget {
+public:
+    explicit CoveredFocusMark(QWidget *client) : QWidget(client)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+    }
+
+    void follow(QWidget *focus)
+    {
+        if (!focus || !isCovered(focus)) {
+            hide();
+            return;
+        }
+        setGeometry(focus->geometry());
+        raise();
+        show();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        const QRect frame = rect().adjusted(1, 1, -2, -2);
+        p.setPen(QPen(Qt::white, 3));
+        p.drawRect(frame);
+        p.setPen(QPen(Qt::black, 3, Qt::DotLine));
+        p.drawRect(frame);
+    }
+
+private:
+    // A sibling drawn over it takes its place on screen.
+    bool isCovered(const QWidget *control) const
+    {
+        const QList<QWidget *> siblings =
+            parentWidget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+        const qsizetype at = siblings.indexOf(const_cast<QWidget *>(control));
+        for (qsizetype i = at + 1; at >= 0 && i < siblings.size(); ++i) {
+            if (siblings[i] != this && siblings[i]->isVisible() &&
+                siblings[i]->geometry().intersects(control->geometry()))
+                return true;
+        }
+        return false;
+    }
+};
+
 namespace {
 
 // While a screen reader listens for keys, Qt's accessibility bridge holds every key from the
@@ -487,6 +536,9 @@ void FormWindow::toggleMenuBarKeys()
 // idle, and typing would go nowhere. The control that had it gets it back.
 void FormWindow::followFocus(QWidget *now)
 {
+    if (!coveredMark_)
+        coveredMark_ = new CoveredFocusMark(client_);
+    coveredMark_->follow(now && now->parentWidget() == client_ ? now : nullptr);
     if (now && (now->focusPolicy() & Qt::TabFocus) && client_->isAncestorOf(now)) {
         lastControl_ = now;
         return;

@@ -76,6 +76,7 @@ private:
     std::vector<QAction *> barEntries_;
     // The control that last had the focus, for the bar to give it back.
     QPointer<QWidget> lastControl_;
+    class CoveredFocusMark *coveredMark_ = nullptr;
     QMetaObject::Connection focusFollower_;
     Long backColor_ = 0;
     bool unloading_ = false;
