@@ -281,6 +281,13 @@ void TestRecords::recordCheck_data()
     QTest::newRow("Windows-1252 name")
         << QByteArray() << QByteArray() << QString::fromUtf8("Niccolò € 李\xF0\x9F\x98\x80") << 1
         << QByteArray("Niccol\xF2 \x80 ??\r\n");
+    QTest::newRow("a line break pasted into the name")
+        << QByteArray() << QByteArray() << "Anna\nBruno" << 1 << QByteArray("Anna Bruno\r\n");
+    QTest::newRow("CR LF, a CR and a tab in the name")
+        << QByteArray() << QByteArray() << "A\r\nB\rC\tD" << 1 << QByteArray("A B C D\r\n");
+    QTest::newRow("a decomposed accent")
+        << QByteArray() << QByteArray() << QString::fromUtf8("Zoe\xCC\x81") << 1
+        << QByteArray("Zo\xE9\r\n");
 }
 
 void TestRecords::recordCheck()

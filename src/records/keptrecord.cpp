@@ -2,6 +2,7 @@
 #include "keptrecord.h"
 #include "entries.h"
 #include "pendingfile.h"
+#include "platform/cp1252.h"
 #include "recordfiles.h"
 
 #include <QDir>
@@ -23,10 +24,10 @@ std::optional<RecordLines> parseKept(const QByteArray &bytes)
     const qsizetype end = bytes.indexOf("\r\n");
     if (end < 0)
         return std::nullopt;
-    RecordLines record{bytes.left(end + 2), bytes.mid(end + 2)};
-    if (!isScoreLine(record.score) || !isNameLine(record.name))
+    const QByteArray name = bytes.mid(end + 2);
+    if (!isScoreLine(bytes.left(end + 2)) || !name.endsWith("\r\n"))
         return std::nullopt;
-    return record;
+    return RecordLines{bytes.left(end + 2), asNameLine(name)};
 }
 
 } // namespace
@@ -41,6 +42,11 @@ bool isScoreLine(const QByteArray &bytes)
 bool isNameLine(const QByteArray &bytes)
 {
     return bytes.endsWith("\r\n") && bytes.count('\r') == 1 && bytes.count('\n') == 1;
+}
+
+QByteArray asNameLine(const QByteArray &line)
+{
+    return platform::toCp1252(recordName(platform::fromCp1252(line.chopped(2)))) + "\r\n";
 }
 
 void keepAside(const QString &dir, const RecordLines &record, const SystemCalls &calls)

@@ -24,6 +24,11 @@ bool isScoreLine(const QByteArray &bytes);
 // A name line: one line, then CR LF.
 bool isNameLine(const QByteArray &bytes);
 
+// A name line ending in CR LF as this program writes it: a name that a file still holds with a
+// line break or a CR inside (an earlier version wrote it so) becomes the one line the name rule
+// makes of it, so a record is never dropped for its name.
+QByteArray asNameLine(const QByteArray &line);
+
 // Writes the record whole and flushed to a new file of the directory (a local path) that no
 // other game uses; a RuntimeError naming it when it cannot.
 void keepAside(const QString &dir, const RecordLines &record, const SystemCalls &calls);

@@ -208,6 +208,20 @@ RuntimeError notSaved(const RuntimeError &error)
 
 } // namespace
 
+QString recordName(const QString &typed)
+{
+    // A CR LF pasted from a Windows text is one line break, so one blank.
+    QString name = typed.normalized(QString::NormalizationForm_C);
+    name.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    for (QChar &c : name) {
+        const QChar::Category kind = c.category();
+        if (kind == QChar::Other_Control || kind == QChar::Separator_Line ||
+            kind == QChar::Separator_Paragraph)
+            c = u' ';
+    }
+    return name;
+}
+
 QString recordPath(const QString &windowsDir, const QString &fileName)
 {
     return windowsDir + u'\\' + fileName;
@@ -282,7 +296,7 @@ SaveOutcome saveRecord(const QString &windowsDir, const QString &scoreText, cons
 {
     const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
     const QString namePath = resolvePath(recordPath(windowsDir, nameFileName));
-    const RecordLines pair{toCp1252(scoreText) + "\r\n", toCp1252(name) + "\r\n"};
+    const RecordLines pair{toCp1252(scoreText) + "\r\n", toCp1252(recordName(name)) + "\r\n"};
     try {
         try {
             DirectoryLock lock(directoryOf(scorePath), LockPurpose::Saving, services);
