@@ -893,8 +893,11 @@ void TestFaults::everyWayOutFromOutsideSaves_data()
     QTest::addColumn<int>("freedAfterMs"); // the other game lets go; 0: no other game, -1: never
     const QList<int> display;
     for (const int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE,
-                          SIGPOLL, SIGPROF, SIGVTALRM, SIGXCPU})
+                          SIGPOLL, SIGPROF, SIGVTALRM, SIGXCPU, SIGSTKFLT, SIGPWR})
         QTest::addRow("SIG%s", sigabbrev_np(sig)) << QList<int>{sig} << false << 0;
+    QTest::newRow("SIGRTMIN") << QList<int>{SIGRTMIN} << false << 0;
+    QTest::newRow("SIGRTMIN+5") << QList<int>{SIGRTMIN + 5} << false << 0;
+    QTest::newRow("SIGRTMAX") << QList<int>{SIGRTMAX} << false << 0;
     QTest::newRow("display connection broken") << display << false << 0;
     QTest::newRow("TERM then QUIT 5 ms later") << QList<int>{SIGTERM, SIGQUIT} << false << 0;
     QTest::newRow("TERM while the save waits, freed 0.5 s later")
@@ -1217,6 +1220,11 @@ void TestFaults::keptRecordIsPutInPlaceWhenItStillBeats_data()
     QTest::addColumn<QByteArray>("holder");
     QTest::newRow("beats the record")
         << QByteArray("9\r\nNuova\r\n") << QByteArray("9\r\n") << QByteArray("Nuova\r\n");
+    QTest::newRow("a line break in the name")
+        << QByteArray("6\r\nAnna\nBruno\r\n") << QByteArray("6\r\n")
+        << QByteArray("Anna Bruno\r\n");
+    QTest::newRow("CR LF in the name") << QByteArray("6\r\nAnna\r\nBruno\r\n")
+                                       << QByteArray("6\r\n") << QByteArray("Anna Bruno\r\n");
     QTest::newRow("beaten meanwhile") << QByteArray("2\r\nNuova\r\n") << oldScore << oldHolder;
     QTest::newRow("not what a game keeps")
         << QByteArray("99.5\r\nNuova\r\n") << oldScore << oldHolder;
