@@ -72,8 +72,10 @@ private slots:
     void leftoverSwappedAfterItsCheck();
     void keptRecordIsPutInPlaceWhenItStillBeats_data();
     void keptRecordIsPutInPlaceWhenItStillBeats();
-    void interruptedSaveIsFinishedAtTheNextStart_data();
-    void interruptedSaveIsFinishedAtTheNextStart();
+    void leftoversNeverReplaceTheRecord_data();
+    void leftoversNeverReplaceTheRecord();
+    void killedSaveLeavesOnePairOrTheOther_data();
+    void killedSaveLeavesOnePairOrTheOther();
     void killedSavesLeaveACompletePair();
 };
 
@@ -196,9 +198,26 @@ QStringList leftovers(const QString &dir)
     names.removeAll(records::nameFileName);
     names.removeAll(QStringLiteral("filler"));
     names.removeAll(records::lockFileName);
-    names.removeAll(records::scoreFileName + QStringLiteral(".new")); // a pair waiting to be
-    names.removeAll(records::nameFileName + QStringLiteral(".new"));  // put in place
     return names;
+}
+
+// A save of 9 by "Nuova" killed right after its given rename (1: the journal, 2: the name file,
+// 3: the score file), as a kill would leave it: nothing of the save runs after that rename.
+void killSaveAfterRename(GameSeams &seams, int killedAfter)
+{
+    struct Killed {};
+    int renames = 0;
+    seams.calls.rename = [&renames, killedAfter](const char *from, const char *to) {
+        const int result = records::systemRename(from, to);
+        if (++renames == killedAfter)
+            throw Killed{};
+        return result;
+    };
+    QVERIFY_THROWS_EXCEPTION(Killed,
+                             records::saveRecord(
+                                 seams.dir() + u'\\', QStringLiteral("9"), QStringLiteral("Nuova"),
+                                 [](double) { return true; }, seams.recordServices()));
+    seams.calls = records::SystemCalls();
 }
 
 const QString noFile = QStringLiteral("il file o la cartella non esiste");
@@ -534,7 +553,8 @@ void TestFaults::plantedNewFilesNeverReplaceTheRecord_data()
     QTest::newRow("a hard link at vora.txt.new") << score << "hard link" << false;
     QTest::newRow("another account's vora.txt.new") << score << "foreign" << false;
     QTest::newRow("link at nvora.txt.new beside a sound vora.txt.new") << holder << "link" << false;
-    QTest::newRow("folder with files at nvora.txt.new") << holder << "full folder" << true;
+    QTest::newRow("folder with files at vora.journal") << "vora.journal"
+                                                       << "full folder" << true;
 }
 
 // What no game writes, planted as a whole ".new" pair.
@@ -552,6 +572,7 @@ void TestFaults::plantedNewFilesNeverReplaceTheRecord()
     QFETCH(QString, planted);
     QFETCH(QString, what);
     QFETCH(bool, staysInTheWay);
+    const QString holder = records::nameFileName + QStringLiteral(".new");
     const QString rowName = QStringLiteral("planted %1").arg(QTest::currentDataTag());
     std::optional<rivals::Account> other;
     if (what == QStringLiteral("foreign")) {
@@ -566,7 +587,7 @@ void TestFaults::plantedNewFilesNeverReplaceTheRecord()
     QTemporaryDir elsewhere;
     const QString path = seams.path(planted);
     const QByteArray name = QFile::encodeName(path);
-    if (planted.startsWith(records::nameFileName))
+    if (planted == holder)
         seams.write(records::scoreFileName + QStringLiteral(".new"), "99\r\n");
     if (what == QStringLiteral("pipe")) {
         QCOMPARE(::mkfifo(name, 0666), 0);
@@ -1188,21 +1209,21 @@ void TestFaults::recordDirectoryOf300Characters()
     QVERIFY(works);
 }
 
-// A group member swaps a sound "vora.txt.new" for a link once the start has checked it: what is put
-// in place is the content checked, never the object found there afterwards.
+// A group member swaps the journal of a save cut short for a link once the start has checked it:
+// what is put in place is the content checked, never the object found there afterwards.
 void TestFaults::leftoverSwappedAfterItsCheck()
 {
     GameSeams seams;
     writeOldPair(seams);
-    seams.write(QStringLiteral("vora.txt.new"), "9\r\n");
-    seams.write(QStringLiteral("nvora.txt.new"), "Nuova\r\n");
+    killSaveAfterRename(seams, 1);
     QTemporaryDir elsewhere;
     const QString target = elsewhere.path() + QStringLiteral("/x");
+    const QString journal = seams.path(QStringLiteral("vora.journal"));
     bool swapped = false;
     seams.calls.rename = [&](const char *from, const char *to) {
         if (!std::exchange(swapped, true)) {
-            QFile::remove(seams.path(QStringLiteral("vora.txt.new")));
-            QFile::link(target, seams.path(QStringLiteral("vora.txt.new")));
+            QFile::remove(journal);
+            QFile::link(target, journal);
         }
         return records::systemRename(from, to);
     };
@@ -1257,31 +1278,24 @@ void TestFaults::keptRecordIsPutInPlaceWhenItStillBeats()
     QVERIFY(!QFileInfo::exists(seams.path(name)) && !QFileInfo(seams.path(name)).isSymLink());
 }
 
-// Each state a save killed at some point leaves on disk, and what the next game reads from it.
-void TestFaults::interruptedSaveIsFinishedAtTheNextStart_data()
+// Leftovers no save of this game left, and what the next game reads beside them: the record on
+// file, always.
+void TestFaults::leftoversNeverReplaceTheRecord_data()
 {
     QTest::addColumn<QStringList>("pending"); // files besides the old pair
-    QTest::addColumn<QByteArray>("score");    // what the next game reads
-    QTest::addColumn<QByteArray>("holder");
-    const QByteArray newScore = "9\r\n";
-    const QByteArray newHolder = "Nuova\r\n";
     QTest::newRow("killed while writing")
-        << QStringList{".vora.txt-0a1b2c3d", ".nvora.txt-99887766"} << oldScore << oldHolder;
-    QTest::newRow("killed before the commit")
-        << QStringList{"nvora.txt.new"} << oldScore << oldHolder;
-    QTest::newRow("killed after the commit")
-        << QStringList{"nvora.txt.new", "vora.txt.new"} << newScore << newHolder;
-    QTest::newRow("killed between the two moves")
-        << QStringList{"vora.txt.new", "nvora.txt", "nvora.txt.old"} << newScore << newHolder;
-    QTest::newRow("a lone vora.txt.new no save left")
-        << QStringList{"vora.txt.new"} << oldScore << oldHolder;
+        << QStringList{".vora.txt-0a1b2c3d", ".nvora.txt-99887766"};
+    QTest::newRow("killed keeping a record aside") << QStringList{".vora.kept-0a1b2c3d-99887766"};
+    QTest::newRow("a .new pair of an earlier version")
+        << QStringList{"nvora.txt.new", "vora.txt.new"};
+    QTest::newRow("a lone vora.txt.new beside nvora.txt.old")
+        << QStringList{"vora.txt.new", "nvora.txt.old"};
+    QTest::newRow("a lone vora.txt.new") << QStringList{"vora.txt.new"};
 }
 
-void TestFaults::interruptedSaveIsFinishedAtTheNextStart()
+void TestFaults::leftoversNeverReplaceTheRecord()
 {
     QFETCH(QStringList, pending);
-    QFETCH(QByteArray, score);
-    QFETCH(QByteArray, holder);
     GameSeams seams;
     writeOldPair(seams);
     for (const QString &name : pending) {
@@ -1290,12 +1304,70 @@ void TestFaults::interruptedSaveIsFinishedAtTheNextStart()
     }
     Tavola game(seams.services());
     seams.start(game);
-    QCOMPARE(toCp1252(game.lblpunti->Caption()), score);
-    QCOMPARE(toCp1252(game.lblnome->Caption()), holder);
-    QCOMPARE(pairIn(seams), (Pair{score, holder}));
+    QCOMPARE(toCp1252(game.lblpunti->Caption()), oldScore);
+    QCOMPARE(toCp1252(game.lblnome->Caption()), oldHolder);
+    QCOMPARE(pairIn(seams), (Pair{oldScore, oldHolder}));
     QStringList files = QDir(seams.dir()).entryList(QDir::Files | QDir::Hidden);
     files.removeAll(records::lockFileName);
     QCOMPARE(files, (QStringList{records::nameFileName, records::scoreFileName}));
+}
+
+// A save killed after each of its steps, whatever stood at the name file's place when it began
+// (the pair whole, no name file, a link, another account's file open to all): the next game
+// finds the new pair whole, never one game's score with another's name; a pair copied in by hand
+// after the kill stays.
+void TestFaults::killedSaveLeavesOnePairOrTheOther_data()
+{
+    addColumns<QString, int, bool>({"before", "killedAfter", "copiedByHand"});
+    for (const char *before : {"whole", "missing", "link", "foreign"})
+        for (const int step : {1, 2, 3})
+            QTest::addRow("nvora.txt %s, killed after rename %d", before, step)
+                << before << step << false;
+    QTest::newRow("a pair copied in by hand after the kill") << "whole" << 1 << true;
+    QTest::newRow("a pair copied in by hand, the save killed half-way") << "whole" << 2 << true;
+}
+
+void TestFaults::killedSaveLeavesOnePairOrTheOther()
+{
+    QFETCH(QString, before);
+    QFETCH(int, killedAfter);
+    QFETCH(bool, copiedByHand);
+    std::optional<rivals::Account> other;
+    if (before == QStringLiteral("foreign")) {
+        other.emplace("vorandi-altro");
+        SKIP_WITHOUT(*other, QStringLiteral("killed save, another account's nvora.txt"));
+    }
+    GameSeams seams;
+    writeOldPair(seams);
+    QTemporaryDir elsewhere;
+    const QByteArray holder = QFile::encodeName(seams.path(records::nameFileName));
+    if (before != QStringLiteral("whole"))
+        QVERIFY(QFile::remove(seams.path(records::nameFileName)));
+    if (before == QStringLiteral("link"))
+        QVERIFY(QFile::link(elsewhere.path() + QStringLiteral("/x"),
+                            seams.path(records::nameFileName)));
+    if (before == QStringLiteral("foreign")) {
+        seams.write(records::nameFileName, oldHolder);
+        QCOMPARE(::chown(holder, other->uid(), other->gid()), 0);
+        QCOMPARE(::chmod(holder, 0666), 0);
+    }
+    killSaveAfterRename(seams, killedAfter);
+    const Pair byHand{"50\r\n", "Mano\r\n"};
+    if (copiedByHand) {
+        seams.write(records::scoreFileName, byHand.score);
+        seams.write(records::nameFileName, byHand.holder);
+    }
+    Tavola game(seams.services());
+    seams.start(game);
+    const Pair expected = copiedByHand ? byHand : Pair{"9\r\n", "Nuova\r\n"};
+    const bool whole = pairIn(seams) == expected &&
+                       toCp1252(game.lblpunti->Caption()) == expected.score &&
+                       toCp1252(game.lblnome->Caption()) == expected.holder;
+    reliability::outcome("kill", QStringLiteral("killed save, %1").arg(QTest::currentDataTag()),
+                         QStringLiteral("rename"), whole, whole ? 0 : 1);
+    QVERIFY2(whole, qPrintable(seams.bytes(records::scoreFileName) + '/' +
+                               seams.bytes(records::nameFileName)));
+    QVERIFY2(leftovers(seams.dir()).isEmpty(), qPrintable(leftovers(seams.dir()).join(u' ')));
 }
 
 // A child process saves records in a loop and is killed with SIGKILL at a random moment, again

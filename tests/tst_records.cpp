@@ -427,10 +427,10 @@ void TestRecords::faultKeepsTheOldPair()
             return ssize_t(-1);
         };
     } else if (fault.startsWith(QStringLiteral("rename "))) {
-        // Moving the new file in fails; putting the old one back does not.
+        // Moving the new file in fails; putting the old one back in place of the other does not.
         const QByteArray failing = '/' + fault.mid(7).toUtf8();
         seams.calls.rename = [failing](const char *from, const char *to) {
-            if (QByteArray(to).endsWith(failing) && QByteArray(from).endsWith(".new")) {
+            if (QByteArray(to).endsWith(failing)) {
                 errno = EIO;
                 return -1;
             }

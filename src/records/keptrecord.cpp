@@ -39,11 +39,6 @@ bool isScoreLine(const QByteArray &bytes)
            bytes.chopped(2).toInt() <= highestScore;
 }
 
-bool isNameLine(const QByteArray &bytes)
-{
-    return bytes.endsWith("\r\n") && bytes.count('\r') == 1 && bytes.count('\n') == 1;
-}
-
 QByteArray asNameLine(const QByteArray &line)
 {
     return platform::toCp1252(recordName(platform::fromCp1252(line.chopped(2)))) + "\r\n";
@@ -63,9 +58,15 @@ void keepAside(const QString &dir, const RecordLines &record, const SystemCalls 
 void takeKeptRecords(const QString &dir, const std::function<void(const RecordLines &)> &putInPlace)
 {
     const QDir folder(dir);
-    const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    // Exactly the names keepAside gives, case included: "VORA.KEPT-…" is no kept record.
+    const auto all =
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot | QDir::CaseSensitive;
     const QString pattern = keptPrefix + QString(keptDigits, u'?');
     const QStringList names = folder.entryList({pattern}, all);
+    // A keepAside cut short leaves its temporary file, never a kept record: it goes.
+    for (const QString &name : folder.entryList({u'.' + pattern + u'-' + QString(keptDigits, u'?')},
+                                                QDir::Files | QDir::Hidden | QDir::CaseSensitive))
+        removeEntry(dir + u'/' + name);
     std::optional<RecordLines> best;
     for (const QString &name : names) {
         const auto bytes = gameWrittenFile(dir + u'/' + name, maxRecordFileSize);
