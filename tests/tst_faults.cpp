@@ -54,6 +54,7 @@ private slots:
     void plantedNewFilesNeverReplaceTheRecord();
     void lockHeldByAnotherGame_data();
     void lockHeldByAnotherGame();
+    void questionLeftOpenStopsNoOtherGame();
     void accountThatMayNotWriteCannotHoldTheGame();
     void lockFileMadeReadOnlyByAnotherAccount();
     void hardLinksAreNeverUsed_data();
@@ -727,6 +728,50 @@ void TestFaults::lockHeldByAnotherGame()
     QVERIFY(toldWhileWaiting);
     QVERIFY2(asExpected, qPrintable(seams.dialogs.prompts().join(u'|')));
     QVERIFY(!lost);
+}
+
+// A save waits for the lock and asks whether to wait more; the other game lets go while the
+// question is open, and nobody answers it: another game starts and saves meanwhile, as if nobody
+// were waiting.
+void TestFaults::questionLeftOpenStopsNoOtherGame()
+{
+    GameSeams seams;
+    writeOldPair(seams);
+    Tavola game(seams.services());
+    seams.start(game);
+    beatTheRecord(game);
+    rivals::GameHoldingTheLock rival(seams.dir());
+    QVERIFY(rival.held());
+    seams.wait.rounds.push_back([] {}); // the first wait ends with the lock still held
+    rivals::HangWatch watch([&rival] { rival.letGo(); });
+    Pair duringTheQuestion;
+    QStringList keptMeanwhile;
+    seams.dialogs.answer(vbYes);
+    seams.dialogs.answer(vbYes, [&](const ScriptedDialogs::Call &) {
+        rival.letGo();
+        QProcess other; // windowless: it keeps its record aside if it cannot have the lock
+        other.start(QStringLiteral(RECORD_SAVER),
+                    {seams.dir(), QStringLiteral("Zeta"), QStringLiteral("20"), QStringLiteral("1"),
+                     QStringLiteral("1"), QStringLiteral("--create")});
+        other.waitForFinished(60000);
+        duringTheQuestion = pairIn(seams);
+        keptMeanwhile = QDir(seams.dir()).entryList({QStringLiteral("vora.kept-*")}, QDir::Files);
+    });
+    int code = -1;
+    try {
+        game.runEvent([&game] { game.cmdExit_Click(); });
+    } catch (const ProgramEnded &end) {
+        code = end.code;
+    }
+    const bool hung = watch.stop();
+    const bool savedMeanwhile =
+        duringTheQuestion == Pair{"20\r\n", "Zeta-20\r\n"} && keptMeanwhile.isEmpty();
+    reliability::outcome("fault", QStringLiteral("a question left open while another game saves"),
+                         QStringLiteral("lock file"), savedMeanwhile && code == 0,
+                         pairIn(seams) == Pair{"20\r\n", "Zeta-20\r\n"} ? 0 : 1, hung ? 1 : 0);
+    QVERIFY(!hung);
+    QVERIFY2(savedMeanwhile, qPrintable(duringTheQuestion.score + '/' + keptMeanwhile.join(u' ')));
+    QCOMPARE(code, 0);
 }
 
 // A pupil of another account can read the record directory (a home directory at 755) and lock

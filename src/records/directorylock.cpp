@@ -8,7 +8,9 @@
 #include <QFile>
 
 #include <cerrno>
+#include <condition_variable>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
@@ -79,12 +81,49 @@ void DirectoryLock::take(LockPurpose purpose)
 namespace {
 
 // A blocking request for the lock, made on the side while the game looks again and again: a game
-// that saves over and over would otherwise take the lock back between any two looks.
+// that saves over and over would otherwise take the lock back between any two looks. While the
+// player is asked whether to wait more, the request gives back at once a lock it gets: a question
+// left open must hold up no other game.
 struct Queued {
     std::mutex mutex;
+    std::condition_variable resumed;
     bool done = false;
     bool got = false;
+    bool asking = false;    // a box waits for the player
+    bool takenHere = false; // the game took the lock on the same descriptor itself
     bool abandoned = false; // the request's descriptor is then its own to close
+
+    // On the request's thread: waits for the lock until it is the game's to keep.
+    void request(int fd, const std::function<int(int, int)> &flock)
+    {
+        for (;;) {
+            int result = 0;
+            do {
+                result = flock(fd, LOCK_EX);
+            } while (result != 0 && errno == EINTR);
+            std::unique_lock guard(mutex);
+            if (result == 0 && asking && !takenHere && !abandoned) {
+                flock(fd, LOCK_UN);
+                resumed.wait(guard, [this] { return !asking || takenHere || abandoned; });
+                if (!takenHere && !abandoned)
+                    continue;
+            }
+            done = true;
+            got = result == 0;
+            if (abandoned)
+                ::close(fd);
+            return;
+        }
+    }
+
+    void setAsking(bool now)
+    {
+        {
+            const std::lock_guard guard(mutex);
+            asking = now;
+        }
+        resumed.notify_all();
+    }
 };
 
 } // namespace
@@ -92,26 +131,19 @@ struct Queued {
 void DirectoryLock::waitInLine(LockPurpose purpose)
 {
     auto queued = std::make_shared<Queued>();
-    std::thread request([queued, fd = fd_, flock = services_.calls->flock] {
-        int result = 0;
-        do {
-            result = flock(fd, LOCK_EX);
-        } while (result != 0 && errno == EINTR);
-        const std::lock_guard guard(queued->mutex);
-        queued->done = true;
-        queued->got = result == 0;
-        if (queued->abandoned)
-            ::close(fd);
-    });
+    std::thread request(
+        [queued, fd = fd_, flock = services_.calls->flock] { queued->request(fd, flock); });
     try {
-        waitForLock(path_, purpose, services_, [this, queued] {
-            {
+        waitForLock(
+            path_, purpose, services_,
+            [this, queued] {
+                // Under the request's mutex, so that it never gives back a lock taken here.
                 const std::lock_guard guard(queued->mutex);
-                if (queued->got)
-                    return held_ = true;
-            }
-            return tryLock();
-        });
+                if (queued->got || tryLock())
+                    return queued->takenHere = held_ = true;
+                return false;
+            },
+            [queued](bool asking) { queued->setAsking(asking); });
     } catch (...) {
         {
             const std::lock_guard guard(queued->mutex);
@@ -120,12 +152,14 @@ void DirectoryLock::waitInLine(LockPurpose purpose)
                 fd_ = -1;
             }
         }
+        queued->resumed.notify_all();
         if (fd_ < 0)
             request.detach();
         else
             request.join();
         throw;
     }
+    queued->resumed.notify_all();
     // The lock is this descriptor's now, so the request on it is granted at once.
     request.join();
 }
