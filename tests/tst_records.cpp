@@ -29,6 +29,8 @@ private slots:
     void unusableFilesEndTheGameClearly();
     void recordCheck_data();
     void recordCheck();
+    void scoreFileOfAnEditor_data();
+    void scoreFileOfAnEditor();
     void newGameShowsTheSavedRecord();
     void recordSavedMeanwhile_data();
     void recordSavedMeanwhile();
@@ -325,6 +327,49 @@ void TestRecords::recordCheck()
         QCOMPARE(box.title, QStringLiteral("Vorandi"));
     }
     QCOMPARE(strays(seams.dir()), QStringList());
+}
+
+void TestRecords::scoreFileOfAnEditor_data()
+{
+    addColumns<QByteArray, QString, bool>({"stored", "shown", "beatenBy3"});
+    QTest::newRow("UTF-8 with its mark") << QByteArray("\xEF\xBB\xBF"
+                                                       "25\r\n")
+                                         << "25\r\n"
+                                         << false;
+    QTest::newRow("UTF-16 with its mark") << QByteArray("\xFF\xFE"
+                                                        "2\0"
+                                                        "5\0\r\0\n\0",
+                                                        10)
+                                          << "25\r\n"
+                                          << false;
+    QTest::newRow("UTF-16, big-endian, with its mark") << QByteArray("\xFE\xFF\0"
+                                                                     "2\0"
+                                                                     "5\0\r\0\n",
+                                                                     10)
+                                                       << "25\r\n"
+                                                       << false;
+    QTest::newRow("a no-break space first") << QByteArray("\xA0"
+                                                          "25\r\n")
+                                            << "\u00A025\r\n"
+                                            << true;
+}
+
+// A score file saved by a teacher's editor keeps its record, and the window shows its text.
+void TestRecords::scoreFileOfAnEditor()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, shown);
+    QFETCH(bool, beatenBy3);
+    GameSeams seams;
+    seams.write(records::scoreFileName, stored);
+    seams.write(records::nameFileName, "Bea\r\n");
+    Tavola game(seams.services());
+    seams.start(game);
+    QCOMPARE(game.lblpunti->Caption(), shown);
+    answerRight(game, 3);
+    leave(seams, game);
+    QCOMPARE(confirmed(seams), beatenBy3);
+    QCOMPARE(seams.bytes(records::scoreFileName), beatenBy3 ? QByteArray("3\r\n") : stored);
 }
 
 void TestRecords::newGameShowsTheSavedRecord()

@@ -14,10 +14,12 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 namespace records {
 
@@ -258,6 +260,25 @@ QString GetSystemDir(const WindowsDirectoryCall &call)
     return text;
 }
 
+namespace {
+
+// An editor's byte-order mark says how the text in the file is written: UTF-8 (as older Notepad
+// saves it) or UTF-16. Such a file is read as the text it holds, the mark left out; any other file
+// is Windows-1252, one byte a character, as the game writes it.
+QString textBehindByteOrderMark(const QString &asWindows1252)
+{
+    const QByteArray head = toCp1252(asWindows1252.left(3));
+    if (head.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(toCp1252(asWindows1252).mid(3));
+    for (const auto &[mark, encoding] : {std::pair{"\xFF\xFE", QStringDecoder::Utf16LE},
+                                         std::pair{"\xFE\xFF", QStringDecoder::Utf16BE}})
+        if (head.startsWith(mark))
+            return QStringDecoder(encoding).decode(toCp1252(asWindows1252).mid(2));
+    return asWindows1252;
+}
+
+} // namespace
+
 QString readWholeFile(const QString &path)
 {
     const int number = FreeFile();
@@ -269,7 +290,7 @@ QString readWholeFile(const QString &path)
             errPathFileAccess,
             fileErrorMessage(resolvePath(path), QStringLiteral("è troppo grande per essere un file "
                                                                "dei record (più di 64 MB)")));
-    return Input(length, number);
+    return textBehindByteOrderMark(Input(length, number));
 }
 
 PairReading::PairReading(const QString &windowsDir, const RecordServices &services)

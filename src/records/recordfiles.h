@@ -41,7 +41,8 @@ QString GetSystemDir(const WindowsDirectoryCall &call = GetWindowsDirectoryA);
 // system; the files layer reads it as a directory separator.
 QString recordPath(const QString &windowsDir, const QString &fileName);
 
-// The whole content of an existing file, exactly as stored.
+// The whole content of an existing file, exactly as stored; a file that begins with a UTF-8 or
+// UTF-16 byte-order mark (an editor's) as the text it holds.
 QString readWholeFile(const QString &path);
 
 class DirectoryLock;
