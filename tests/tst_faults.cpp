@@ -56,7 +56,8 @@ private slots:
     void lockHeldByAnotherGame();
     void questionLeftOpenStopsNoOtherGame();
     void accountThatMayNotWriteCannotHoldTheGame();
-    void lockFileMadeReadOnlyByAnotherAccount();
+    void lockFileMadeReadOnly_data();
+    void lockFileMadeReadOnly();
     void hardLinksAreNeverUsed_data();
     void hardLinksAreNeverUsed();
     void pairIsReadWholeWhileAnotherGameSaves();
@@ -838,12 +839,23 @@ void TestFaults::accountThatMayNotWriteCannotHoldTheGame()
     QVERIFY(saved);
 }
 
+void TestFaults::lockFileMadeReadOnly_data()
+{
+    addColumns<bool, QString>({"ownFile", "advice"});
+    QTest::newRow("by another account") << false << "amministratore";
+    QTest::newRow("the player's own, at 0444") << true << "Cancella questo file";
+}
+
 // The first player to save owns the lock file; taking its write permission away must not switch
 // the lock off for the other accounts of the group: their save stops with a message naming the
-// file and saying what an administrator should do.
-void TestFaults::lockFileMadeReadOnlyByAnotherAccount()
+// file and saying what an administrator should do. A player's own lock file made read-only is
+// the player's to mend, and the message says so, blaming no other account.
+void TestFaults::lockFileMadeReadOnly()
 {
-    const QString rowName = QStringLiteral("lock file made read-only by its owner");
+    QFETCH(bool, ownFile);
+    QFETCH(QString, advice);
+    const QString rowName =
+        QStringLiteral("lock file made read-only %1").arg(QTest::currentDataTag());
     rivals::Account player("vorandi-altro");
     SKIP_WITHOUT(player, rowName);
     QTemporaryDir base;
@@ -852,7 +864,10 @@ void TestFaults::lockFileMadeReadOnlyByAnotherAccount()
     GameSeams seams(dir);
     writeOldPair(seams);
     seams.write(records::lockFileName, QByteArray());
-    QCOMPARE(::chmod(QFile::encodeName(seams.path(records::lockFileName)), 0644), 0);
+    const QByteArray lockName = QFile::encodeName(seams.path(records::lockFileName));
+    QCOMPARE(::chmod(lockName, ownFile ? 0444 : 0644), 0);
+    if (ownFile)
+        QCOMPARE(::chown(lockName, player.uid(), player.gid()), 0);
     QProcess saver;
     saver.setChildProcessModifier([&player] {
         if (!player.become())
@@ -863,7 +878,8 @@ void TestFaults::lockFileMadeReadOnlyByAnotherAccount()
     QVERIFY(saver.waitForFinished(30000));
     const QString said = QString::fromUtf8(saver.readAllStandardOutput());
     const bool refused = saver.exitCode() == 2 && said.contains(records::lockFileName) &&
-                         said.contains(QStringLiteral("amministratore")) &&
+                         said.contains(advice) &&
+                         said.contains(QStringLiteral("un altro utente")) == !ownFile &&
                          said.startsWith(QStringLiteral("Il tuo record non è stato registrato"));
     const bool intact = pairIn(seams) == Pair{oldScore, oldHolder};
     reliability::outcome("fault", rowName, QStringLiteral("second account"), refused,
@@ -1328,6 +1344,7 @@ void TestFaults::keptRecordIsPutInPlaceWhenItStillBeats()
 void TestFaults::leftoversNeverReplaceTheRecord_data()
 {
     QTest::addColumn<QStringList>("pending"); // files besides the old pair
+    QTest::newRow("a kept record's name in capitals") << QStringList{"VORA.KEPT-000000AA"};
     QTest::newRow("killed while writing")
         << QStringList{".vora.txt-0a1b2c3d", ".nvora.txt-99887766"};
     QTest::newRow("killed keeping a record aside") << QStringList{".vora.kept-0a1b2c3d-99887766"};
@@ -1343,9 +1360,14 @@ void TestFaults::leftoversNeverReplaceTheRecord()
     QFETCH(QStringList, pending);
     GameSeams seams;
     writeOldPair(seams);
+    QStringList notOurs; // no name a game uses: left alone
     for (const QString &name : pending) {
         const bool isScore = !name.contains(records::nameFileName);
-        seams.write(name, isScore ? "9\r\n" : "Nuova\r\n");
+        seams.write(name, name.contains(QStringLiteral("KEPT")) ? "9\r\nNuova\r\n"
+                          : isScore                             ? "9\r\n"
+                                                                : "Nuova\r\n");
+        if (name.contains(QStringLiteral("KEPT")))
+            notOurs << name;
     }
     Tavola game(seams.services());
     seams.start(game);
@@ -1354,7 +1376,10 @@ void TestFaults::leftoversNeverReplaceTheRecord()
     QCOMPARE(pairIn(seams), (Pair{oldScore, oldHolder}));
     QStringList files = QDir(seams.dir()).entryList(QDir::Files | QDir::Hidden);
     files.removeAll(records::lockFileName);
-    QCOMPARE(files, (QStringList{records::nameFileName, records::scoreFileName}));
+    QStringList expected = notOurs + QStringList{records::nameFileName, records::scoreFileName};
+    files.sort();
+    expected.sort();
+    QCOMPARE(files, expected);
 }
 
 // A save killed after each of its steps, whatever stood at the name file's place when it began

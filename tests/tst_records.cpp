@@ -561,6 +561,7 @@ void TestRecords::filesAreAsSharedAsTheirDirectory_data()
 {
     addColumns<int, int, int>({"dirMode", "mask", "fileMode"});
     QTest::newRow("school's group directory, strict umask") << 02775 << 022 << 0664;
+    QTest::newRow("school's group directory, private umask") << 02775 << 077 << 0664;
     QTest::newRow("open to everyone") << 0777 << 077 << 0666;
     QTest::newRow("own data directory") << 0755 << 022 << 0644;
     QTest::newRow("private") << 0700 << 077 << 0600;

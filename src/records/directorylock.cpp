@@ -37,18 +37,26 @@ bool mayNotWrite(int errnum, const QString &dir)
            ::faccessat(AT_FDCWD, QFile::encodeName(dir).constData(), W_OK, AT_EACCESS) != 0;
 }
 
-// A lock file this account may not write in a directory it may write: whoever owns it took the
-// write permission away, and games that skipped the lock would then overwrite each other.
-[[noreturn]] void lockFileNotOurs(const QString &path)
+// A lock file this account may not write in a directory it may write: someone took the write
+// permission away, and games that skipped the lock would then overwrite each other. The message
+// says whose file it is: the player's own can be mended by the player.
+[[noreturn]] void lockFileNotWritable(const QString &path)
 {
-    throw platform::RuntimeError(
-        platform::errPermissionDenied,
-        platform::fileErrorMessage(
-            path, QStringLiteral("un altro utente gli ha tolto il permesso di scrittura, così il "
-                                 "record non è più protetto quando due partite finiscono insieme. "
-                                 "Un amministratore deve cancellare questo file nascosto (la "
-                                 "prossima partita lo rifà) oppure dare al gruppo il permesso di "
-                                 "scriverlo")));
+    struct stat st {};
+    const bool own =
+        ::lstat(QFile::encodeName(path).constData(), &st) == 0 && st.st_uid == ::geteuid();
+    const QString why =
+        own ? QStringLiteral("è un tuo file nascosto, ma non ha più il permesso di scrittura, così "
+                             "il record non è più protetto quando due partite finiscono insieme. "
+                             "Cancella questo file (la prossima partita lo rifà) oppure ridagli il "
+                             "permesso di scrittura")
+            : QStringLiteral("un altro utente gli ha tolto il permesso di scrittura, così il "
+                             "record non è più protetto quando due partite finiscono insieme. "
+                             "Un amministratore deve cancellare questo file nascosto (la "
+                             "prossima partita lo rifà) oppure dare al gruppo il permesso di "
+                             "scriverlo");
+    throw platform::RuntimeError(platform::errPermissionDenied,
+                                 platform::fileErrorMessage(path, why));
 }
 
 // Anything but a regular file at the lock file's name (a link, a pipe, a device) was planted
@@ -187,7 +195,7 @@ bool DirectoryLock::open()
             if (mayNotWrite(e, dir_))
                 return false;
             if (e == EACCES || e == EPERM)
-                lockFileNotOurs(path_);
+                lockFileNotWritable(path_);
             if (e == ELOOP || e == ENXIO)
                 continue; // planted between the look and the open
             platform::throwFileError(path_, e);
