@@ -46,6 +46,7 @@ private slots:
     void fullDisk_data();
     void fullDisk();
     void scoreFileCannotBeReplaced();
+    void oldNameThatCannotGoBackIsSaidSo();
     void recordFileReplacedByDirectory_data();
     void recordFileReplacedByDirectory();
     void recordFileIsALink_data();
@@ -425,6 +426,41 @@ void TestFaults::scoreFileCannotBeReplaced()
     reliability::outcome("fault", rowName, QStringLiteral("immutable"), told, intact ? 0 : 1);
     QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
     QVERIFY2(intact, qPrintable(left.join(u' ')));
+}
+
+// The score file cannot follow the new name, and the old name cannot go back either: the box says
+// that the save is only half done and that the next game completes it, which it does.
+void TestFaults::oldNameThatCannotGoBackIsSaidSo()
+{
+    GameSeams seams;
+    writeOldPair(seams);
+    Tavola game(seams.services());
+    seams.start(game);
+    beatTheRecord(game);
+    int nameMoves = 0;
+    seams.calls.rename = [&nameMoves](const char *from, const char *to) {
+        const QByteArray target(to);
+        if (target.endsWith("/vora.txt") || (target.endsWith("/nvora.txt") && ++nameMoves > 1)) {
+            errno = EIO;
+            return -1;
+        }
+        return records::systemRename(from, to);
+    };
+    const int code = leaveByExit(seams, game);
+    seams.calls = records::SystemCalls();
+    const bool told =
+        code == 1 &&
+        saidWhy(seams, records::scoreFileName,
+                QStringLiteral("Il tuo record non è stato registrato del tutto")) &&
+        seams.dialogs.prompts().constLast().contains(QStringLiteral("La prossima partita"));
+    Tavola next(seams.services());
+    seams.start(next, QStringLiteral("Bruno"));
+    const bool completed = pairIn(seams) == Pair{"4\r\n", "Anna\r\n"};
+    reliability::outcome("fault", QStringLiteral("old name cannot go back after a failed save"),
+                         QStringLiteral("injected"), told, completed ? 0 : 1);
+    QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
+    QVERIFY(completed);
+    QVERIFY2(leftovers(seams.dir()).isEmpty(), qPrintable(leftovers(seams.dir()).join(u' ')));
 }
 
 void TestFaults::recordFileReplacedByDirectory_data()

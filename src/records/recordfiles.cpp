@@ -127,12 +127,21 @@ void putOldNameBack(const SystemCalls &calls, const QString &namePath, const Sta
 // The save failed after its journal, and the journal could not be removed (or the old name put
 // back): the next game completes the save from it. The player is told so, not that nothing was
 // saved.
+// A file error's message, to follow a colon.
+QString asClause(const RuntimeError &error)
+{
+    QString why = error.message();
+    if (why.startsWith(QStringLiteral("Errore ")))
+        why[0] = u'e';
+    return why;
+}
+
 RuntimeError leftToTheNextGame(const RuntimeError &error)
 {
     return RuntimeError(error.number(),
                         QStringLiteral("Il tuo record non è stato registrato del tutto: %1 La "
                                        "prossima partita di Vorandi lo completerà.")
-                            .arg(error.message()));
+                            .arg(asClause(error)));
 }
 
 // Writes the pair in place through a journal. Under the lock only.
@@ -205,10 +214,7 @@ RuntimeError notSaved(const RuntimeError &error)
     const QString lead = QStringLiteral("Il tuo record non è stato registrato");
     if (error.message().startsWith(QStringLiteral("Il tuo record ")))
         return error;
-    QString why = error.message();
-    if (why.startsWith(QStringLiteral("Errore ")))
-        why[0] = u'e';
-    return RuntimeError(error.number(), lead + QStringLiteral(": ") + why);
+    return RuntimeError(error.number(), lead + QStringLiteral(": ") + asClause(error));
 }
 
 } // namespace
