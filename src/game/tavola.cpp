@@ -107,7 +107,7 @@ void Tavola::unbindControls()
 void Tavola::Form_Load()
 {
     Timer1->setEnabled(false);
-    const QString name = InputBox(QStringLiteral("Come ti chiami"));
+    const QString name = records::recordName(InputBox(QStringLiteral("Come ti chiami")));
     MsgBox(u' ' + name + QStringLiteral(" vediamo se sei un vero campione  "));
     lblnome1->setCaption(name);
     playerName_ = name;
