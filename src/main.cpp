@@ -70,6 +70,10 @@ int main(int argc, char *argv[])
     Tavola tavola(game::Services{});
     // A signal, the logout or a display gone still saves a beaten record.
     platform::runBeforeEveryWayOut([&tavola] { tavola.SilentRecordCheck(); });
+    if (command.numberPad)
+        tavola.showNumberPad();
+    if (command.fullScreen)
+        tavola.setFullScreen(true);
     tavola.Show();
     // Objects the start's boxes left for deletion go now: where the application's event loop
     // never returns to this level (a browser page), they would otherwise stay pending and keep

@@ -4,6 +4,7 @@
 #include "columns.h"
 #include "fixture.h"
 #include "platform/accessibility.h"
+#include "platform/numberpad.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -11,6 +12,7 @@
 #include <QInputMethodEvent>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 
 using namespace platform;
@@ -25,6 +27,8 @@ private slots:
     void pastedTextPassesTheFilter();
     void focusMarkAfterAnswer();
     void coveredButtonShowsItsFocus();
+    void numberPadByTouch();
+    void f11FillsTheScreen();
     void enterWithoutTextScores();
     void f10ReachesNewGame();
     void keyboardNoGivesTheKeysBack();
@@ -179,6 +183,76 @@ void TestKeyboard::coveredButtonShowsItsFocus()
     QTRY_VERIFY(client->grab(place).toImage() != before);
     game.txtAnswer->setFocus();
     QTRY_COMPARE(client->grab(place).toImage(), before);
+}
+
+namespace {
+
+// A finger's tap on a widget.
+void tap(QWidget *widget)
+{
+    static QPointingDevice *finger = QTest::createTouchDevice();
+    const QPoint at = widget->mapTo(widget->window(), widget->rect().center());
+    QTest::touchEvent(widget->window(), finger).press(0, at);
+    QTest::touchEvent(widget->window(), finger).release(0, at);
+}
+
+void tapKeys(NumberPad *pad, const QString &keys)
+{
+    for (const QString &name : keys.split(u' ')) {
+        const auto found = pad->findChildren<QPushButton *>();
+        auto key = std::find_if(found.begin(), found.end(),
+                                [&](QPushButton *b) { return b->accessibleName() == name; });
+        QVERIFY2(key != found.end(), qPrintable(name));
+        tap(*key);
+    }
+}
+
+} // namespace
+
+// The first touch opens the number pad beside the window; its keys answer as the keyboard's do,
+// and the keyboard goes on working beside it.
+void TestKeyboard::numberPadByTouch()
+{
+    auto &&[seams, game] = StartedGame();
+    QVERIFY(!game.window()->findChild<NumberPad *>());
+    tap(game.lblNum1);
+    auto *pad = game.window()->findChild<NumberPad *>();
+    QVERIFY(pad && pad->isVisible());
+    QVERIFY(!pad->frameGeometry().intersects(game.window()->frameGeometry()));
+    QString answer = rightAnswer(game);
+    tapKeys(pad, answer.split(QString(), Qt::SkipEmptyParts).join(u' ') + QStringLiteral(" Invio"));
+    QCOMPARE(game.lblMessage->Caption(), QStringLiteral("Esatto, è incredibile!!!"));
+    tapKeys(pad, QStringLiteral("Invio")); // the next question, as Enter in the box
+    QCOMPARE(game.lblMessage->Caption(), QString());
+    QTest::keyClicks(nullptr, QStringLiteral("7"));
+    tapKeys(pad, QStringLiteral("meno 1 2 3 4")); // four characters at most, the filter's own
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("7-12"));
+    tapKeys(pad, QStringLiteral("cancella"));
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("7-1"));
+}
+
+// F11 draws the window as large as the screen in the design's proportions, and back.
+void TestKeyboard::f11FillsTheScreen()
+{
+    auto &&[seams, game] = StartedGame();
+    QWindow *win = game.window()->windowHandle();
+    QWidget *client = game.window()->clientArea();
+    const QSize design = client->size();
+    QTest::keyClick(win, Qt::Key_F11);
+    QTRY_VERIFY(game.window()->isFullScreen());
+    const QSize screen = game.window()->screen()->geometry().size();
+    QVERIFY(client->width() > design.width());
+    QVERIFY2(client->width() <= screen.width() && client->height() <= screen.height(),
+             qPrintable(QStringLiteral("%1x%2 %3x%4")
+                            .arg(client->width())
+                            .arg(client->height())
+                            .arg(screen.width())
+                            .arg(screen.height())));
+    QVERIFY(std::abs(client->height() * design.width() - design.height() * client->width()) <=
+            design.width());
+    QTest::keyClick(win, Qt::Key_F11);
+    QTRY_VERIFY(!game.window()->isFullScreen());
+    QCOMPARE(client->size(), design);
 }
 
 // A browser's platform sends Enter with no text: it scores the answer all the same.

@@ -40,6 +40,10 @@ QString helpText()
                       QStringLiteral("mostra questo aiuto ed esce")) +
            optionLine(QStringLiteral("-v, --version"),
                       QStringLiteral("mostra la versione ed esce")) +
+           optionLine(QStringLiteral("--tastierino"),
+                      QStringLiteral("mostra subito il tastierino per lo schermo a tocco")) +
+           optionLine(QStringLiteral("--schermo-intero"),
+                      QStringLiteral("apre il gioco grande quanto lo schermo (F11 cambia)")) +
            optionLine(QStringLiteral("--prepara-record"),
                       QStringLiteral("crea la cartella del record ed esce (per chi installa)")) +
            QStringLiteral("\nDove si trova il record e come condividerlo tra gli account: ") +
@@ -110,6 +114,10 @@ CommandLineOutcome readCommandLine(const QStringList &arguments)
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(prepareRecord);
+    const QCommandLineOption numberPad(QStringLiteral("tastierino"));
+    const QCommandLineOption fullScreen(QStringLiteral("schermo-intero"));
+    parser.addOption(numberPad);
+    parser.addOption(fullScreen);
     addToolkitOptions(parser);
 
     if (!arguments.isEmpty() && asksForSystemHelp(arguments))
@@ -126,7 +134,10 @@ CommandLineOutcome readCommandLine(const QStringList &arguments)
         return stop(0, QStringLiteral("vorandi " VORANDI_VERSION "\n"));
     if (parser.isSet(prepareRecord))
         return {false, 0, {}, {}, true};
-    return {};
+    CommandLineOutcome play;
+    play.numberPad = parser.isSet(numberPad);
+    play.fullScreen = parser.isSet(fullScreen);
+    return play;
 }
 
 } // namespace game

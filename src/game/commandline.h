@@ -16,6 +16,9 @@ struct CommandLineOutcome {
     QString output;
     QString error;
     bool prepareRecord = false;
+    // For touch screens: the number pad from the start, the window as large as the screen.
+    bool numberPad = false;
+    bool fullScreen = false;
 };
 
 // Reads the arguments (the program's name first). The toolkit's own options (-platform,

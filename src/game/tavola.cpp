@@ -7,7 +7,9 @@
 #include "records/recordfiles.h"
 #include "ui/tavola_design.h"
 
+#include <QGuiApplication>
 #include <QPushButton>
+#include <QScreen>
 
 #include <cstdlib>
 
@@ -29,6 +31,7 @@ Tavola::Tavola(game::Services services, QObject *parent)
     : Form(ui::tavolaDesign(), parent), services_(std::move(services)), drill_(*services_.random)
 {
     ui::initResources();
+    platform::onFirstTouch(this, [this] { showNumberPad(); });
 }
 
 Tavola::~Tavola() = default;
@@ -73,6 +76,8 @@ void Tavola::bindControls(FormWindow &window)
     for (const QKeySequence &key : {QKeySequence(Qt::CTRL | Qt::Key_T), QKeySequence(Qt::Key_F2)})
         window.addKeyCommand(key, [this] { runEvent([this] { SayTimeLeft(); }); });
     window.addKeyCommand(QKeySequence(Qt::Key_F8), [this] { runEvent([this] { SayRecord(); }); });
+    window.addKeyCommand(QKeySequence(Qt::Key_F11), [this] { setFullScreen(!fullScreen_); });
+    window.setFullScreen(fullScreen_, padRoom());
     connectEvents();
 }
 
@@ -147,6 +152,46 @@ QString Tavola::Leggifiletxt(QString &nomefile)
 void Tavola::Form_Activate()
 {
     cmdNext_Click();
+    openNumberPad();
+}
+
+// --- Touch screens ------------------------------------------------------------------------------
+
+void Tavola::showNumberPad()
+{
+    padWanted_ = true;
+    if (window() && window()->fullScreen())
+        window()->setFullScreen(true, padRoom()); // room for the pad beside the design
+    openNumberPad();
+}
+
+void Tavola::openNumberPad()
+{
+    if (!padWanted_ || !txtAnswer || !window() || !window()->isVisible())
+        return;
+    if (!pad_)
+        pad_ = new NumberPad(window(), txtAnswer);
+    window()->leaveRoom(padRoom());
+    pad_->open();
+}
+
+void Tavola::setFullScreen(bool on)
+{
+    fullScreen_ = on;
+    if (window())
+        window()->setFullScreen(on, padRoom());
+    openNumberPad(); // placed anew beside the window's new size
+}
+
+// The room the pad takes beside a window as large as the screen.
+QSize Tavola::padRoom() const
+{
+    if (!padWanted_)
+        return {0, 0};
+    const QSize pad = NumberPad(nullptr, nullptr).sizeHint();
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const bool tall = screen && screen->geometry().height() > screen->geometry().width();
+    return tall ? QSize(0, pad.height()) : QSize(pad.width(), 0);
 }
 
 void Tavola::cmdNext_Click()

@@ -7,6 +7,7 @@
 
 #include "drill.h"
 #include "platform/form.h"
+#include "platform/numberpad.h"
 #include "platform/runtime.h"
 #include "services.h"
 
@@ -34,6 +35,11 @@ public:
     // The record check for a way out that comes from outside (a signal, the logout, a display
     // gone): no box, a failure told on the standard error stream.
     void SilentRecordCheck();
+
+    // For touch screens and whiteboards: the number pad (it opens by itself at the first touch,
+    // and stays for every later game), and the window as large as the screen (F11 switches).
+    void showNumberPad();
+    void setFullScreen(bool on);
 
     // Event handlers.
     void cmdNext_Click();
@@ -113,4 +119,9 @@ private:
     game::Services services_;
     game::Drill drill_;
     QString playerName_;
+    void openNumberPad();
+    QSize padRoom() const;
+    bool padWanted_ = false;
+    bool fullScreen_ = false;
+    QPointer<platform::NumberPad> pad_;
 };

@@ -180,12 +180,12 @@ FormWindow::~FormWindow()
 // The window as designed where the screen holds it; where the desktop's scaling would put part
 // of it off the screen, the whole of it smaller, in the same proportions. The frame and the menu
 // bar are not known before the window shows: room is left for the usual ones.
-double FormWindow::zoomToFit(const WindowDesc &desc)
+double FormWindow::zoomToFit(const WindowDesc &desc, QSize reserve)
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return 1.0;
-    const QSize room = screen->availableGeometry().size() - QSize(16, 72);
+    const QSize room = screen->availableGeometry().size() - QSize(16, 72) - reserve;
     return std::clamp(std::min(double(room.width()) * twipsPerPixel / desc.clientWidth,
                                double(room.height()) * twipsPerPixel / desc.clientHeight),
                       0.25, 1.0);
@@ -207,6 +207,71 @@ QPixmap FormWindow::zoomed(const QPixmap &picture) const
 double FormWindow::zoom() const
 {
     return zoom_;
+}
+
+void FormWindow::setFullScreen(bool on, QSize reserve)
+{
+    fullScreen_ = on;
+    if (!on) {
+        setContentsMargins(0, 0, 0, 0);
+        applyZoom(zoomToFit(desc_));
+        layout()->setSizeConstraint(QLayout::SetFixedSize);
+        if (isVisible())
+            showNormal();
+        return;
+    }
+    const QSize screen =
+        (windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen())
+            ->geometry()
+            .size();
+    const int bar = menuWidget() ? menuWidget()->sizeHint().height()
+                                 : QFontMetrics(QApplication::font("QMenuBar")).height() + 10;
+    const QSize room = screen - reserve - QSize(0, bar);
+    applyZoom(std::min(double(room.width()) * twipsPerPixel / desc_.clientWidth,
+                       double(room.height()) * twipsPerPixel / desc_.clientHeight));
+    layout()->setSizeConstraint(QLayout::SetNoConstraint);
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    // The window's own colour shows around the design.
+    const QSize left = room - client_->size();
+    setContentsMargins(left.width() / 2, left.height() / 2,
+                       reserve.width() + left.width() - left.width() / 2,
+                       reserve.height() + left.height() - left.height() / 2);
+    if (isVisible())
+        showFullScreen();
+}
+
+void FormWindow::leaveRoom(QSize reserve)
+{
+    if (fullScreen_)
+        return;
+    applyZoom(zoomToFit(desc_, reserve));
+    layout()->activate();
+    const QRect room = screen()->availableGeometry();
+    const QRect frame = frameGeometry();
+    const QPoint inside(frame.x() - x(), frame.y() - y()); // the frame's offset from the window
+    const int left = std::max(
+        room.left(), std::min(frame.left(), room.right() + 1 - reserve.width() - frame.width()));
+    const int top = std::max(
+        room.top(), std::min(frame.top(), room.bottom() + 1 - reserve.height() - frame.height()));
+    move(QPoint(left, top) - inside);
+}
+
+// Lays the controls out again at another size: places, fonts and pictures.
+void FormWindow::applyZoom(double zoom)
+{
+    if (zoom == zoom_)
+        return;
+    zoom_ = zoom;
+    client_->setFixedSize(at(desc_.clientWidth), at(desc_.clientHeight));
+    for (const ControlDesc &c : desc_.controls) {
+        auto *w = qobject_cast<QWidget *>(controls_.value(QString::fromLatin1(c.name)));
+        if (!w)
+            continue;
+        w->setGeometry(at(c.left), at(c.top), at(c.width), at(c.height));
+        if (dressed_)
+            dressControl(w, c);
+    }
 }
 
 QWidget *FormWindow::clientArea() const
@@ -580,6 +645,8 @@ void FormWindow::setVisible(bool visible)
 {
     if (visible)
         endSilence(this);
+    if (visible && fullScreen_)
+        setWindowState(windowState() | Qt::WindowFullScreen);
     QMainWindow::setVisible(visible);
 }
 

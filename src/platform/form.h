@@ -37,6 +37,15 @@ public:
     QWidget *clientArea() const;
     // How much smaller than designed the window is drawn to fit the screen: 1 where it fits.
     double zoom() const;
+    // The window over the whole screen, drawn as large as the screen allows in the design's
+    // proportions, leaving `reserve` free at the right (or at the bottom on a screen taller than
+    // wide); off, the window as designed again.
+    void setFullScreen(bool on, QSize reserve = QSize(0, 0));
+    bool fullScreen() const { return fullScreen_; }
+    // Keeps `reserve` of the screen free at the window's right (at its bottom on a screen taller
+    // than wide), for a window of the program's beside it: the window moves, and where the
+    // screen is too small it is drawn smaller.
+    void leaveRoom(QSize reserve);
     QObject *control(const QString &name) const { return controls_.value(name); }
     QAction *menuItem(const QString &name) const { return menus_.value(name); }
     void setBackColor(Long colour);
@@ -63,8 +72,9 @@ private:
     void toggleMenuBarKeys();
     void followFocus(QWidget *now);
     void leaveIdleMenuBar();
-    static double zoomToFit(const WindowDesc &desc);
+    static double zoomToFit(const WindowDesc &desc, QSize reserve = QSize(0, 0));
     int at(int twips) const;
+    void applyZoom(double zoom);
     QPixmap zoomed(const QPixmap &picture) const;
 
     Form &form_;
@@ -81,6 +91,7 @@ private:
     Long backColor_ = 0;
     bool unloading_ = false;
     double zoom_ = 1.0; // below 1 where the window would not fit the screen
+    bool fullScreen_ = false;
 };
 
 class Form : public QObject {
