@@ -13,7 +13,8 @@ one, so after an upgrade it would not see the newer version any more: hence the 
 installation for the downgrade.
 
 Usage: msi_wine.py WINE MSI ZIP PREFIX
-The zip holds the very files the installer does; the test builds the higher version from them.
+The zip holds the very files the installer does; the test builds from them a second installer
+of the same version (one entry in "App installate" whichever build installs) and the higher one.
 """
 
 import os
@@ -136,16 +137,17 @@ def higher_version(version):
     return f"{major}.{minor}.{int(patch) + 1}"
 
 
-def build_higher(msi, zip_path, work):
-    """The same files under an installer of the next version, as the release after would be."""
-    version = re.search(r"vorandi-(\d+\.\d+\.\d+)-x64\.msi$", msi).group(1)
-    stage = os.path.join(work, "stage")
+def build_from_zip(zip_path, version, work):
+    """An installer of VERSION built again from the zip's files: another build of the same
+    version, or the release after."""
+    stage = os.path.join(work, f"stage-{version}")
     with zipfile.ZipFile(zip_path) as archive:
         archive.extractall(stage)
-    newer = os.path.join(work, f"vorandi-{higher_version(version)}-x64.msi")
-    subprocess.run([os.path.join(here, os.pardir, "tools", "make-msi.sh"), stage,
-                    higher_version(version), newer], check=True, stdout=subprocess.DEVNULL)
-    return version, newer
+    out = os.path.join(work, version, f"vorandi-{version}-x64.msi")
+    os.makedirs(os.path.dirname(out))
+    subprocess.run([os.path.join(here, os.pardir, "tools", "make-msi.sh"), stage, version, out],
+                   check=True, stdout=subprocess.DEVNULL)
+    return out
 
 
 def main():
@@ -155,10 +157,15 @@ def main():
         sys.argv[4]
     with desktop.reported_failure(), tempfile.TemporaryDirectory() as work:
         check_tables(msi)
-        version, newer = build_higher(msi, zip_path, work)
+        version = re.search(r"vorandi-(\d+\.\d+\.\d+)-x64\.msi$", msi).group(1)
+        newer = build_from_zip(zip_path, higher_version(version), work)
         machine = Machine(wine, prefix)
 
         expect(machine.msiexec("/i", msi, "/qn") == 0, f"msiexec /i {msi} /qn failed")
+        check_installed(machine, version)
+        # Windows refuses the second build as "another version of this product" (1638), Wine
+        # takes it as a repair: either way one entry.
+        machine.msiexec("/i", build_from_zip(zip_path, version, work), "/qn")
         check_installed(machine, version)
         expect(os.path.isdir(machine.path("ProgramData", "Vorandi")),
                "the installer did not make C:\\ProgramData\\Vorandi")
