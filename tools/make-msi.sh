@@ -19,4 +19,27 @@ cp "$here/assets/pics/window.ico" "$stage/vorandi.ico"
 (cd "$stage" && wixl -a x64 -D "Version=$version" -D "ProductCode=$product_code" -D Stage=. -D Icon=vorandi.ico -o "$out" \
   "$here/packaging/windows/vorandi.wxs")
 rm -f "$stage/vorandi.ico"
+
+# What wixl cannot write, put into its database: the summary's Italian language and the
+# database's code page (wixl writes 1033 and 0; the texts are Windows-1252 Italian); the
+# upgrade's removal of the older version after this one is in place (wixl puts it before);
+# INSTALLDIR and RECORDDIR passed to the installation's service however it is started; and
+# the search for a file where the record folder goes, which a launch condition refuses
+# (wixl has no file search).
+printf '\r\n\r\n1252\t_ForceCodepage\r\n' > "$stage/_ForceCodepage.idt"
+msibuild "$out" -i "$stage/_ForceCodepage.idt" \
+  -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 6601
+      WHERE \`Action\` = 'RemoveExistingProducts'" \
+  -q "UPDATE \`Property\` SET \`Value\` =
+      'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;INSTALLDIR;RECORDDIR'
+      WHERE \`Property\` = 'SecureCustomProperties'" \
+  -q "CREATE TABLE \`DrLocator\` (\`Signature_\` CHAR(72) NOT NULL, \`Parent\` CHAR(72),
+      \`Path\` CHAR(255), \`Depth\` SHORT PRIMARY KEY \`Signature_\`, \`Parent\`, \`Path\`)" \
+  -q "INSERT INTO \`DrLocator\` (\`Signature_\`, \`Path\`, \`Depth\`)
+      VALUES ('RecordFolderFile', '[CommonAppDataFolder]', 0)" \
+  -q "INSERT INTO \`Signature\` (\`Signature\`, \`FileName\`) VALUES ('RecordFolderFile', 'Vorandi')" \
+  -q "INSERT INTO \`AppSearch\` (\`Property\`, \`Signature_\`)
+      VALUES ('RECORDFOLDERFILE', 'RecordFolderFile')" \
+  -s "Vorandi: esercizi sulle potenze" Vorandi "x64;1040"
+rm -f "$stage/_ForceCodepage.idt"
 echo "$out: $(du -h "$out" | cut -f1)"

@@ -40,8 +40,6 @@ QString helpText()
                       QStringLiteral("mostra questo aiuto ed esce")) +
            optionLine(QStringLiteral("-v, --version"),
                       QStringLiteral("mostra la versione ed esce")) +
-           optionLine(QStringLiteral("--prepara-record"),
-                      QStringLiteral("crea la cartella del record ed esce (per chi installa)")) +
            QStringLiteral("\nDove si trova il record e come condividerlo tra gli account: ") +
            platform::furtherReading() + u'\n';
 }
@@ -94,7 +92,7 @@ void addToolkitOptions(QCommandLineParser &parser)
 
 CommandLineOutcome stop(int status, const QString &output, const QString &error = {})
 {
-    return {false, status, output, error, false};
+    return {false, status, output, error};
 }
 
 } // namespace
@@ -106,10 +104,8 @@ CommandLineOutcome readCommandLine(const QStringList &arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({"h", "help"}, QString());
     const QCommandLineOption version({"v", "version"}, QString());
-    const QCommandLineOption prepareRecord(QStringLiteral("prepara-record"));
     parser.addOption(help);
     parser.addOption(version);
-    parser.addOption(prepareRecord);
     addToolkitOptions(parser);
 
     if (!arguments.isEmpty() && asksForSystemHelp(arguments))
@@ -124,8 +120,6 @@ CommandLineOutcome readCommandLine(const QStringList &arguments)
         return stop(0, helpText());
     if (parser.isSet(version))
         return stop(0, QStringLiteral("vorandi " VORANDI_VERSION "\n"));
-    if (parser.isSet(prepareRecord))
-        return {false, 0, {}, {}, true};
     return {};
 }
 
