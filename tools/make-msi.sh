@@ -14,7 +14,7 @@ out=$(cd "$(dirname "$3")" && pwd)/$(basename "$3")
 # which the UpgradeCode (fixed in the .wxs) lets replace the older one.
 product_code=$(python3 -c 'import sys, uuid
 print(str(uuid.uuid5(uuid.UUID("8a4f0d2e-6b1c-4e57-9a53-0c7d5e2b91f4"), "vorandi " + sys.argv[1])).upper())' "$version")
-cp "$here/assets/pics/window.ico" "$stage/vorandi.ico"
+cp "$here/data/windows/vorandi.ico" "$stage/vorandi.ico"
 # wixl takes the sources' paths relative to where it runs.
 (cd "$stage" && wixl -a x64 -D "Version=$version" -D "ProductCode=$product_code" -D Stage=. -D Icon=vorandi.ico -o "$out" \
   "$here/packaging/windows/vorandi.wxs")
