@@ -210,12 +210,15 @@ def main():
         expect(machine.msiexec("/i", msi, "/qn", f"INSTALLDIR={CUSTOM_DIR}") == 0,
                f"msiexec /i {msi} /qn INSTALLDIR=... failed")
         check_installed(machine, version)
+        expect(os.path.isdir(machine.path("ProgramData", "Vorandi")),
+               "the installer did not make C:\\ProgramData\\Vorandi")
         # Windows refuses the second build as "another version of this product" (1638), Wine
-        # takes it as a repair: either way one entry.
+        # takes it as a repair: either way one entry. The repair makes the record folder again.
+        os.rmdir(machine.path("ProgramData", "Vorandi"))
         machine.msiexec("/i", build_from_zip(zip_path, version, work), "/qn")
         check_installed(machine, version)
         expect(os.path.isdir(machine.path("ProgramData", "Vorandi")),
-               "the installer did not make C:\\ProgramData\\Vorandi")
+               "installing again did not make C:\\ProgramData\\Vorandi again")
         print(f"Installed {version} silently in {CUSTOM_DIR}: program, texts, Start-menu entry, "
               "record folder, App installate; a second build of it is the same entry")
 
