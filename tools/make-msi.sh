@@ -20,7 +20,17 @@ cp "$here/data/windows/vorandi.ico" "$stage/vorandi.ico"
   "$here/packaging/windows/vorandi.wxs")
 rm -f "$stage/vorandi.ico"
 
-# What wixl cannot write, put into its database: the summary's Italian language and the
+# The program's version, as its version record gives it (VS_FIXEDFILEINFO, after its signature
+# 0xFEEF04BD): Windows' installer compares it with an installed file's before replacing it.
+file_version=$(python3 -c 'import struct, sys
+data = open(sys.argv[1], "rb").read()
+at = data.find(struct.pack("<I", 0xFEEF04BD))
+if at < 0:
+    sys.exit(sys.argv[1] + " carries no version record")
+ms, ls = struct.unpack_from("<II", data, at + 8)
+print(f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}")' "$stage/vorandi.exe")
+
+# What wixl cannot write, put into its database: the program's version in the file table; the summary's Italian language and the
 # database's code page (wixl writes 1033 and 0; the texts are Windows-1252 Italian); the
 # upgrade's removal of the older version after this one is in place (wixl puts it before);
 # INSTALLDIR and RECORDDIR passed to the installation's service however it is started; and
@@ -28,6 +38,8 @@ rm -f "$stage/vorandi.ico"
 # (wixl has no file search).
 printf '\r\n\r\n1252\t_ForceCodepage\r\n' > "$stage/_ForceCodepage.idt"
 msibuild "$out" -i "$stage/_ForceCodepage.idt" \
+  -q "UPDATE \`File\` SET \`Version\` = '$file_version', \`Language\` = '1040'
+      WHERE \`File\` = 'vorandi.exe'" \
   -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 6601
       WHERE \`Action\` = 'RemoveExistingProducts'" \
   -q "UPDATE \`Property\` SET \`Value\` =
