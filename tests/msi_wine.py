@@ -75,7 +75,9 @@ class Machine:
         return self.path(*path[3:].split("\\"))
 
     def query(self, key):
-        return self.run("reg", "query", key, "/s").stdout.decode("utf-8", "replace")
+        # reg writes to a pipe in the console's code page, 437 or 850: Italian's accented
+        # letters are the same in both.
+        return self.run("reg", "query", key, "/s").stdout.decode("cp850")
 
     def entries(self):
         """The "App installate" entries named Vorandi: {key: {value: data}}."""
