@@ -8,8 +8,8 @@ texts and the Start-menu entry in the folder given, makes the record folder and 
 "App installate"; a second build of the same version leaves one entry; one game of the
 installed program saves its record; an installer of a higher version replaces the program in
 the same folder and keeps the record; `msiexec /x ... /qn` removes every program file and keeps
-the record. In a second fresh installation the higher version goes in first, with RECORDDIR
-naming another record folder, and the lower one is refused; a game keeps its record in the
+the record. In a second fresh installation a relative RECORDDIR is refused, the higher version
+goes in first, with RECORDDIR naming another record folder, and the lower one is refused; a game keeps its record in the
 folder named, and no %ProgramData%\Vorandi is made.
 
 Wine's installer keeps the replaced version's upgrade code entry, and looks at only the first
@@ -244,6 +244,9 @@ def main():
         print("Removed silently: no program file left, the record kept")
 
         machine = Machine(wine, prefix + "-downgrade")
+        status = machine.msiexec("/i", newer, "/qn", "RECORDDIR=Record")
+        expect(status == INSTALL_FAILED and not machine.entries(),
+               f"a relative RECORDDIR was not refused (status {status})")
         expect(machine.msiexec("/i", newer, "/qn", f"RECORDDIR={LAB_RECORD}") == 0,
                f"installing {newer} with RECORDDIR failed")
         status = machine.msiexec("/i", msi, "/qn")
