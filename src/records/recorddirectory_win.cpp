@@ -75,9 +75,13 @@ DWORD createPlainFolder(const QString &dir)
 // A folder that cannot be made is a RuntimeError naming it, with the reason.
 void makeRecordFolder(const QString &dir)
 {
+    if (QFileInfo(dir).isDir())
+        return;
     const QStringList parts = dir.split(u'/');
-    QString path = parts.constFirst(); // the drive, or the empty start of a network path
-    for (qsizetype i = 1; i < parts.size(); ++i) {
+    // A drive is there or not; so are a network path's server and share ("//server/share").
+    const qsizetype made = dir.startsWith(QStringLiteral("//")) ? 4 : 1;
+    QString path = parts.mid(0, made).join(u'/');
+    for (qsizetype i = made; i < parts.size(); ++i) {
         path += u'/' + parts.at(i);
         const QFileInfo info(path);
         if (parts.at(i).isEmpty() || info.isDir())
