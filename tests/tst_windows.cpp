@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The record directory on Windows: %ProgramData%\Vorandi, which every account may write, made by
-// the first game and taking over a record that older installations kept in the Windows directory.
+// The record directory on Windows: %ProgramData%\Vorandi, which every account may write, or the
+// folder an administrator named when installing; made by the first game where no installer made
+// it, and taking over a record that older installations kept in the Windows directory.
 #include "columns.h"
 #include "fixture.h"
 #include "platform/runtime.h"
