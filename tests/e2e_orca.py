@@ -130,9 +130,9 @@ def answer(speech, desk, text, verdict, counts):
     speech.next()
 
 
-def time_left(speech, desk):
-    desk.key("ctrl+t")
-    speech.wait(desk, r"^Tempo restante: \d+ minut[oi]( e \d+ second[oi])?\b", "the time left")
+def time_left(speech, desk, key):
+    desk.key(key)
+    speech.wait(desk, r"^(notification )?Tempo restante: \d+ minut[oi]( e \d+ second[oi])?\b", "the time left")
     speech.next()
 
 
@@ -153,14 +153,28 @@ def objects_shown(speech, desk, log):
 
 
 def one_game(speech, desk, seen, name, log):
-    """A game by keys alone: a wrong answer, the time, a right one, Enter in the box after the
-    verdict, the menus through F10 left with No. Returns what flat review found."""
-    desktop.start_game(desk, name, seen)
+    """A game by keys alone: the name prompt heard, a wrong answer, the time twice, the record, a
+    right one, Enter in the box after the verdict, the menus through F10 left with No. Returns
+    what flat review found."""
+    desktop.start_game(desk, name, seen, prompt_shown=lambda: speech.wait(
+        desk, r"Come ti chiami", f"the name prompt for {name}"))
+    speech.next()
     expected = question(speech, desk)
+    # A screen reader's word keys ask for the word at the end of the box's text too.
+    desk.type("12")
+    desk.key("ctrl+Left")
+    desk.key("ctrl+Right")
+    speech.wait(desk, r"^12\b", "the word in the box")
+    desk.key("BackSpace", "BackSpace")
+    speech.next()
     answer(speech, desk, str(expected + 1),
            rf"^Sbagliato!! La risposta giusta era {expected}\b",
            "Risposte esatte: 0, errate: 1, totali: 1")
-    time_left(speech, desk)
+    time_left(speech, desk, "ctrl+t")
+    time_left(speech, desk, "F2")
+    desk.key("F8")
+    speech.wait(desk, r"Il record è di Max con punti 50", "the record")
+    speech.next()
     desk.key("Return")
     expected = question(speech, desk)
     answer(speech, desk, str(expected), r"^Esatto, è incredibile!!!",

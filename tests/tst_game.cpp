@@ -286,6 +286,12 @@ void TestGame::gameRunsOutOnTheTickAfterZero()
     QCOMPARE(calls[0].prompt, goodbyeText + u'0');
     QCOMPARE(calls[0].style, 0);
     QCOMPARE(calls[0].title, shortDateTitle());
+    QCOMPARE(calls[0].spoken,
+             QStringLiteral("Ciao a presto. Il tempo è finito: %1 risposte esatte "
+                            "su %2. %3")
+                 .arg(right)
+                 .arg(std::max(right, 1))
+                 .arg(saved ? "Hai battuto il record!" : "Il record non è battuto."));
     if (saved) {
         QCOMPARE(calls[1].prompt, savedText);
         QCOMPARE(calls[1].style, 0);

@@ -3,6 +3,7 @@
 // bar from F10, and the boxes' size on the screen.
 #include "columns.h"
 #include "fixture.h"
+#include "platform/accessibility.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -23,13 +24,16 @@ private slots:
     void composedTextPassesTheFilter();
     void pastedTextPassesTheFilter();
     void focusMarkAfterAnswer();
+    void coveredButtonShowsItsFocus();
     void enterWithoutTextScores();
     void f10ReachesNewGame();
     void keyboardNoGivesTheKeysBack();
     void altDeliveredAgainLateKeepsTheBar();
-    void ctrlTLendsTheFocusToTheClock();
-    void clockReadAtFiveAndOneMinuteLeft();
-    void enterAfterTheVerdictReadsTheQuestion();
+    void readingsKeepTheKeys_data();
+    void readingsKeepTheKeys();
+    void timeReadFromTheMenuBar();
+    void textQueriesAnswer_data();
+    void textQueriesAnswer();
     void refusedKeysRing();
     void boxAsWideAsItsTitle();
     void longNameBoxStaysOnScreen();
@@ -161,6 +165,20 @@ void TestKeyboard::focusMarkAfterAnswer()
     QVERIFY2(focused > 10, qPrintable(QString::number(focused)));
     game.txtAnswer->setFocus();
     QCOMPARE(markDots(game.cmdNext), 0);
+}
+
+// "Nessuna azione" lies under "Nuovo calcolo": with the focus on it a mark shows over the cover,
+// and goes with the focus.
+void TestKeyboard::coveredButtonShowsItsFocus()
+{
+    auto &&[seams, game] = StartedGame();
+    QWidget *client = game.window()->clientArea();
+    const QRect place = game.Command1->geometry();
+    const QImage before = client->grab(place).toImage();
+    game.Command1->setFocus();
+    QTRY_VERIFY(client->grab(place).toImage() != before);
+    game.txtAnswer->setFocus();
+    QTRY_COMPARE(client->grab(place).toImage(), before);
 }
 
 // A browser's platform sends Enter with no text: it scores the answer all the same.
@@ -302,72 +320,181 @@ void TestKeyboard::keyboardNoGivesTheKeysBack()
 
 namespace {
 
-QString spokenName(QWidget *w)
+// What the window has a screen reader say, in order.
+QStringList &announced()
 {
-    return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    static QStringList said;
+    return said;
+}
+
+void listen(Tavola &game)
+{
+    announced().clear();
+    QObject::connect(announcerOf(game.window()), &Announcer::said,
+                     [](const QString &text) { announced() << text; });
+}
+
+// One step of a child's way through the window before the next digit.
+void take(const QString &step, GameSeams &seams, Tavola &game)
+{
+    QWindow *win = game.window()->windowHandle();
+    QMenuBar *bar = game.window()->menuBar();
+    if (const QKeySequence keys(step); keys.count() == 1 && !step.contains(u' ')) {
+        QTest::keyClick(win, keys[0].key(), keys[0].keyboardModifiers());
+    } else if (step == u"one minute left") {
+        while (game.drill().secondsLeft() > 60)
+            game.Timer1_Timer();
+    } else if (step == u"Enter after a verdict") {
+        answer(game, rightAnswer(game));
+        QTest::keyClick(game.txtAnswer, Qt::Key_Return);
+    } else if (step == u"Alt+X, No") {
+        seams.dialogs.clearCalls();
+        seams.dialogs.answer(vbNo, [&](const ScriptedDialogs::Call &call) {
+            onNextBox([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
+            QMessageBox(QMessageBox::Question, call.title, call.prompt,
+                        QMessageBox::Yes | QMessageBox::No, game.window())
+                .exec();
+        });
+        QTest::keyClick(win, Qt::Key_X, Qt::AltModifier);
+        QTRY_COMPARE(seams.dialogs.prompts().size(), 1);
+        game.window()->activateWindow(); // as the window manager does when the box goes
+    } else if (step == u"F10, Escape") {
+        QTest::keyClick(win, Qt::Key_F10);
+        QTRY_VERIFY(bar->hasFocus());
+        QTest::keyClick(win, Qt::Key_Escape);
+    } else if (step == u"a menu by mouse") {
+        const QPoint entry = bar->actionGeometry(game.INFOMAZIONI).center();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, entry);
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QTest::mouseClick(
+            QApplication::activePopupWidget(), Qt::LeftButton, {},
+            QApplication::activePopupWidget()->mapFromGlobal(bar->mapToGlobal(entry)));
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+    } else if (step == u"minimize, restore") {
+        game.window()->showMinimized();
+        QTRY_VERIFY(game.window()->isMinimized());
+        game.window()->showNormal();
+        game.window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(game.window()));
+    } else {
+        QFAIL(qPrintable(step));
+    }
 }
 
 } // namespace
 
-// The clock holds the focus for a screen reader until the next key, which goes back, with the
-// focus, where it came from; the window shows the same throughout.
-void TestKeyboard::ctrlTLendsTheFocusToTheClock()
+// The readings never move the focus: whatever way a child takes through the window after one,
+// the next digit lands in the answer box, which keeps its caret throughout.
+void TestKeyboard::readingsKeepTheKeys_data()
 {
-    auto &&[seams, game] = StartedGame();
-    QWindow *win = game.window()->windowHandle();
-    QTest::keyClicks(nullptr, QStringLiteral("1"));
-    QTest::keyClick(win, Qt::Key_T, Qt::ControlModifier);
-    QCOMPARE(QApplication::focusWidget(), game.lblconto);
-    QCOMPARE(spokenName(game.lblconto),
-             QStringLiteral("Tempo restante: %1").arg(game::clockInWords(game::gameSeconds)));
-    QCOMPARE(game.lblconto->Caption(), game::clockText(game::gameSeconds));
-    QTest::keyClicks(nullptr, QStringLiteral("2"));
-    QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
-    QCOMPARE(game.txtAnswer->text(), QStringLiteral("12"));
-    QCOMPARE(game.lblconto->focusPolicy(), Qt::NoFocus);
-
-    QTest::keyClick(win, Qt::Key_Return); // the verdict; the focus on Nuovo calcolo
-    const int marked = markDots(game.cmdNext);
-    QVERIFY(marked > 10);
-    QTest::keyClick(win, Qt::Key_T, Qt::ControlModifier);
-    QCOMPARE(QApplication::focusWidget(), game.lblconto);
-    QCOMPARE(markDots(game.cmdNext), marked);
-    QTest::keyClick(win, Qt::Key_Return); // goes on to Nuovo calcolo: the next question
-    QCOMPARE(game.lblMessage->Caption(), QString());
-    QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("heard");
+    const QString time = QStringLiteral("Tempo restante: ");
+    auto row = [](const char *name, QStringList steps, QStringList heard) {
+        QTest::newRow(name) << steps << heard;
+    };
+    row("Ctrl+T, Alt+X, No", {"Ctrl+T", "Alt+X, No"}, {time});
+    row("Ctrl+T, a menu by mouse", {"Ctrl+T", "a menu by mouse"}, {time});
+    row("Ctrl+T, F10, Escape", {"Ctrl+T", "F10, Escape"}, {time});
+    row("5:00 and 1:00, F10, Escape", {"one minute left", "F10, Escape"},
+        {time + "5 minuti", time + "1 minuto"});
+    row("Enter after a verdict, Alt+X, No", {"Enter after a verdict", "Alt+X, No"}, {"Quanto fa "});
+    row("Ctrl+T, minimize, restore", {"Ctrl+T", "minimize, restore"}, {time});
+    row("Ctrl+T twice, F2", {"Ctrl+T", "Ctrl+T", "F2"}, {time, time, time});
+    row("F10, Ctrl+T", {"F10, Escape", "Ctrl+T"}, {time});
+    row("the record", {"F8"}, {"Il record è di"});
 }
 
-void TestKeyboard::clockReadAtFiveAndOneMinuteLeft()
+void TestKeyboard::readingsKeepTheKeys()
 {
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, heard);
     auto &&[seams, game] = StartedGame();
-    for (const int secondsLeft : {5 * 60, 60}) {
-        while (game.drill().secondsLeft() > secondsLeft + 1)
-            game.Timer1_Timer();
-        QCOMPARE(QApplication::focusWidget(), game.txtAnswer); // nothing read before
-        game.Timer1_Timer();
-        QCOMPARE(QApplication::focusWidget(), game.lblconto);
-        QCOMPARE(spokenName(game.lblconto),
-                 QStringLiteral("Tempo restante: %1").arg(game.drill().clockInWords()));
-        QTest::keyClicks(nullptr, QStringLiteral("1"));
-        QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
+    QVERIFY(QTest::qWaitForWindowActive(game.window()));
+    listen(game);
+    for (const QString &step : steps) {
+        take(step, seams, game);
+        QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer);
     }
-    QCOMPARE(game.txtAnswer->text(), QStringLiteral("11"));
+    QCOMPARE(announced().size(), heard.size());
+    for (qsizetype i = 0; i < heard.size(); ++i)
+        QVERIFY2(announced()[i].startsWith(heard[i]), qPrintable(announced()[i]));
+    QTest::keyClicks(nullptr, QStringLiteral("5"));
+    QCOMPARE(game.txtAnswer->text(), QStringLiteral("5"));
 }
 
-// Enter in the box after the verdict draws the next question with the focus staying in the box,
-// where a screen reader would not read it again: the "=" reads it until the next key.
-void TestKeyboard::enterAfterTheVerdictReadsTheQuestion()
+// Ctrl+T with the menu bar in keyboard mode reads the time and leaves the bar as it was.
+void TestKeyboard::timeReadFromTheMenuBar()
 {
     auto &&[seams, game] = StartedGame();
-    answer(game, rightAnswer(game));
-    game.txtAnswer->setFocus();
-    QTest::keyClick(game.window()->windowHandle(), Qt::Key_Return);
-    QCOMPARE(QApplication::focusWidget(), game.Label4);
-    QCOMPARE(spokenName(game.Label4), spokenName(game.txtAnswer));
-    QVERIFY(spokenName(game.Label4).startsWith(QStringLiteral("Quanto fa ")));
-    QTest::keyClicks(nullptr, QStringLiteral("7"));
-    QCOMPARE(QApplication::focusWidget(), game.txtAnswer);
-    QCOMPARE(game.txtAnswer->text(), QStringLiteral("7"));
+    QVERIFY(QTest::qWaitForWindowActive(game.window()));
+    QWindow *win = game.window()->windowHandle();
+    QMenuBar *bar = game.window()->menuBar();
+    QTest::keyClick(win, Qt::Key_F10);
+    QTRY_VERIFY(bar->hasFocus());
+    QTest::keyClick(win, Qt::Key_Right);
+    listen(game);
+    QTest::keyClick(win, Qt::Key_T, Qt::ControlModifier);
+    QCOMPARE(announced().size(), 1);
+    QVERIFY(bar->hasFocus());
+    QCOMPARE(bar->activeAction(), game.copyr);
+}
+
+// A screen reader asks for the character, word, sentence or line before, at and after any offset
+// of the box's text, its end included; each answer is a piece of the text and comes at once (a
+// question that never returned froze the game: the test then runs out of time).
+void TestKeyboard::textQueriesAnswer_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("boundary");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("where");
+    QTest::addColumn<QString>("piece"); // null: any piece of the text will do
+    const QString any;
+    for (const char *text : {"", "7", "12", "-", "-123", "1234"}) {
+        const int length = int(qstrlen(text));
+        for (int b = QAccessible::CharBoundary; b <= QAccessible::NoBoundary; ++b)
+            for (int offset = -2; offset <= length + 1; ++offset)
+                for (int where : {-1, 0, 1})
+                    QTest::addRow("%s b%d at %d %d", text, b, offset, where)
+                        << QString::fromLatin1(text) << b << offset << where << any;
+    }
+    auto exact = [](const char *name, const char *text, QAccessible::TextBoundaryType b, int offset,
+                    int where, const char *piece) {
+        QTest::newRow(name) << QString::fromLatin1(text) << int(b) << offset << where
+                            << QString::fromLatin1(piece);
+    };
+    exact("word at the end", "12", QAccessible::WordBoundary, 2, 0, "12");
+    exact("word at the caret, the end", "12", QAccessible::WordBoundary, -2, 0, "12");
+    exact("word before the end", "7", QAccessible::WordBoundary, 1, -1, "");
+    exact("character at the end", "12", QAccessible::CharBoundary, 2, 0, "2");
+    exact("character after the first", "12", QAccessible::CharBoundary, 0, 1, "2");
+    exact("line", "-123", QAccessible::LineBoundary, 3, 0, "-123");
+}
+
+void TestKeyboard::textQueriesAnswer()
+{
+    QFETCH(QString, text);
+    QFETCH(int, boundary);
+    QFETCH(int, offset);
+    QFETCH(int, where);
+    QFETCH(QString, piece);
+    auto &&[seams, game] = StartedGame();
+    QTest::keyClicks(game.txtAnswer, text); // the caret at the end, where word keys leave it
+    QAccessibleTextInterface *box =
+        QAccessible::queryAccessibleInterface(game.txtAnswer)->textInterface();
+    QVERIFY(box);
+    QCOMPARE(box->characterCount(), text.size());
+    int start = 0;
+    int end = 0;
+    const auto type = QAccessible::TextBoundaryType(boundary);
+    const QString got = where < 0   ? box->textBeforeOffset(offset, type, &start, &end)
+                        : where > 0 ? box->textAfterOffset(offset, type, &start, &end)
+                                    : box->textAtOffset(offset, type, &start, &end);
+    QCOMPARE(got, start < 0 ? QString() : text.mid(start, end - start));
+    QVERIFY(start <= end && end <= text.size());
+    if (!piece.isNull())
+        QCOMPARE(got, piece);
 }
 
 void TestKeyboard::refusedKeysRing()

@@ -29,6 +29,8 @@ private slots:
     void unusableFilesEndTheGameClearly();
     void recordCheck_data();
     void recordCheck();
+    void scoreFileOfAnEditor_data();
+    void scoreFileOfAnEditor();
     void newGameShowsTheSavedRecord();
     void recordSavedMeanwhile_data();
     void recordSavedMeanwhile();
@@ -281,6 +283,13 @@ void TestRecords::recordCheck_data()
     QTest::newRow("Windows-1252 name")
         << QByteArray() << QByteArray() << QString::fromUtf8("Niccolò € 李\xF0\x9F\x98\x80") << 1
         << QByteArray("Niccol\xF2 \x80 ??\r\n");
+    QTest::newRow("a line break pasted into the name")
+        << QByteArray() << QByteArray() << "Anna\nBruno" << 1 << QByteArray("Anna Bruno\r\n");
+    QTest::newRow("CR LF, a CR and a tab in the name")
+        << QByteArray() << QByteArray() << "A\r\nB\rC\tD" << 1 << QByteArray("A B C D\r\n");
+    QTest::newRow("a decomposed accent")
+        << QByteArray() << QByteArray() << QString::fromUtf8("Zoe\xCC\x81") << 1
+        << QByteArray("Zo\xE9\r\n");
 }
 
 void TestRecords::recordCheck()
@@ -318,6 +327,49 @@ void TestRecords::recordCheck()
         QCOMPARE(box.title, QStringLiteral("Vorandi"));
     }
     QCOMPARE(strays(seams.dir()), QStringList());
+}
+
+void TestRecords::scoreFileOfAnEditor_data()
+{
+    addColumns<QByteArray, QString, bool>({"stored", "shown", "beatenBy3"});
+    QTest::newRow("UTF-8 with its mark") << QByteArray("\xEF\xBB\xBF"
+                                                       "25\r\n")
+                                         << "25\r\n"
+                                         << false;
+    QTest::newRow("UTF-16 with its mark") << QByteArray("\xFF\xFE"
+                                                        "2\0"
+                                                        "5\0\r\0\n\0",
+                                                        10)
+                                          << "25\r\n"
+                                          << false;
+    QTest::newRow("UTF-16, big-endian, with its mark") << QByteArray("\xFE\xFF\0"
+                                                                     "2\0"
+                                                                     "5\0\r\0\n",
+                                                                     10)
+                                                       << "25\r\n"
+                                                       << false;
+    QTest::newRow("a no-break space first") << QByteArray("\xA0"
+                                                          "25\r\n")
+                                            << "\u00A025\r\n"
+                                            << true;
+}
+
+// A score file saved by a teacher's editor keeps its record, and the window shows its text.
+void TestRecords::scoreFileOfAnEditor()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, shown);
+    QFETCH(bool, beatenBy3);
+    GameSeams seams;
+    seams.write(records::scoreFileName, stored);
+    seams.write(records::nameFileName, "Bea\r\n");
+    Tavola game(seams.services());
+    seams.start(game);
+    QCOMPARE(game.lblpunti->Caption(), shown);
+    answerRight(game, 3);
+    leave(seams, game);
+    QCOMPARE(confirmed(seams), beatenBy3);
+    QCOMPARE(seams.bytes(records::scoreFileName), beatenBy3 ? QByteArray("3\r\n") : stored);
 }
 
 void TestRecords::newGameShowsTheSavedRecord()
@@ -420,10 +472,10 @@ void TestRecords::faultKeepsTheOldPair()
             return ssize_t(-1);
         };
     } else if (fault.startsWith(QStringLiteral("rename "))) {
-        // Moving the new file in fails; putting the old one back does not.
+        // Moving the new file in fails; putting the old one back in place of the other does not.
         const QByteArray failing = '/' + fault.mid(7).toUtf8();
         seams.calls.rename = [failing](const char *from, const char *to) {
-            if (QByteArray(to).endsWith(failing) && QByteArray(from).endsWith(".new")) {
+            if (QByteArray(to).endsWith(failing)) {
                 errno = EIO;
                 return -1;
             }
@@ -509,6 +561,7 @@ void TestRecords::filesAreAsSharedAsTheirDirectory_data()
 {
     addColumns<int, int, int>({"dirMode", "mask", "fileMode"});
     QTest::newRow("school's group directory, strict umask") << 02775 << 022 << 0664;
+    QTest::newRow("school's group directory, private umask") << 02775 << 077 << 0664;
     QTest::newRow("open to everyone") << 0777 << 077 << 0666;
     QTest::newRow("own data directory") << 0755 << 022 << 0644;
     QTest::newRow("private") << 0700 << 077 << 0600;

@@ -19,6 +19,7 @@ using namespace platform;
 class TestWindow : public QObject {
     Q_OBJECT
 private slots:
+    void windowFitsTheScreen();
     void windowAsCreated();
     void dressedWhileTheNameIsAskedAndLookingTheSame();
     void frameAroundTheBackgroundShowsTheBackColour();
@@ -525,4 +526,29 @@ void TestWindow::wrongVerdictSaysTheRightAnswer()
 }
 
 QTEST_MAIN(TestWindow)
+// CTest runs this again on 1366x768 and 1920x1080 screens at 150 and 200 %: where the desktop's
+// scaling leaves too little room, the whole window shows, smaller, in the design's proportions,
+// every control inside it; where it fits it is the design's size.
+void TestWindow::windowFitsTheScreen()
+{
+    auto &&[seams, game] = StartedGame();
+    const QSize room = game.window()->screen()->availableGeometry().size();
+    const QSize frame = game.window()->frameGeometry().size();
+    QVERIFY2(frame.width() <= room.width() && frame.height() <= room.height(),
+             qPrintable(QStringLiteral("%1x%2 on %3x%4")
+                            .arg(frame.width())
+                            .arg(frame.height())
+                            .arg(room.width())
+                            .arg(room.height())));
+    QWidget *client = game.window()->clientArea();
+    const QSize design(688, 561);
+    if (game.window()->zoom() == 1.0)
+        QCOMPARE(client->size(), design);
+    else
+        QVERIFY(std::abs(client->height() * design.width() - design.height() * client->width()) <=
+                design.width());
+    for (QWidget *control : client->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        QVERIFY2(client->rect().contains(control->geometry()), qPrintable(control->objectName()));
+}
+
 #include "tst_window.moc"

@@ -274,9 +274,10 @@ class Desktop:
 
 # --- The game's own windows ---------------------------------------------------------------------
 
-def start_game(desk, name, seen, seconds=15):
+def start_game(desk, name, seen, seconds=15, prompt_shown=lambda: None):
     """Types the name into the prompt, closes the greeting; the game's window."""
     desk.new_window("Vorandi", seen, f"the name prompt for {name}", seconds)
+    prompt_shown()
     desk.type(name)
     desk.key("Return")
     desk.new_window("Vorandi", seen, "the greeting", seconds)

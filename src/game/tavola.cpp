@@ -68,8 +68,11 @@ void Tavola::bindControls(FormWindow &window)
     copyr = window.menuItem(QStringLiteral("copyr"));
     copy = window.menuItem(QStringLiteral("copy"));
     Next = window.menuItem(QStringLiteral("Next"));
-    window.addKeyCommand(QKeySequence(Qt::CTRL | Qt::Key_T),
-                         [this] { runEvent([this] { SayTimeLeft(); }); });
+    // Browsers keep Ctrl+T for themselves: F2 reads the time too, and F8 the record, keys that
+    // neither the desktops nor the browsers take.
+    for (const QKeySequence &key : {QKeySequence(Qt::CTRL | Qt::Key_T), QKeySequence(Qt::Key_F2)})
+        window.addKeyCommand(key, [this] { runEvent([this] { SayTimeLeft(); }); });
+    window.addKeyCommand(QKeySequence(Qt::Key_F8), [this] { runEvent([this] { SayRecord(); }); });
     connectEvents();
 }
 
@@ -104,7 +107,7 @@ void Tavola::unbindControls()
 void Tavola::Form_Load()
 {
     Timer1->setEnabled(false);
-    const QString name = InputBox(QStringLiteral("Come ti chiami"));
+    const QString name = records::recordName(InputBox(QStringLiteral("Come ti chiami")));
     MsgBox(u' ' + name + QStringLiteral(" vediamo se sei un vero campione  "));
     lblnome1->setCaption(name);
     playerName_ = name;
@@ -175,9 +178,8 @@ void Tavola::txtAnswer_KeyPress(Integer &KeyAscii)
     // An answer counts once: Enter on a scored question asks the next one, as cmdNext does.
     if (drill_.answered()) {
         cmdNext_Click();
-        // The focus stays in the box, so a screen reader would not read the box's new name: the
-        // "=" beside it reads the question until the next key.
-        sayThroughFocus(Label4);
+        // The focus stays in the box, so a screen reader would not read the box's new name.
+        announce(Label4, Label4->accessibleName());
         return;
     }
     if (drill_.score(txtAnswer->Text())) {
@@ -218,7 +220,13 @@ void Tavola::Timer1_Timer()
 void Tavola::SayTimeLeft()
 {
     if (lblconto)
-        sayThroughFocus(lblconto);
+        announce(lblconto, lblconto->accessibleName());
+}
+
+void Tavola::SayRecord()
+{
+    if (lblnome)
+        announce(lblnome, lblnome->accessibleName());
 }
 
 void Tavola::Form_Resize()
@@ -238,9 +246,21 @@ void Tavola::ShowMinutesCaption()
 
 void Tavola::EndGame()
 {
-    MsgBox(QStringLiteral("Ciao a presto. Ore ") + QString::number(drill_.secondsLeft()), vbOKOnly,
-           QStringLiteral("Data ") + dateText(services_.today()));
+    services_.boxes->spokenMsgBox(
+        QStringLiteral("Ciao a presto. Ore ") + QString::number(drill_.secondsLeft()),
+        SpokenGoodbye(), vbOKOnly, QStringLiteral("Data ") + dateText(services_.today()));
     EndKeepingRecord();
+}
+
+// The screen says goodbye as designed; a child who cannot see the window hears the score too.
+QString Tavola::SpokenGoodbye() const
+{
+    const QString score =
+        QStringLiteral("Ciao a presto. Il tempo è finito: %1 risposte esatte su %2. ")
+            .arg(drill_.correct())
+            .arg(drill_.total());
+    return score + (drill_.scoreBeatsRecord() ? QStringLiteral("Hai battuto il record!")
+                                              : QStringLiteral("Il record non è battuto."));
 }
 
 void Tavola::cmdExit_Click()

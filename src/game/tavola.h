@@ -43,6 +43,8 @@ public:
     void Next_Click();
     // Ctrl+T: a screen reader says the time left, in words.
     void SayTimeLeft();
+    void SayRecord();
+    QString SpokenGoodbye() const;
 
     // The controls of the loaded window; null while it is unloaded.
     platform::Timer *Timer1 = nullptr;

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "accessibility.h"
 #include "controls.h"
+#include "textaccess.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
-#include <QKeyEvent>
-#include <QPointer>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -57,6 +57,7 @@ void installFilter()
 {
     static const bool installed = [] {
         passedOn = QAccessible::installUpdateHandler(filterEvent);
+        answerTextQueriesSoundly();
         return true;
     }();
     Q_UNUSED(installed);
@@ -128,94 +129,50 @@ void applySpokenText(QWidget *target, const QString &namePattern, const QString 
 
 namespace {
 
-constexpr const char *lentProperty = "vorandiFocusLent";
-
-// The focus lent to a control that does not take it otherwise, while a screen reader reads it:
-// the next key gives the focus back to the control that had it and goes on to it, as if the
-// focus had never moved. Given back at once, the focus would make the screen reader cut the
-// reading short to name that control again.
-class FocusLoan : public QObject {
-public:
-    FocusLoan(QWidget *reader, QWidget *owner)
-        : QObject(reader), reader_(reader), owner_(owner), policy_(reader->focusPolicy())
-    {
-        reader->installEventFilter(this);
-        reader->setFocusPolicy(Qt::ClickFocus); // focusable, yet never on the Tab round
-        owner->setProperty(lentProperty, true);
-        reader->setFocus(Qt::OtherFocusReason);
-    }
-
-    QWidget *owner() const { return owner_; }
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::FocusOut) {
-            end();
-            return false;
-        }
-        // The release of the key that lent the focus comes here too: only a press ends it.
-        if (event->type() != QEvent::KeyPress)
-            return false;
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (isModifier(key->key()))
-            return false;
-        QPointer<QWidget> owner = owner_;
-        end();
-        if (owner && owner->isEnabled()) {
-            owner->setFocus(Qt::OtherFocusReason);
-            QKeyEvent again(key->type(), key->key(), key->modifiers(), key->text(),
-                            key->isAutoRepeat(), ushort(key->count()));
-            QCoreApplication::sendEvent(owner, &again);
-        }
-        return true;
-    }
-
-private:
-    static bool isModifier(int key)
-    {
-        return key == Qt::Key_Control || key == Qt::Key_Shift || key == Qt::Key_Alt ||
-               key == Qt::Key_Meta || key == Qt::Key_AltGr;
-    }
-
-    void end()
-    {
-        if (owner_) {
-            owner_->setProperty(lentProperty, QVariant());
-            owner_->update();
-        }
-        reader_->removeEventFilter(this);
-        reader_->setFocusPolicy(policy_);
-        deleteLater();
-    }
-
-    QWidget *reader_;
-    QPointer<QWidget> owner_;
-    Qt::FocusPolicy policy_;
-};
+QAccessibleInterface *announcers(const QString &, QObject *object)
+{
+    auto *announcer = qobject_cast<Announcer *>(object);
+    return announcer ? new QAccessibleWidget(announcer, QAccessible::Notification) : nullptr;
+}
 
 } // namespace
 
-bool focusOnLoan(const QWidget *control)
+Announcer::Announcer(QWidget *window) : QWidget(window)
 {
-    return control->property(lentProperty).toBool();
+    static const bool installed = [] {
+        QAccessible::installFactory(announcers);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setGeometry(0, 0, 0, 0);
+    show();
 }
 
-void sayThroughFocus(QWidget *reader)
+void Announcer::say(const QString &text)
 {
-    QWidget *focus = QApplication::focusWidget();
-    if (!reader || !focus || focus->window() != reader->window() || focus == reader)
+    if (text.isEmpty())
         return;
-    // Lent already: the keys still belong to the control that lent it.
-    for (QObject *child : focus->children()) {
-        if (auto *loan = dynamic_cast<FocusLoan *>(child); loan && loan->owner())
-            focus = loan->owner();
+    {
+        const QuietAccessibility quiet;
+        setAccessibleName(text);
     }
-    // A quiet control's name changes unannounced: a screen reader that keeps names would read
-    // an old one.
-    QAccessibleEvent changed(reader, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&changed);
-    new FocusLoan(reader, focus);
+    QAccessibleEvent shown(this, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
+    emit said(text);
+}
+
+Announcer *announcerOf(QWidget *window)
+{
+    auto *found = window->findChild<Announcer *>(QString(), Qt::FindDirectChildrenOnly);
+    return found ? found : new Announcer(window);
+}
+
+void announce(QWidget *inWindow, const QString &text)
+{
+    if (inWindow)
+        announcerOf(inWindow->window())->say(text);
 }
 
 void bindSpokenText(QWidget *target, const QString &namePattern, const QString &descriptionPattern,

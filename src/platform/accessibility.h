@@ -5,9 +5,9 @@
 #include <QAccessible>
 #include <QHash>
 #include <QString>
+#include <QWidget>
 
 class QObject;
-class QWidget;
 
 namespace platform {
 
@@ -38,11 +38,23 @@ QString spokenText(const QString &pattern, const QHash<QString, QObject *> &cont
 void bindSpokenText(QWidget *target, const QString &namePattern, const QString &descriptionPattern,
                     bool quiet, const QHash<QString, QObject *> &controls);
 
-// Has a screen reader read the control now (a label, say) without changing the window: the
-// control holds the focus until the next key, which goes, with the focus, back to the control
-// that had it. Nothing happens while no control of the control's window has the focus.
-void sayThroughFocus(QWidget *reader);
-// The control's focus is lent for a screen reader: on screen it keeps its focus mark.
-bool focusOnLoan(const QWidget *control);
+// What a window has a screen reader say now, whatever has the focus, which stays where it is:
+// the keys go on to the control that had them, and its caret and focus mark stay on screen. A
+// notification, the one kind of object a screen reader speaks as soon as it shows; it takes no
+// room, focus or click.
+class Announcer : public QWidget {
+    Q_OBJECT
+public:
+    explicit Announcer(QWidget *window);
+    void say(const QString &text);
+
+signals:
+    void said(const QString &text);
+};
+
+// The window's announcer, made at its first use.
+Announcer *announcerOf(QWidget *window);
+// Has the announcer of the widget's window say the text.
+void announce(QWidget *inWindow, const QString &text);
 
 } // namespace platform

@@ -398,10 +398,11 @@ void CommandButton::paintEvent(QPaintEvent *)
     qDrawWinButton(&painter, rect(), palette(), isDown(), &face);
     option.state &= ~(QStyle::State_MouseOver | QStyle::State_AutoRaise);
     painter.drawControl(QStyle::CE_ToolButtonLabel, option);
-    if (hasFocus() || focusOnLoan(this)) {
+    if (hasFocus()) {
         // The dotted focus mark is drawn whatever moved the focus here: the style draws one
-        // only once Tab has been used, and after an answer the focus comes by itself.
-        const QPen dots(qGray(face.color().rgb()) > 128 ? Qt::black : Qt::white, 1, Qt::DotLine);
+        // only once Tab has been used, and after an answer the focus comes by itself. Two pixels
+        // wide, so that a child who sees little finds it too.
+        const QPen dots(qGray(face.color().rgb()) > 128 ? Qt::black : Qt::white, 2, Qt::DotLine);
         painter.setPen(dots);
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(rect().adjusted(4, 4, -5, -5));

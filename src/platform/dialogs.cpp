@@ -167,10 +167,20 @@ QString promptForScreen(const QMessageBox &box, const QString &prompt)
 
 int QtDialogs::msgBox(const QString &prompt, int style, const QString &title)
 {
+    return spokenMsgBox(prompt, QString(), style, title);
+}
+
+int QtDialogs::spokenMsgBox(const QString &prompt, const QString &spoken, int style,
+                            const QString &title)
+{
     QMessageBox box(boxParent());
     box.setWindowTitle(titleOr(title));
     box.setTextFormat(Qt::PlainText);
     box.setText(promptForScreen(box, prompt));
+    // A screen reader reads a box's text by its label's name.
+    if (auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        label && !spoken.isEmpty())
+        label->setAccessibleName(spoken);
     box.setIcon(iconFor(style));
     const bool yesNo = asksYesNo(style);
     if (yesNo) {

@@ -65,6 +65,9 @@ public:
     virtual ~DialogService() = default;
     // Returns vbOK, vbYes or vbNo.
     virtual int msgBox(const QString &prompt, int style, const QString &title) = 0;
+    // The same box, read to a screen reader as `spoken`, which may say more than the screen.
+    virtual int spokenMsgBox(const QString &prompt, const QString &spoken, int style,
+                             const QString &title) = 0;
     // Returns the text as typed, or empty text on Cancel.
     virtual QString inputBox(const QString &prompt, const QString &title) = 0;
 };
@@ -73,6 +76,8 @@ public:
 class QtDialogs : public DialogService {
 public:
     int msgBox(const QString &prompt, int style, const QString &title) override;
+    int spokenMsgBox(const QString &prompt, const QString &spoken, int style,
+                     const QString &title) override;
     QString inputBox(const QString &prompt, const QString &title) override;
 };
 
@@ -81,6 +86,11 @@ public:
 class SilentDialogs : public DialogService {
 public:
     int msgBox(const QString &prompt, int style, const QString &title) override;
+    int spokenMsgBox(const QString &prompt, const QString &, int style,
+                     const QString &title) override
+    {
+        return msgBox(prompt, style, title);
+    }
     QString inputBox(const QString &prompt, const QString &title) override;
 };
 

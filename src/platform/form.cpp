@@ -16,19 +16,21 @@
 #include <QPainter>
 #include <QPixmapCache>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 
 namespace platform {
 
-QFont fontFor(const FontDesc &desc)
+QFont fontFor(const FontDesc &desc, double zoom)
 {
     QFont font;
     font.setFamilies(facesFor(desc.family));
     // Points are turned into pixels at 96 dpi so the layout does not move with the screen.
-    font.setPixelSize(int(desc.points * 96.0 / 72.0 + 0.5));
+    font.setPixelSize(std::max(1, int(desc.points * 96.0 / 72.0 * zoom + 0.5)));
     font.setBold(desc.bold);
     font.setItalic(desc.italic);
     return font;
@@ -60,6 +62,55 @@ protected:
 
 private:
     QColor back_ = Qt::black;
+};
+
+// A thick frame over a control that has the focus where another control covers it, so that a
+// child sees where the keys go: its own focus mark lies under the cover.
+class CoveredFocusMark : public QWidget {
+public:
+    explicit CoveredFocusMark(QWidget *client) : QWidget(client)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+    }
+
+    void follow(QWidget *focus)
+    {
+        if (!focus || !isCovered(focus)) {
+            hide();
+            return;
+        }
+        setGeometry(focus->geometry());
+        raise();
+        show();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        const QRect frame = rect().adjusted(1, 1, -2, -2);
+        p.setPen(QPen(Qt::white, 3));
+        p.drawRect(frame);
+        p.setPen(QPen(Qt::black, 3, Qt::DotLine));
+        p.drawRect(frame);
+    }
+
+private:
+    // A sibling drawn over it takes its place on screen.
+    bool isCovered(const QWidget *control) const
+    {
+        const QList<QWidget *> siblings =
+            parentWidget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+        const qsizetype at = siblings.indexOf(const_cast<QWidget *>(control));
+        for (qsizetype i = at + 1; at >= 0 && i < siblings.size(); ++i) {
+            if (siblings[i] != this && siblings[i]->isVisible() &&
+                siblings[i]->geometry().intersects(control->geometry()))
+                return true;
+        }
+        return false;
+    }
 };
 
 namespace {
@@ -104,9 +155,10 @@ FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form), desc_(
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::CustomizeWindowHint);
+    zoom_ = zoomToFit(desc);
     client_ = new ClientArea(this);
     client_->setObjectName(QStringLiteral("clientArea"));
-    client_->setFixedSize(pixels(desc.clientWidth), pixels(desc.clientHeight));
+    client_->setFixedSize(at(desc.clientWidth), at(desc.clientHeight));
     setCentralWidget(client_);
     setBackColor(desc.backColor);
     buildControls(desc);
@@ -122,6 +174,38 @@ FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form), desc_(
 FormWindow::~FormWindow()
 {
     disconnect(focusFollower_);
+}
+
+// The window as designed where the screen holds it; where the desktop's scaling would put part
+// of it off the screen, the whole of it smaller, in the same proportions. The frame and the menu
+// bar are not known before the window shows: room is left for the usual ones.
+double FormWindow::zoomToFit(const WindowDesc &desc)
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return 1.0;
+    const QSize room = screen->availableGeometry().size() - QSize(16, 72);
+    return std::clamp(std::min(double(room.width()) * twipsPerPixel / desc.clientWidth,
+                               double(room.height()) * twipsPerPixel / desc.clientHeight),
+                      0.25, 1.0);
+}
+
+int FormWindow::at(int twips) const
+{
+    return zoom_ == 1.0 ? pixels(twips) : int(std::lround(twips * zoom_ / twipsPerPixel));
+}
+
+QPixmap FormWindow::zoomed(const QPixmap &picture) const
+{
+    if (zoom_ == 1.0 || picture.isNull())
+        return picture;
+    return picture.scaled((QSizeF(picture.size()) * zoom_).toSize(), Qt::IgnoreAspectRatio,
+                          Qt::SmoothTransformation);
+}
+
+double FormWindow::zoom() const
+{
+    return zoom_;
 }
 
 QWidget *FormWindow::clientArea() const
@@ -303,7 +387,7 @@ void FormWindow::buildControls(const WindowDesc &desc)
             p.setColor(QPalette::ButtonText, toQColor(*c.foreColor));
             w->setPalette(p);
         }
-        w->setGeometry(pixels(c.left), pixels(c.top), pixels(c.width), pixels(c.height));
+        w->setGeometry(at(c.left), at(c.top), at(c.width), at(c.height));
         if (auto *label = qobject_cast<Label *>(w))
             label->setCaption(c.caption);
         else if (auto *button = qobject_cast<QAbstractButton *>(w))
@@ -355,15 +439,15 @@ void FormWindow::dress()
 void FormWindow::dressControl(QWidget *w, const ControlDesc &c)
 {
     if (c.font)
-        w->setFont(fontFor(*c.font));
+        w->setFont(fontFor(*c.font, zoom_));
     if (auto *button = qobject_cast<CommandButton *>(w)) {
-        button->setPictures(pictureOrBlank(c.picture, buttonIconSize),
-                            pictureOrBlank(c.downPicture, buttonIconSize),
-                            pictureOrBlank(c.disabledPicture, buttonIconSize));
+        button->setPictures(zoomed(pictureOrBlank(c.picture, buttonIconSize)),
+                            zoomed(pictureOrBlank(c.downPicture, buttonIconSize)),
+                            zoomed(pictureOrBlank(c.disabledPicture, buttonIconSize)));
     } else if (auto *image = qobject_cast<Image *>(w)) {
-        const QSize size(pixels(c.width), pixels(c.height));
+        const QSize size(at(c.width), at(c.height));
         image->setPicture(c.stretch ? stretchedOrBlank(c.picture, size, backgroundBlank)
-                                    : pictureOrBlank(c.picture, size));
+                                    : zoomed(pictureOrBlank(c.picture, size)));
     }
 }
 
@@ -452,7 +536,9 @@ void FormWindow::toggleMenuBarKeys()
 // idle, and typing would go nowhere. The control that had it gets it back.
 void FormWindow::followFocus(QWidget *now)
 {
-    // A control that has the focus only on loan, for a screen reader, is no place to return to.
+    if (!coveredMark_)
+        coveredMark_ = new CoveredFocusMark(client_);
+    coveredMark_->follow(now && now->parentWidget() == client_ ? now : nullptr);
     if (now && (now->focusPolicy() & Qt::TabFocus) && client_->isAncestorOf(now)) {
         lastControl_ = now;
         return;

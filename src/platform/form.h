@@ -35,6 +35,8 @@ public:
 
     // The area below the menu bar that holds the controls.
     QWidget *clientArea() const;
+    // How much smaller than designed the window is drawn to fit the screen: 1 where it fits.
+    double zoom() const;
     QObject *control(const QString &name) const { return controls_.value(name); }
     QAction *menuItem(const QString &name) const { return menus_.value(name); }
     void setBackColor(Long colour);
@@ -61,6 +63,9 @@ private:
     void toggleMenuBarKeys();
     void followFocus(QWidget *now);
     void leaveIdleMenuBar();
+    static double zoomToFit(const WindowDesc &desc);
+    int at(int twips) const;
+    QPixmap zoomed(const QPixmap &picture) const;
 
     Form &form_;
     const WindowDesc &desc_;
@@ -71,9 +76,11 @@ private:
     std::vector<QAction *> barEntries_;
     // The control that last had the focus, for the bar to give it back.
     QPointer<QWidget> lastControl_;
+    class CoveredFocusMark *coveredMark_ = nullptr;
     QMetaObject::Connection focusFollower_;
     Long backColor_ = 0;
     bool unloading_ = false;
+    double zoom_ = 1.0; // below 1 where the window would not fit the screen
 };
 
 class Form : public QObject {
@@ -128,7 +135,7 @@ private:
 };
 
 // The font of a control, its points turned into pixels at 96 dpi.
-QFont fontFor(const FontDesc &font);
+QFont fontFor(const FontDesc &font, double zoom = 1.0);
 
 // A picture built into the program, read in the format its name ends with (bmp, ico, cur)
 // without sniffing its content, which would load every image plugin to ask it; null when

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The signals that end a program unless it catches them (SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGUSR1
-// and the rest), turned into an ordinary event of the event loop. signals_posix.cpp; Windows sends
-// a window program none of them.
+// The signals that end a program unless it catches them (SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGUSR1,
+// SIGPWR, the real-time ones and the rest, as the system numbers them), turned into an ordinary
+// event of the event loop. signals_posix.cpp; Windows sends a window program none of them.
 #pragma once
 
 #include <functional>

@@ -4,10 +4,13 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
+#include <iterator>
 #include <pthread.h>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -25,17 +28,47 @@ void noteSignal(int)
     errno = saved;
 }
 
-// Every signal whose default is to end the program and that a program may catch, save the faults
-// of the program itself (SIGSEGV and the like), after which nothing can be trusted to run, and
-// SIGXFSZ: a write past the file size limit then fails with EFBIG, and the save says so.
-constexpr int endingSignals[] = {SIGTERM, SIGHUP,  SIGINT,  SIGQUIT, SIGUSR1,   SIGUSR2,
-                                 SIGALRM, SIGPIPE, SIGPOLL, SIGPROF, SIGVTALRM, SIGXCPU};
+// Signals whose default action is not to end the program: ignored (SIGCHLD, SIGURG, SIGWINCH),
+// continue (SIGCONT) or stop it for job control (SIGTSTP, SIGTTIN, SIGTTOU, SIGSTOP). A shell's
+// Ctrl+Z and fg must keep working, and a child or a resized window is no reason to end a game.
+constexpr int notEnding[] = {SIGCHLD, SIGURG,  SIGWINCH, SIGCONT,
+                             SIGTSTP, SIGTTIN, SIGTTOU,  SIGSTOP};
+
+// Signals that end the program but are left alone: SIGKILL cannot be caught; the faults of the
+// program itself (SIGSEGV and the like, abort()'s SIGABRT, a debugger's SIGTRAP, seccomp's SIGSYS),
+// after which nothing can be trusted to run; and SIGXFSZ, ignored instead, so that a write past
+// the file size limit fails with EFBIG and the save says so.
+constexpr int leftAlone[] = {SIGKILL, SIGSEGV, SIGBUS, SIGFPE, SIGILL,
+                             SIGABRT, SIGTRAP, SIGSYS, SIGXFSZ};
+
+bool listed(int sig, const auto &list)
+{
+    return std::find(std::begin(list), std::end(list), sig) != std::end(list);
+}
+
+// Every signal the system has, from 1 to SIGRTMAX, whose default is to end the program, but those
+// left alone: the real-time signals included, whatever their number here. A number the C library
+// keeps for its own threads (glibc's two below SIGRTMIN) is refused by sigaction and left out.
+const std::vector<int> &endingSignals()
+{
+    static const std::vector<int> all = [] {
+        std::vector<int> found;
+        for (int sig = 1; sig <= SIGRTMAX; ++sig) {
+            struct sigaction current {};
+            if (!listed(sig, notEnding) && !listed(sig, leftAlone) &&
+                ::sigaction(sig, nullptr, &current) == 0)
+                found.push_back(sig);
+        }
+        return found;
+    }();
+    return all;
+}
 
 sigset_t endingSet()
 {
     sigset_t set;
     sigemptyset(&set);
-    for (const int sig : endingSignals)
+    for (const int sig : endingSignals())
         sigaddset(&set, sig);
     return set;
 }
@@ -79,9 +112,12 @@ void onEndingSignal(std::function<void()> handler)
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     ::signal(SIGXFSZ, SIG_IGN);
-    for (const int sig : endingSignals) {
+    for (const int sig : endingSignals()) {
+        // Ignored when the program started (nohup), or handled by a library of the process: left
+        // so.
         struct sigaction before {};
-        if (::sigaction(sig, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+        if (::sigaction(sig, nullptr, &before) == 0 && !(before.sa_flags & SA_SIGINFO) &&
+            before.sa_handler == SIG_DFL)
             ::sigaction(sig, &action, nullptr);
     }
 }

@@ -8,7 +8,9 @@
 #include <QFile>
 
 #include <cerrno>
+#include <condition_variable>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
@@ -35,18 +37,26 @@ bool mayNotWrite(int errnum, const QString &dir)
            ::faccessat(AT_FDCWD, QFile::encodeName(dir).constData(), W_OK, AT_EACCESS) != 0;
 }
 
-// A lock file this account may not write in a directory it may write: whoever owns it took the
-// write permission away, and games that skipped the lock would then overwrite each other.
-[[noreturn]] void lockFileNotOurs(const QString &path)
+// A lock file this account may not write in a directory it may write: someone took the write
+// permission away, and games that skipped the lock would then overwrite each other. The message
+// says whose file it is: the player's own can be mended by the player.
+[[noreturn]] void lockFileNotWritable(const QString &path)
 {
-    throw platform::RuntimeError(
-        platform::errPermissionDenied,
-        platform::fileErrorMessage(
-            path, QStringLiteral("un altro utente gli ha tolto il permesso di scrittura, così il "
-                                 "record non è più protetto quando due partite finiscono insieme. "
-                                 "Un amministratore deve cancellare questo file nascosto (la "
-                                 "prossima partita lo rifà) oppure dare al gruppo il permesso di "
-                                 "scriverlo")));
+    struct stat st {};
+    const bool own =
+        ::lstat(QFile::encodeName(path).constData(), &st) == 0 && st.st_uid == ::geteuid();
+    const QString why =
+        own ? QStringLiteral("è un tuo file nascosto, ma non ha più il permesso di scrittura, così "
+                             "il record non è più protetto quando due partite finiscono insieme. "
+                             "Cancella questo file (la prossima partita lo rifà) oppure ridagli il "
+                             "permesso di scrittura")
+            : QStringLiteral("un altro utente gli ha tolto il permesso di scrittura, così il "
+                             "record non è più protetto quando due partite finiscono insieme. "
+                             "Un amministratore deve cancellare questo file nascosto (la "
+                             "prossima partita lo rifà) oppure dare al gruppo il permesso di "
+                             "scriverlo");
+    throw platform::RuntimeError(platform::errPermissionDenied,
+                                 platform::fileErrorMessage(path, why));
 }
 
 // Anything but a regular file at the lock file's name (a link, a pipe, a device) was planted
@@ -79,12 +89,49 @@ void DirectoryLock::take(LockPurpose purpose)
 namespace {
 
 // A blocking request for the lock, made on the side while the game looks again and again: a game
-// that saves over and over would otherwise take the lock back between any two looks.
+// that saves over and over would otherwise take the lock back between any two looks. While the
+// player is asked whether to wait more, the request gives back at once a lock it gets: a question
+// left open must hold up no other game.
 struct Queued {
     std::mutex mutex;
+    std::condition_variable resumed;
     bool done = false;
     bool got = false;
+    bool asking = false;    // a box waits for the player
+    bool takenHere = false; // the game took the lock on the same descriptor itself
     bool abandoned = false; // the request's descriptor is then its own to close
+
+    // On the request's thread: waits for the lock until it is the game's to keep.
+    void request(int fd, const std::function<int(int, int)> &flock)
+    {
+        for (;;) {
+            int result = 0;
+            do {
+                result = flock(fd, LOCK_EX);
+            } while (result != 0 && errno == EINTR);
+            std::unique_lock guard(mutex);
+            if (result == 0 && asking && !takenHere && !abandoned) {
+                flock(fd, LOCK_UN);
+                resumed.wait(guard, [this] { return !asking || takenHere || abandoned; });
+                if (!takenHere && !abandoned)
+                    continue;
+            }
+            done = true;
+            got = result == 0;
+            if (abandoned)
+                ::close(fd);
+            return;
+        }
+    }
+
+    void setAsking(bool now)
+    {
+        {
+            const std::lock_guard guard(mutex);
+            asking = now;
+        }
+        resumed.notify_all();
+    }
 };
 
 } // namespace
@@ -92,26 +139,19 @@ struct Queued {
 void DirectoryLock::waitInLine(LockPurpose purpose)
 {
     auto queued = std::make_shared<Queued>();
-    std::thread request([queued, fd = fd_, flock = services_.calls->flock] {
-        int result = 0;
-        do {
-            result = flock(fd, LOCK_EX);
-        } while (result != 0 && errno == EINTR);
-        const std::lock_guard guard(queued->mutex);
-        queued->done = true;
-        queued->got = result == 0;
-        if (queued->abandoned)
-            ::close(fd);
-    });
+    std::thread request(
+        [queued, fd = fd_, flock = services_.calls->flock] { queued->request(fd, flock); });
     try {
-        waitForLock(path_, purpose, services_, [this, queued] {
-            {
+        waitForLock(
+            path_, purpose, services_,
+            [this, queued] {
+                // Under the request's mutex, so that it never gives back a lock taken here.
                 const std::lock_guard guard(queued->mutex);
-                if (queued->got)
-                    return held_ = true;
-            }
-            return tryLock();
-        });
+                if (queued->got || tryLock())
+                    return queued->takenHere = held_ = true;
+                return false;
+            },
+            [queued](bool asking) { queued->setAsking(asking); });
     } catch (...) {
         {
             const std::lock_guard guard(queued->mutex);
@@ -120,12 +160,14 @@ void DirectoryLock::waitInLine(LockPurpose purpose)
                 fd_ = -1;
             }
         }
+        queued->resumed.notify_all();
         if (fd_ < 0)
             request.detach();
         else
             request.join();
         throw;
     }
+    queued->resumed.notify_all();
     // The lock is this descriptor's now, so the request on it is granted at once.
     request.join();
 }
@@ -153,7 +195,7 @@ bool DirectoryLock::open()
             if (mayNotWrite(e, dir_))
                 return false;
             if (e == EACCES || e == EPERM)
-                lockFileNotOurs(path_);
+                lockFileNotWritable(path_);
             if (e == ELOOP || e == ENXIO)
                 continue; // planted between the look and the open
             platform::throwFileError(path_, e);

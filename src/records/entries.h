@@ -25,6 +25,10 @@ EntryKind entryKind(const QString &localPath);
 // descriptor opened without following a link, so what is checked is what is read.
 std::optional<QByteArray> gameWrittenFile(const QString &localPath, qint64 limit);
 
+// The whole content of a regular file with one link, whoever owns it, of at most limit bytes, read
+// without following a link; nothing when it is anything else or cannot be read.
+std::optional<QByteArray> regularFileContent(const QString &localPath, qint64 limit);
+
 // Removes the entry itself, never what a link points at; a folder only when it is empty.
 void removeEntry(const QString &localPath);
 

@@ -30,6 +30,11 @@ std::optional<QByteArray> gameWrittenFile(const QString &localPath, qint64 limit
     return file.readAll();
 }
 
+std::optional<QByteArray> regularFileContent(const QString &localPath, qint64 limit)
+{
+    return gameWrittenFile(localPath, limit);
+}
+
 void removeEntry(const QString &localPath)
 {
     if (entryKind(localPath) == EntryKind::Directory)

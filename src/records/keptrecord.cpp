@@ -2,6 +2,7 @@
 #include "keptrecord.h"
 #include "entries.h"
 #include "pendingfile.h"
+#include "platform/cp1252.h"
 #include "recordfiles.h"
 
 #include <QDir>
@@ -23,10 +24,10 @@ std::optional<RecordLines> parseKept(const QByteArray &bytes)
     const qsizetype end = bytes.indexOf("\r\n");
     if (end < 0)
         return std::nullopt;
-    RecordLines record{bytes.left(end + 2), bytes.mid(end + 2)};
-    if (!isScoreLine(record.score) || !isNameLine(record.name))
+    const QByteArray name = bytes.mid(end + 2);
+    if (!isScoreLine(bytes.left(end + 2)) || !name.endsWith("\r\n"))
         return std::nullopt;
-    return record;
+    return RecordLines{bytes.left(end + 2), asNameLine(name)};
 }
 
 } // namespace
@@ -38,9 +39,9 @@ bool isScoreLine(const QByteArray &bytes)
            bytes.chopped(2).toInt() <= highestScore;
 }
 
-bool isNameLine(const QByteArray &bytes)
+QByteArray asNameLine(const QByteArray &line)
 {
-    return bytes.endsWith("\r\n") && bytes.count('\r') == 1 && bytes.count('\n') == 1;
+    return platform::toCp1252(recordName(platform::fromCp1252(line.chopped(2)))) + "\r\n";
 }
 
 void keepAside(const QString &dir, const RecordLines &record, const SystemCalls &calls)
@@ -57,9 +58,15 @@ void keepAside(const QString &dir, const RecordLines &record, const SystemCalls 
 void takeKeptRecords(const QString &dir, const std::function<void(const RecordLines &)> &putInPlace)
 {
     const QDir folder(dir);
-    const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    // Exactly the names keepAside gives, case included: "VORA.KEPT-…" is no kept record.
+    const auto all =
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot | QDir::CaseSensitive;
     const QString pattern = keptPrefix + QString(keptDigits, u'?');
     const QStringList names = folder.entryList({pattern}, all);
+    // A keepAside cut short leaves its temporary file, never a kept record: it goes.
+    for (const QString &name : folder.entryList({u'.' + pattern + u'-' + QString(keptDigits, u'?')},
+                                                QDir::Files | QDir::Hidden | QDir::CaseSensitive))
+        removeEntry(dir + u'/' + name);
     std::optional<RecordLines> best;
     for (const QString &name : names) {
         const auto bytes = gameWrittenFile(dir + u'/' + name, maxRecordFileSize);

@@ -21,8 +21,11 @@ struct RecordLines {
 
 // A score line a game can write: a whole number from 0 to 32767, then CR LF.
 bool isScoreLine(const QByteArray &bytes);
-// A name line: one line, then CR LF.
-bool isNameLine(const QByteArray &bytes);
+
+// A name line ending in CR LF as this program writes it: a name that a file still holds with a
+// line break or a CR inside (an earlier version wrote it so) becomes the one line the name rule
+// makes of it, so a record is never dropped for its name.
+QByteArray asNameLine(const QByteArray &line);
 
 // Writes the record whole and flushed to a new file of the directory (a local path) that no
 // other game uses; a RuntimeError naming it when it cannot.

@@ -52,8 +52,30 @@ private:
     WaitInProgress saved_;
 };
 
-bool playerWantsToWaitMore(DialogService &boxes, LockPurpose purpose)
+// Tells the request for the lock that a question is on screen, for as long as it is.
+class AskingScope {
+public:
+    explicit AskingScope(const std::function<void(bool)> &asking) : asking_(asking)
+    {
+        if (asking_)
+            asking_(true);
+    }
+    ~AskingScope()
+    {
+        if (asking_)
+            asking_(false);
+    }
+    AskingScope(const AskingScope &) = delete;
+    AskingScope &operator=(const AskingScope &) = delete;
+
+private:
+    const std::function<void(bool)> &asking_;
+};
+
+bool playerWantsToWaitMore(DialogService &boxes, LockPurpose purpose,
+                           const std::function<void(bool)> &asking)
 {
+    const AskingScope whileAsked(asking);
     const QString ifNot = purpose == LockPurpose::Reading
                               ? QStringLiteral("Se rispondi No il gioco si chiude.")
                               : QStringLiteral("Se rispondi No il tuo record non sarà registrato.");
@@ -110,7 +132,7 @@ int &locksHeldHere(const QString &dir)
 }
 
 void waitForLock(const QString &lockPath, LockPurpose purpose, const RecordServices &services,
-                 const std::function<bool()> &tryLock)
+                 const std::function<bool()> &tryLock, const std::function<void(bool)> &asking)
 {
     if (tryLock())
         return;
@@ -126,7 +148,7 @@ void waitForLock(const QString &lockPath, LockPurpose purpose, const RecordServi
         if (services.wait->waitFor(text, tryLock, lockWaitRound))
             return;
         if (waited + lockWaitRound < lockWaitLimit &&
-            !playerWantsToWaitMore(*services.boxes, purpose)) {
+            !playerWantsToWaitMore(*services.boxes, purpose, asking)) {
             // The other game may have let go while the question was on screen.
             if (tryLock())
                 return;

@@ -34,9 +34,12 @@ public:
 
 // Returns once tryLock() has taken the lock; otherwise a RuntimeError saying why the record could
 // not be read or saved (LockNotFree where no one could be asked).
-// The player is told and asked through the services' boxes and wait.
+// The player is told and asked through the services' boxes and wait; asking(true) runs before a
+// question is shown and asking(false) once it is answered, so that a request for the lock made on
+// the side holds nothing while the question waits for the player.
 void waitForLock(const QString &lockPath, LockPurpose purpose, const RecordServices &services,
-                 const std::function<bool()> &tryLock);
+                 const std::function<bool()> &tryLock,
+                 const std::function<void(bool asking)> &asking = {});
 
 // A way out from outside (a signal, a display gone) that runs while this process itself waits for
 // the same lock, in a box or asking the player, takes the lock through that wait, silently and

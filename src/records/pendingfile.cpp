@@ -103,7 +103,7 @@ void PendingFile::removeLeftovers(const QString &path)
 {
     QDir dir(directoryOf(path));
     const QString pattern = temporaryPrefix(path) + QString(randomDigits, u'?');
-    const auto filter = QDir::Files | QDir::Hidden | QDir::System;
+    const auto filter = QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive;
     for (const QString &name : dir.entryList({pattern}, filter))
         dir.remove(name);
 }

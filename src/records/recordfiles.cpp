@@ -8,14 +8,18 @@
 #include "platform/files.h"
 #include "platform/runtime.h"
 #include "platform/signals.h"
+#include "savejournal.h"
 #include "sharing.h"
 #include "systemcalls.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 namespace records {
 
@@ -76,117 +80,127 @@ std::optional<QString> storedText(const QString &localPath)
     }
 }
 
-// A save moves the new pair in place in two steps. First both complete files are renamed to
-// these names, the score's last: once it is there the whole new pair is on disk. Then they are
-// renamed over the old files, the name first; the name file it replaces keeps a name of its own
-// until the score is in place. A save cut short in between is finished by whoever takes the
-// directory lock next, and one whose score cannot be moved puts the old name back: the files
-// never hold one game's score with another game's name.
-QString committedPath(const QString &localPath)
+// A save's steps (see savejournal.h): the journal, then the name file, then the score file, each
+// put in place by one rename; the journal goes once both are there.
+QString journalPath(const QString &scorePath)
 {
-    return localPath + QStringLiteral(".new");
+    return directoryOf(scorePath) + u'/' + journalFileName;
 }
 
-QString replacedPath(const QString &localPath)
-{
-    return localPath + QStringLiteral(".old");
-}
+// The pair's two files written whole beside the record files, ready to be renamed over them.
+class WrittenPair {
+public:
+    WrittenPair(const SystemCalls &calls, const QString &scorePath, const QString &namePath,
+                const RecordLines &pair)
+        : holder_(namePath, pair.name, calls), score_(scorePath, pair.score, calls)
+    {
+        // A folder in the score file's place would stop the second move after the first.
+        if (entryKind(scorePath) == EntryKind::Directory)
+            throwFileError(scorePath, EISDIR);
+    }
 
-void moveIntoPlace(const SystemCalls &calls, const QString &from, const QString &to)
-{
-    if (calls.rename(systemName(from).constData(), systemName(to).constData()) != 0)
-        throwFileError(to, errno);
-}
+    // The name first, with the signals held back so that none ends the program between the two.
+    void moveIn()
+    {
+        const SignalsHeldBack held;
+        holder_.commit();
+        score_.commit();
+    }
 
-// The score could not follow the new name: the old name goes back (or the new one away, when
-// there was none), so the old pair stands whole.
-void putOldNameBack(const SystemCalls &calls, const QString &namePath, bool newNameIn)
+private:
+    PendingFile holder_;
+    PendingFile score_;
+};
+
+// The score could not follow the new name: what stood at the name file's place goes back (its
+// content, or nothing when it was no file the game could read), so the old pair stands whole.
+void putOldNameBack(const SystemCalls &calls, const QString &namePath, const Standing &before)
 {
-    const QString oldName = replacedPath(namePath);
-    if (entryKind(oldName) == EntryKind::Regular)
-        calls.rename(systemName(oldName).constData(), systemName(namePath).constData());
-    else if (newNameIn)
+    if (standingAt(namePath).identity == before.identity)
+        return;
+    if (before.content)
+        PendingFile(namePath, *before.content, calls).commit();
+    else
         removeEntry(namePath);
 }
 
-// Renames the committed pair over the record files, the name first, with the signals held back
-// so that none can end the program between the two: once the score is in place nothing of the
-// save is left to do.
-void putPairInPlace(const SystemCalls &calls, const QString &scorePath, const QString &namePath)
+// The save failed after its journal, and the journal could not be removed (or the old name put
+// back): the next game completes the save from it. The player is told so, not that nothing was
+// saved.
+// A file error's message, to follow a colon.
+QString asClause(const RuntimeError &error)
 {
-    // A folder in the score file's place would stop the second move after the first.
-    if (entryKind(scorePath) == EntryKind::Directory)
-        throwFileError(scorePath, EISDIR);
-    const SignalsHeldBack held;
-    const bool nameWaits = entryKind(committedPath(namePath)) != EntryKind::None;
-    if (nameWaits) {
-        if (entryKind(namePath) == EntryKind::Regular)
-            moveIntoPlace(calls, namePath, replacedPath(namePath));
-        try {
-            moveIntoPlace(calls, committedPath(namePath), namePath);
-        } catch (const RuntimeError &) {
-            putOldNameBack(calls, namePath, false);
-            removeEntry(committedPath(namePath));
-            removeEntry(committedPath(scorePath));
-            throw;
-        }
-    }
-    try {
-        moveIntoPlace(calls, committedPath(scorePath), scorePath);
-    } catch (const RuntimeError &) {
-        putOldNameBack(calls, namePath, nameWaits);
-        removeEntry(committedPath(scorePath));
-        throw;
-    }
-    removeEntry(replacedPath(namePath));
+    QString why = error.message();
+    if (why.startsWith(QStringLiteral("Errore ")))
+        why[0] = u'e';
+    return why;
 }
 
-// Writes the pair whole beside the record files and moves it in place. Under the lock only.
+RuntimeError leftToTheNextGame(const RuntimeError &error)
+{
+    return RuntimeError(error.number(),
+                        QStringLiteral("Il tuo record non è stato registrato del tutto: %1 La "
+                                       "prossima partita di Vorandi lo completerà.")
+                            .arg(asClause(error)));
+}
+
+// Writes the pair in place through a journal. Under the lock only.
 void commitPair(DirectoryLock &lock, const QString &scorePath, const QString &namePath,
                 const RecordLines &pair)
 {
     const SystemCalls &calls = *lock.services().calls;
-    {
-        PendingFile holder(namePath, pair.name, calls);
-        PendingFile score(scorePath, pair.score, calls);
-        holder.commitAs(committedPath(namePath));
-        score.commitAs(committedPath(scorePath)); // from here on the new pair is saved
+    const QString journal = journalPath(scorePath);
+    const Standing nameBefore = standingAt(namePath);
+    WrittenPair written(calls, scorePath, namePath, pair);
+    PendingFile(journal, journalBytes({standingAt(scorePath).identity, nameBefore.identity, pair}),
+                calls)
+        .commit();
+    lock.sync();
+    try {
+        written.moveIn();
+    } catch (const RuntimeError &error) {
+        try {
+            putOldNameBack(calls, namePath, nameBefore);
+        } catch (const RuntimeError &) {
+            throw leftToTheNextGame(error);
+        }
+        removeEntry(journal);
+        if (entryKind(journal) != EntryKind::None)
+            throw leftToTheNextGame(error);
+        throw;
     }
     lock.sync();
-    putPairInPlace(calls, scorePath, namePath);
-    lock.sync();
+    removeEntry(journal);
 }
 
-// Under the lock: completes a save cut short after its commit, only when what it left is exactly
-// what a game writes, and from the content checked (a file swapped after the check is never what
-// is put in place); then drops whatever else lies at the names a save uses.
+// Under the lock: completes a save cut short after its journal, only while the record files hold
+// what that save left (see savejournal.h); a journal that is not what a game writes, or whose pair
+// was replaced since, is removed unused. Files at the names an earlier version of the game used
+// for a save in progress belong to no save of this one: removed, never put in place.
 void finishInterruptedSave(DirectoryLock &lock, const QString &scorePath, const QString &namePath)
 {
-    const auto score = gameWrittenFile(committedPath(scorePath), 64);
-    const auto name = gameWrittenFile(committedPath(namePath), maxRecordFileSize);
-    const bool scoreSound = score && isScoreLine(*score);
-    // Cut short between the two moves: the new name is in place, the old one beside it.
-    const bool nameMoved = entryKind(committedPath(namePath)) == EntryKind::None &&
-                           gameWrittenFile(replacedPath(namePath), maxRecordFileSize);
-    if (scoreSound && name && isNameLine(*name)) {
-        commitPair(lock, scorePath, namePath, {*score, *name});
-    } else if (scoreSound && nameMoved) {
-        const SystemCalls &calls = *lock.services().calls;
-        PendingFile(scorePath, *score, calls).commitAs(committedPath(scorePath));
-        putPairInPlace(calls, scorePath, namePath);
+    for (const QString &left :
+         {scorePath + QStringLiteral(".new"), namePath + QStringLiteral(".new"),
+          namePath + QStringLiteral(".old")})
+        removeEntry(left);
+    const QString journal = journalPath(scorePath);
+    if (entryKind(journal) == EntryKind::None)
+        return;
+    const auto bytes = gameWrittenFile(journal, 2 * maxRecordFileSize);
+    const auto save = bytes ? parseJournal(*bytes) : std::nullopt;
+    if (save && pairBelongsTo(*save, scorePath, namePath)) {
+        WrittenPair(*lock.services().calls, scorePath, namePath, save->pair).moveIn();
         lock.sync();
     }
-    for (const QString &left :
-         {committedPath(scorePath), committedPath(namePath), replacedPath(namePath)})
-        removeEntry(left);
+    removeEntry(journal);
 }
 
 // Under the lock: what a save cut short or a game that had to end left behind.
 void tidyUnderLock(DirectoryLock &lock, const QString &scorePath, const QString &namePath)
 {
     finishInterruptedSave(lock, scorePath, namePath);
-    PendingFile::removeLeftovers(scorePath);
-    PendingFile::removeLeftovers(namePath);
+    for (const QString &path : {scorePath, namePath, journalPath(scorePath)})
+        PendingFile::removeLeftovers(path);
     // A record on file is never lowered, and an equal score leaves it to whoever reached it first.
     takeKeptRecords(directoryOf(scorePath), [&](const RecordLines &kept) {
         if (kept.score.chopped(2).toInt() > Val(storedText(scorePath).value_or(QString())))
@@ -198,15 +212,26 @@ void tidyUnderLock(DirectoryLock &lock, const QString &scorePath, const QString 
 RuntimeError notSaved(const RuntimeError &error)
 {
     const QString lead = QStringLiteral("Il tuo record non è stato registrato");
-    if (error.message().startsWith(lead))
+    if (error.message().startsWith(QStringLiteral("Il tuo record ")))
         return error;
-    QString why = error.message();
-    if (why.startsWith(QStringLiteral("Errore ")))
-        why[0] = u'e';
-    return RuntimeError(error.number(), lead + QStringLiteral(": ") + why);
+    return RuntimeError(error.number(), lead + QStringLiteral(": ") + asClause(error));
 }
 
 } // namespace
+
+QString recordName(const QString &typed)
+{
+    // A CR LF pasted from a Windows text is one line break, so one blank.
+    QString name = typed.normalized(QString::NormalizationForm_C);
+    name.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    for (QChar &c : name) {
+        const QChar::Category kind = c.category();
+        if (kind == QChar::Other_Control || kind == QChar::Separator_Line ||
+            kind == QChar::Separator_Paragraph)
+            c = u' ';
+    }
+    return name;
+}
 
 QString recordPath(const QString &windowsDir, const QString &fileName)
 {
@@ -241,6 +266,25 @@ QString GetSystemDir(const WindowsDirectoryCall &call)
     return text;
 }
 
+namespace {
+
+// An editor's byte-order mark says how the text in the file is written: UTF-8 (as older Notepad
+// saves it) or UTF-16. Such a file is read as the text it holds, the mark left out; any other file
+// is Windows-1252, one byte a character, as the game writes it.
+QString textBehindByteOrderMark(const QString &asWindows1252)
+{
+    const QByteArray head = toCp1252(asWindows1252.left(3));
+    if (head.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(toCp1252(asWindows1252).mid(3));
+    for (const auto &[mark, encoding] : {std::pair{"\xFF\xFE", QStringDecoder::Utf16LE},
+                                         std::pair{"\xFE\xFF", QStringDecoder::Utf16BE}})
+        if (head.startsWith(mark))
+            return QStringDecoder(encoding).decode(toCp1252(asWindows1252).mid(2));
+    return asWindows1252;
+}
+
+} // namespace
+
 QString readWholeFile(const QString &path)
 {
     const int number = FreeFile();
@@ -252,7 +296,7 @@ QString readWholeFile(const QString &path)
             errPathFileAccess,
             fileErrorMessage(resolvePath(path), QStringLiteral("è troppo grande per essere un file "
                                                                "dei record (più di 64 MB)")));
-    return Input(length, number);
+    return textBehindByteOrderMark(Input(length, number));
 }
 
 PairReading::PairReading(const QString &windowsDir, const RecordServices &services)
@@ -265,6 +309,13 @@ PairReading::~PairReading() = default;
 
 void createRecordFiles(const QString &windowsDir, const RecordServices &services)
 {
+    const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
+    // A save cut short is finished first, before a missing file is made empty, so that what the
+    // files held when it began is still there to compare.
+    if (QFileInfo(directoryOf(scorePath)).isDir()) {
+        DirectoryLock lock(directoryOf(scorePath), LockPurpose::Reading, services);
+        tidyUnderLock(lock, scorePath, resolvePath(recordPath(windowsDir, nameFileName)));
+    }
     const int number = FreeFile();
     for (const QString &fileName : {scoreFileName, nameFileName}) {
         const QString path = recordPath(windowsDir, fileName);
@@ -272,9 +323,6 @@ void createRecordFiles(const QString &windowsDir, const RecordServices &services
         Close(number);
         shareLikeDirectory(resolvePath(path));
     }
-    const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
-    DirectoryLock lock(directoryOf(scorePath), LockPurpose::Reading, services);
-    tidyUnderLock(lock, scorePath, resolvePath(recordPath(windowsDir, nameFileName)));
 }
 
 SaveOutcome saveRecord(const QString &windowsDir, const QString &scoreText, const QString &name,
@@ -282,7 +330,7 @@ SaveOutcome saveRecord(const QString &windowsDir, const QString &scoreText, cons
 {
     const QString scorePath = resolvePath(recordPath(windowsDir, scoreFileName));
     const QString namePath = resolvePath(recordPath(windowsDir, nameFileName));
-    const RecordLines pair{toCp1252(scoreText) + "\r\n", toCp1252(name) + "\r\n"};
+    const RecordLines pair{toCp1252(scoreText) + "\r\n", toCp1252(recordName(name)) + "\r\n"};
     try {
         try {
             DirectoryLock lock(directoryOf(scorePath), LockPurpose::Saving, services);

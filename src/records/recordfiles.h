@@ -41,7 +41,8 @@ QString GetSystemDir(const WindowsDirectoryCall &call = GetWindowsDirectoryA);
 // system; the files layer reads it as a directory separator.
 QString recordPath(const QString &windowsDir, const QString &fileName);
 
-// The whole content of an existing file, exactly as stored.
+// The whole content of an existing file, exactly as stored; a file that begins with a UTF-8 or
+// UTF-16 byte-order mark (an editor's) as the text it holds.
 QString readWholeFile(const QString &path);
 
 class DirectoryLock;
@@ -61,6 +62,11 @@ private:
 
 // Creates both files empty where missing, leaving existing ones unchanged.
 void createRecordFiles(const QString &windowsDir, const RecordServices &services);
+
+// A player's name as the game shows and saves it: composed (NFC), so that a letter typed as a
+// base and a separate accent still has its Windows-1252 character, and with every line break, tab
+// or other control character turned into a blank, so that a name is always one line of its file.
+QString recordName(const QString &typed);
 
 // Whether a game's score beats the record given: the game's one record rule.
 using BeatsRecord = std::function<bool(double record)>;

@@ -21,6 +21,10 @@ mode_t bitsFor(const QString &dir)
         bits |= S_IRGRP | S_IWGRP;
     if (st.st_mode & S_IWOTH)
         bits |= S_IROTH | S_IWOTH;
+    // A shared directory that everyone may read shows its record to everyone, whatever the umask
+    // of the account that saved last; a directory of one account's own stays as its umask says.
+    if (bits != 0 && (st.st_mode & S_IROTH))
+        bits |= S_IROTH;
     return bits;
 }
 

@@ -11,7 +11,8 @@ namespace records {
 QString directoryOf(const QString &localPath);
 
 // Adds the group's or the others' read and write permission to a file this account owns when
-// they may write its directory. Best effort: a file owned by another account is left alone.
+// they may write its directory, and the others' read permission when the directory is so shared
+// and the others may read it. Best effort: a file owned by another account is left alone.
 void shareLikeDirectory(int fd, const QString &dir);
 void shareLikeDirectory(const QString &localPath);
 

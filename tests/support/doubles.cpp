@@ -36,7 +36,13 @@ ScriptedDialogs::Answer ScriptedDialogs::next(Kind kind)
 
 int ScriptedDialogs::msgBox(const QString &prompt, int style, const QString &title)
 {
-    calls_.append({Kind::Message, prompt, style, titleOr(title)});
+    return spokenMsgBox(prompt, QString(), style, title);
+}
+
+int ScriptedDialogs::spokenMsgBox(const QString &prompt, const QString &spoken, int style,
+                                  const QString &title)
+{
+    calls_.append({Kind::Message, prompt, style, titleOr(title), spoken});
     const Call call = calls_.back();
     Answer a = next(Kind::Message);
     {
@@ -52,7 +58,7 @@ int ScriptedDialogs::msgBox(const QString &prompt, int style, const QString &tit
 
 QString ScriptedDialogs::inputBox(const QString &prompt, const QString &title)
 {
-    calls_.append({Kind::Input, prompt, 0, titleOr(title)});
+    calls_.append({Kind::Input, prompt, 0, titleOr(title), QString()});
     const Call call = calls_.back();
     Answer a = next(Kind::Input);
     {

@@ -31,6 +31,7 @@ public:
         QString prompt;
         int style;
         QString title;
+        QString spoken; // what a screen reader hears instead of the prompt, when it differs
     };
     // Runs while the "box" is open (inside the modal gate); may return an answer.
     using Action = std::function<void(const Call &)>;
@@ -40,6 +41,8 @@ public:
     void cancel(Action whileOpen = {}) { type(QString(), std::move(whileOpen)); }
 
     int msgBox(const QString &prompt, int style, const QString &title) override;
+    int spokenMsgBox(const QString &prompt, const QString &spoken, int style,
+                     const QString &title) override;
     QString inputBox(const QString &prompt, const QString &title) override;
 
     const QList<Call> &calls() const { return calls_; }
