@@ -162,6 +162,7 @@ FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form), desc_(
     setCentralWidget(client_);
     setBackColor(desc.backColor);
     buildControls(desc);
+    coveredMark_ = new CoveredFocusMark(client_);
     buildMenus(desc);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     focusFollower_ = connect(qApp, &QApplication::focusChanged, this,
@@ -536,8 +537,6 @@ void FormWindow::toggleMenuBarKeys()
 // idle, and typing would go nowhere. The control that had it gets it back.
 void FormWindow::followFocus(QWidget *now)
 {
-    if (!coveredMark_)
-        coveredMark_ = new CoveredFocusMark(client_);
     coveredMark_->follow(now && now->parentWidget() == client_ ? now : nullptr);
     if (now && (now->focusPolicy() & Qt::TabFocus) && client_->isAncestorOf(now)) {
         lastControl_ = now;
