@@ -5,8 +5,6 @@
 #include "platform/appstyle.h"
 #include "platform/display.h"
 #include "platform/ending.h"
-#include "platform/runtime.h"
-#include "records/recordfiles.h"
 
 #include <QApplication>
 
@@ -22,24 +20,6 @@ QStringList argumentList(int argc, char *argv[])
     return arguments;
 }
 
-// An installer runs the program once to make the record folder with the rights every account
-// needs, as the first game would.
-int prepareRecordFolder()
-{
-    try {
-        if (records::recordDirectory().isEmpty()) {
-            std::fputs("vorandi: il sistema non indica una cartella per il record.\n", stderr);
-            return 1;
-        }
-    } catch (const platform::RuntimeError &error) {
-        std::fputs(
-            (QStringLiteral("vorandi: ") + error.message() + u'\n').toLocal8Bit().constData(),
-            stderr);
-        return 1;
-    }
-    return 0;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -48,8 +28,6 @@ int main(int argc, char *argv[])
     const game::CommandLineOutcome command = game::readCommandLine(argumentList(argc, argv));
     if (!command.play) {
         platform::useStartingTerminal();
-        if (command.prepareRecord)
-            return prepareRecordFolder();
         std::fputs(command.output.toLocal8Bit().constData(), stdout);
         std::fputs(command.error.toLocal8Bit().constData(), stderr);
         return command.status;

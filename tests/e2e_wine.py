@@ -45,9 +45,10 @@ def play(env, wine, program):
         desktop.end_and_report(app)
 
 
-def play_a_game(wine, program, prefix):
-    """One game of program in the Wine installation at prefix, its record checked after."""
-    records = os.path.join(prefix, "drive_c", "ProgramData", "Vorandi")
+def play_a_game(wine, program, prefix, records=None):
+    """One game of program in the Wine installation at prefix, its record checked after in
+    records (C:\\ProgramData\\Vorandi unless given)."""
+    records = records or os.path.join(prefix, "drive_c", "ProgramData", "Vorandi")
     with tempfile.TemporaryDirectory() as home:
         env = {k: v for k, v in os.environ.items()
                if k not in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}

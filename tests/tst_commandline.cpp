@@ -15,7 +15,6 @@ private slots:
     void outcome_data();
     void outcome();
     void helpIsItalianAndNamesEveryOption();
-    void installerPreparesTheRecordFolder();
 };
 
 void TestCommandLine::outcome_data()
@@ -82,20 +81,10 @@ void TestCommandLine::helpIsItalianAndNamesEveryOption()
         QVERIFY(got.output.startsWith(QStringLiteral("Uso: vorandi [opzioni]\n")));
         QVERIFY(got.output.contains(QStringLiteral("-h, --help")));
         QVERIFY(got.output.contains(QStringLiteral("-v, --version")));
-        QVERIFY(got.output.contains(QStringLiteral("--prepara-record")));
         QVERIFY(got.output.endsWith(furtherReading() + u'\n'));
         // The toolkit's options are accepted but not advertised.
         QVERIFY(!got.output.contains(QStringLiteral("session")));
     }
-}
-
-void TestCommandLine::installerPreparesTheRecordFolder()
-{
-    const CommandLineOutcome got = readCommandLine({"vorandi.exe", "--prepara-record"});
-    QVERIFY(!got.play);
-    QVERIFY(got.prepareRecord);
-    QCOMPARE(got.status, 0);
-    QVERIFY(!readCommandLine({"vorandi"}).prepareRecord);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The record directory on Windows: %ProgramData%\Vorandi, which every account may write, made by
-// the first game and taking over a record that older installations kept in the Windows directory.
+// The record directory on Windows: %ProgramData%\Vorandi, which every account may write, or the
+// folder an administrator named when installing; made by the first game where no installer made
+// it, and taking over a record that older installations kept in the Windows directory.
 #include "columns.h"
 #include "fixture.h"
 #include "platform/runtime.h"
 #include "platform/windowserror.h"
+#include "records/recordfiles.h"
 #include "records/recordfolder_win.h"
+
+#include <QScopeGuard>
+#include <QSettings>
 
 #include <aclapi.h>
 #include <sddl.h>
@@ -34,6 +39,8 @@ private slots:
     void longPathsTakeTheVerbatimForm_data();
     void longPathsTakeTheVerbatimForm();
     void programCarriesItsManifest();
+    void installerNamesTheRecordFolder_data();
+    void installerNamesTheRecordFolder();
 };
 
 namespace {
@@ -298,6 +305,44 @@ void TestWindows::programCarriesItsManifest()
           ">true</longPathAware>", "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
           "level=\"asInvoker\""})
         QVERIFY2(manifest.contains(wanted), wanted);
+}
+
+void TestWindows::installerNamesTheRecordFolder_data()
+{
+    addColumns<QString, QString>({"named", "expected"});
+    const QString lab =
+        QDir::toNativeSeparators(QDir::tempPath() + QStringLiteral("/Lab 2/Record"));
+    QTest::newRow("a lab's folder") << lab << lab;
+    QTest::newRow("with spaces around") << QStringLiteral("  ") + lab + u' ' << lab;
+    QTest::newRow("none: the machine's folder")
+        << QString() << qEnvironmentVariable("ProgramData") + QStringLiteral("\\Vorandi");
+    QTest::newRow("a relative name is refused") << QStringLiteral("Record") << QString();
+}
+
+// What the installer's RECORDDIR writes, read back by the game: machine-wide, in the registry.
+void TestWindows::installerNamesTheRecordFolder()
+{
+    QFETCH(QString, named);
+    QFETCH(QString, expected);
+    QSettings machine(QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Vorandi"),
+                      QSettings::Registry64Format);
+    machine.setValue(QStringLiteral("RecordDir"), named);
+    machine.sync();
+    if (machine.status() != QSettings::NoError)
+        QSKIP("only an administrator may write the machine's registry");
+    const auto cleanup = qScopeGuard([&machine] {
+        machine.remove(QStringLiteral("RecordDir"));
+        machine.sync();
+        QDir(QDir::tempPath() + QStringLiteral("/Lab 2")).removeRecursively();
+    });
+    try {
+        const QString dir = records::recordDirectory();
+        QCOMPARE(dir.toLower(), expected.toLower());
+        QVERIFY(QFileInfo(dir).isDir());
+    } catch (const RuntimeError &error) {
+        QVERIFY2(expected.isEmpty(), qPrintable(error.message()));
+        QVERIFY(error.message().contains(QStringLiteral("(Record) non è un percorso completo")));
+    }
 }
 
 QTEST_MAIN(TestWindows)

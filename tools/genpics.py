@@ -12,6 +12,8 @@ Written under the output root:
     assets/pics/hand.cur          326 bytes: 32x32, 1 bit per pixel with mask, hotspot 5,0
     assets/pics/background.bmp    921,656 bytes: 640x480, 24 bits per pixel, bottom-up
     data/icons/hicolor/NxN/apps/vorandi.png   the window icon for the desktop (16 to 128)
+    data/windows/vorandi.ico      the program file's icon for Windows' shell (Start menu,
+        "App installate"): 16, 24, 32, 48 and 256 pixels, 32 bits with alpha, the largest PNG
 
 Icons and the cursor are pixel art drawn below, one character per pixel; the background is a
 small vector scene rendered with anti-aliasing. Only the standard library is used, and the
@@ -1021,14 +1023,42 @@ def draw_scene():
 
 ICON_NAMES = ('window', 'smile', 'neutral', 'laugh', 'noentry', 'stopwatch')
 DESKTOP_SIZES = (16, 32, 48, 64, 128)
+# Windows' shell picks these for 100 % to 300 % and its large views; 24 is 16 at 150 %.
+SHELL_SIZES = (16, 24, 32, 48, 256)
+
+
+def window_icon_rgba(size):
+    """The window icon at size for a desktop or shell: the 16-pixel art at 16, 24 and 48, the
+    32-pixel art otherwise, enlarged pixel by pixel (never blended) so the pixel art stays
+    sharp; at 24 a pixel in two is doubled."""
+    art = 16 if size in (16, 24, 48) else 32
+    pixel = art_rgba(parse_art(ICONS['window'][0 if art == 32 else 1], art))
+    return lambda x, y: pixel(x * art // size, y * art // size)
 
 
 def desktop_icon(size):
-    """The window icon for the desktop: the 16-pixel art up to 48, the 32-pixel art above,
-    enlarged by whole pixels so the pixel art stays sharp."""
-    art = 16 if size in (16, 48) else 32
-    rows = parse_art(ICONS['window'][0 if art == 32 else 1], art)
-    return png(size, size, art_rgba(rows, size // art))
+    return png(size, size, window_icon_rgba(size))
+
+
+def rgba_icon_image(size, rgba):
+    """A 32-bit icon image: header (height doubled for the mask), BGRA rows bottom-up, and the
+    AND mask that older readers use."""
+    rows = [[rgba(x, y) for x in range(size)] for y in reversed(range(size))]
+    colours = b''.join(bytes((b, g, r, a)) for row in rows for r, g, b, a in row)
+    andmask = dib_rows(size, size, 1, lambda x, y: 1 if rgba(x, y)[3] == 0 else 0)
+    header = struct.pack('<IiiHHIIiiII', 40, size, 2 * size, 1, 32, 0,
+                         len(colours) + len(andmask), 0, 0, 0, 0)
+    return header + colours + andmask
+
+
+def shell_icon():
+    """The program file's icon: every shell size in 32 bits, the largest as a PNG."""
+    images = []
+    for size in SHELL_SIZES:
+        rgba = window_icon_rgba(size)
+        blob = png(size, size, rgba) if size == 256 else rgba_icon_image(size, rgba)
+        images.append((size % 256, size % 256, 0, 1, 32, blob))
+    return icon_file(1, images)
 
 
 def outputs():
@@ -1039,6 +1069,7 @@ def outputs():
     yield 'assets/pics/background.bmp', bmp24(WIDTH, HEIGHT, draw_scene().pixels())
     for size in DESKTOP_SIZES:
         yield f'data/icons/hicolor/{size}x{size}/apps/vorandi.png', desktop_icon(size)
+    yield 'data/windows/vorandi.ico', shell_icon()
 
 
 def sheet(scale=8, gap=16):

@@ -24,7 +24,7 @@ test=(
 windows=(
   "${run[@]}" g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 zip unzip dpkg-dev
   xvfb xauth xdotool x11-utils x11-xkb-utils openbox python3
-  wixl msitools fonts-wine diffoscope-minimal
+  wixl msitools fonts-wine diffoscope-minimal osslsigncode openssl
 )
 # The package's build (dpkg-buildpackage also asks for build-essential), lintian, its test on a
 # display, and diffoscope for two builds that differ.

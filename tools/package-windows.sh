@@ -4,7 +4,9 @@
 # (the program, stripped, with LEGGIMI.txt and LICENZA.txt in Windows-1252 and CR LF, as Notepad
 # reads them) and the installer vorandi-<version>-x64.msi. Refuses a program that needs any DLL
 # but Windows' own. Every time stamped in the zip is SOURCE_DATE_EPOCH
-# (tools/source-date-epoch.sh), so two builds of one version give the same bytes.
+# (tools/source-date-epoch.sh), so two builds of one version give the same bytes. With a
+# code-signing certificate given (VORANDI_SIGN_CERT..., see tools/sign-windows.sh) the program
+# and the installer are signed; without one they are not, and nothing else differs.
 #   tools/package-windows.sh BUILD_DIR [DIST_DIR]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,6 +31,7 @@ echo "vorandi.exe imports only Windows' own DLLs: $(tr '\n' ' ' <<< "$imports")"
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 x86_64-w64-mingw32-strip -o "$stage/vorandi.exe" "$exe"
+"$here/tools/sign-windows.sh" "$stage/vorandi.exe"
 windows_text() { iconv -f UTF-8 -t WINDOWS-1252 "$1" | sed 's/$/\r/' > "$2"; }
 windows_text "$here/data/windows/LEGGIMI.txt" "$stage/LEGGIMI.txt"
 windows_text "$here/LICENSE" "$stage/LICENZA.txt"
@@ -40,3 +43,4 @@ rm -f "$zip"
 echo "$zip: $(du -h "$zip" | cut -f1) (vorandi.exe $(du -h "$stage/vorandi.exe" | cut -f1))"
 
 "$here/tools/make-msi.sh" "$stage" "$version" "$dist/vorandi-$version-x64.msi"
+"$here/tools/sign-windows.sh" "$dist/vorandi-$version-x64.msi"

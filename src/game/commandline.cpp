@@ -44,8 +44,6 @@ QString helpText()
                       QStringLiteral("mostra subito il tastierino per lo schermo a tocco")) +
            optionLine(QStringLiteral("--schermo-intero"),
                       QStringLiteral("apre il gioco grande quanto lo schermo (F11 cambia)")) +
-           optionLine(QStringLiteral("--prepara-record"),
-                      QStringLiteral("crea la cartella del record ed esce (per chi installa)")) +
            QStringLiteral("\nDove si trova il record e come condividerlo tra gli account: ") +
            platform::furtherReading() + u'\n';
 }
@@ -98,7 +96,7 @@ void addToolkitOptions(QCommandLineParser &parser)
 
 CommandLineOutcome stop(int status, const QString &output, const QString &error = {})
 {
-    return {false, status, output, error, false};
+    return {false, status, output, error};
 }
 
 } // namespace
@@ -110,10 +108,8 @@ CommandLineOutcome readCommandLine(const QStringList &arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({"h", "help"}, QString());
     const QCommandLineOption version({"v", "version"}, QString());
-    const QCommandLineOption prepareRecord(QStringLiteral("prepara-record"));
     parser.addOption(help);
     parser.addOption(version);
-    parser.addOption(prepareRecord);
     const QCommandLineOption numberPad(QStringLiteral("tastierino"));
     const QCommandLineOption fullScreen(QStringLiteral("schermo-intero"));
     parser.addOption(numberPad);
@@ -132,8 +128,6 @@ CommandLineOutcome readCommandLine(const QStringList &arguments)
         return stop(0, helpText());
     if (parser.isSet(version))
         return stop(0, QStringLiteral("vorandi " VORANDI_VERSION "\n"));
-    if (parser.isSet(prepareRecord))
-        return {false, 0, {}, {}, true};
     CommandLineOutcome play;
     play.numberPad = parser.isSet(numberPad);
     play.fullScreen = parser.isSet(fullScreen);

@@ -8,14 +8,12 @@
 namespace game {
 
 // What the command line asks for. When `play` is false the program prints `output` on standard
-// output and `error` on standard error, and ends with `status` without opening a window. With
-// `prepareRecord` it makes the record folder instead, as an installer asks it to.
+// output and `error` on standard error, and ends with `status` without opening a window.
 struct CommandLineOutcome {
     bool play = true;
     int status = 0;
     QString output;
     QString error;
-    bool prepareRecord = false;
     // For touch screens: the number pad from the start, the window as large as the screen.
     bool numberPad = false;
     bool fullScreen = false;

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Where the record lives on Windows. The game was designed to keep it in the Windows directory,
 // which a standard account may not write since Windows Vista: the machine-wide data folder takes
-// its place, open to every account.
+// its place, open to every account, or the folder an administrator named when installing. The
+// installer makes the machine-wide folder and sets its rights; a game makes it only where no
+// installer ran (the program unzipped on a stick).
 #include "directorylock.h"
 #include "entries.h"
 #include "pendingfile.h"
@@ -15,6 +17,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSettings>
 
 #include <cerrno>
 #include <optional>
@@ -72,9 +75,13 @@ DWORD createPlainFolder(const QString &dir)
 // A folder that cannot be made is a RuntimeError naming it, with the reason.
 void makeRecordFolder(const QString &dir)
 {
+    if (QFileInfo(dir).isDir())
+        return;
     const QStringList parts = dir.split(u'/');
-    QString path = parts.constFirst(); // the drive, or the empty start of a network path
-    for (qsizetype i = 1; i < parts.size(); ++i) {
+    // A drive is there or not; so are a network path's server and share ("//server/share").
+    const qsizetype made = dir.startsWith(QStringLiteral("//")) ? 4 : 1;
+    QString path = parts.mid(0, made).join(u'/');
+    for (qsizetype i = made; i < parts.size(); ++i) {
         path += u'/' + parts.at(i);
         const QFileInfo info(path);
         if (parts.at(i).isEmpty() || info.isDir())
@@ -153,6 +160,16 @@ void takeOverOldRecord(const QString &dir, const QStringList &oldPlaces)
     score.commit();
 }
 
+// The record folder an administrator named when installing (the installer's RECORDDIR, a lab's
+// network share for instance): the installer keeps it in the machine's registry, never per
+// account. Empty when none was named.
+QString installedRecordFolder()
+{
+    const QSettings machine(QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Vorandi"),
+                            QSettings::Registry64Format);
+    return machine.value(QStringLiteral("RecordDir")).toString().trimmed();
+}
+
 } // namespace
 
 QString sharedRecordFolder()
@@ -188,7 +205,17 @@ void prepareRecordFolder(const QString &dir, const QStringList &oldPlaces)
 
 QString recordDirectory()
 {
-    QString dir = QString::fromUtf8(VORANDI_RECORD_DIR);
+    QString dir = installedRecordFolder();
+    // Read from the current folder, a relative name would give every start another record.
+    if (!dir.isEmpty() && !QDir::isAbsolutePath(QDir::fromNativeSeparators(dir)))
+        throw platform::RuntimeError(
+            platform::errPathNotFound,
+            QStringLiteral("La cartella del record indicata all'installazione (%1) non è un "
+                           "percorso completo: va installato di nuovo Vorandi con un percorso "
+                           "come C:\\Record o \\\\server\\cartella.")
+                .arg(dir));
+    if (dir.isEmpty())
+        dir = QString::fromUtf8(VORANDI_RECORD_DIR);
     if (dir.isEmpty())
         dir = sharedRecordFolder();
     if (dir.isEmpty())
