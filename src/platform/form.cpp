@@ -186,9 +186,14 @@ double FormWindow::zoomToFit(const WindowDesc &desc, QSize reserve)
     if (!screen)
         return 1.0;
     const QSize room = screen->availableGeometry().size() - QSize(16, 72) - reserve;
-    return std::clamp(std::min(double(room.width()) * twipsPerPixel / desc.clientWidth,
-                               double(room.height()) * twipsPerPixel / desc.clientHeight),
-                      0.25, 1.0);
+    return std::clamp(zoomInto(desc, room), 0.25, 1.0);
+}
+
+// The zoom at which the client area just fills the room, in the design's proportions.
+double FormWindow::zoomInto(const WindowDesc &desc, QSize room)
+{
+    return std::min(double(room.width()) * twipsPerPixel / desc.clientWidth,
+                    double(room.height()) * twipsPerPixel / desc.clientHeight);
 }
 
 int FormWindow::at(int twips) const
@@ -227,8 +232,7 @@ void FormWindow::setFullScreen(bool on, QSize reserve)
     const int bar = menuWidget() ? menuWidget()->sizeHint().height()
                                  : QFontMetrics(QApplication::font("QMenuBar")).height() + 10;
     const QSize room = screen - reserve - QSize(0, bar);
-    applyZoom(std::min(double(room.width()) * twipsPerPixel / desc_.clientWidth,
-                       double(room.height()) * twipsPerPixel / desc_.clientHeight));
+    applyZoom(zoomInto(desc_, room));
     layout()->setSizeConstraint(QLayout::SetNoConstraint);
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);

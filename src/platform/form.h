@@ -73,6 +73,7 @@ private:
     void followFocus(QWidget *now);
     void leaveIdleMenuBar();
     static double zoomToFit(const WindowDesc &desc, QSize reserve = QSize(0, 0));
+    static double zoomInto(const WindowDesc &desc, QSize room);
     int at(int twips) const;
     void applyZoom(double zoom);
     QPixmap zoomed(const QPixmap &picture) const;
