@@ -26,6 +26,10 @@ NumberPad::NumberPad(QWidget *beside, QWidget *target)
     setAccessibleName(QStringLiteral("Tastierino numerico"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setStyleSheet(QString::fromLatin1(padLook));
+    // The window manager places the game's window after it shows, and a child may move it: the
+    // pad follows.
+    if (beside)
+        beside->installEventFilter(this);
     auto *grid = new QGridLayout(this);
     grid->setSpacing(6);
     for (int digit = 1; digit <= 9; ++digit) {
@@ -65,6 +69,15 @@ void NumberPad::press(int key, const QString &text)
     }
 }
 
+bool NumberPad::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (watched == beside_ && isVisible() &&
+        (type == QEvent::Move || type == QEvent::Resize || type == QEvent::WindowStateChange))
+        move(placeBeside());
+    return false;
+}
+
 // A window manager that activates the pad all the same would leave the keyboard's keys with it:
 // the game's window takes them back.
 bool NumberPad::event(QEvent *event)
@@ -76,26 +89,30 @@ bool NumberPad::event(QEvent *event)
 
 void NumberPad::open()
 {
+    // Shown first: a window manager places a new window where it likes, then follows a move.
     adjustSize();
-    if (beside_) {
-        const QRect window = beside_->frameGeometry();
-        const QRect room = beside_->screen()->availableGeometry();
-        const QSize pad = frameGeometry().size();
-        QPoint at;
-        if (beside_->isFullScreen() && room.height() > room.width())
-            at = {room.center().x() - pad.width() / 2, room.bottom() - pad.height()};
-        else if (beside_->isFullScreen()) // the window left room at its right
-            at = {room.right() - pad.width(), room.center().y() - pad.height() / 2};
-        else if (room.height() > room.width())
-            at = {window.left(), window.bottom() + 1};
-        else if (window.right() + width() < room.right())
-            at = {window.right() + 1, window.top()};
-        else
-            at = {window.left() - frameGeometry().width(), window.top()};
-        move(at.x() < room.left() ? room.left() : at.x(),
-             std::min(at.y(), room.bottom() - frameGeometry().height()));
-    }
     show();
+    if (beside_)
+        move(placeBeside());
+}
+
+QPoint NumberPad::placeBeside() const
+{
+    const QRect window = beside_->frameGeometry();
+    const QRect room = beside_->screen()->availableGeometry();
+    const QSize pad = frameGeometry().size();
+    QPoint at;
+    if (beside_->isFullScreen() && room.height() > room.width())
+        at = {room.center().x() - pad.width() / 2, room.bottom() - pad.height()};
+    else if (beside_->isFullScreen()) // the window left room at its right
+        at = {room.right() - pad.width(), room.center().y() - pad.height() / 2};
+    else if (room.height() > room.width())
+        at = {window.left(), window.bottom() + 1};
+    else if (window.right() + pad.width() < room.right())
+        at = {window.right() + 1, window.top()};
+    else
+        at = {window.left() - pad.width(), window.top()};
+    return {std::max(at.x(), room.left()), std::min(at.y(), room.bottom() - pad.height())};
 }
 
 namespace {

@@ -21,11 +21,13 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void addKey(const QString &face, const QString &spoken, int key, const QString &text, int row,
                 int column, int columnSpan = 1);
     void press(int key, const QString &text);
+    QPoint placeBeside() const;
 
     QPointer<QWidget> beside_;
     QPointer<QWidget> target_;
