@@ -5,6 +5,8 @@
   'use strict';
   var program = 'vorandi';
   var canvas = document.getElementById('game');
+  // The build's folder, where this script lies with the program's files.
+  var folder = document.currentScript.src.replace(/[^/]*$/, '');
 
   function show(id) {
     ['loading', 'problem', 'end'].forEach(function (screen) {
@@ -36,7 +38,7 @@
   // Progress of the program's download, from the bytes received of the .wasm file.
   function progress(fraction, text) {
     var bar = document.querySelector('#bar div');
-    var percent = Math.round(fraction * 100);
+    var percent = Math.round(Math.min(fraction, 1) * 100);
     bar.style.width = percent + '%';
     bar.parentNode.setAttribute('aria-valuenow', percent);
     if (text) document.getElementById('status').textContent = text;
@@ -51,7 +53,11 @@
       var answer = plainFetch.apply(this, arguments);
       if (String(resource).indexOf(program + '.wasm') < 0) return answer;
       return answer.then(function (response) {
-        var total = Number(response.headers.get('Content-Length')) || 0;
+        // The program's own size, as the page names it: a server that compresses sends fewer
+        // bytes than the body holds once unpacked, which is what is counted here.
+        var compressed = (response.headers.get('Content-Encoding') || 'identity') !== 'identity';
+        var total = Number(document.body.getAttribute('data-program-bytes')) ||
+                    (!compressed && Number(response.headers.get('Content-Length'))) || 0;
         if (!response.body || !total) return response;
         var received = 0;
         var reader = response.body.getReader();
@@ -60,8 +66,9 @@
             return reader.read().then(function (part) {
               if (part.done) { controller.close(); return; }
               received += part.value.length;
-              downloaded = 'Scaricamento del gioco… ' + Math.round(100 * received / total) + '%';
-              progress(Math.min(received / total, 1) * 0.9, downloaded);
+              var part = Math.min(received / total, 1);
+              downloaded = 'Scaricamento del gioco… ' + Math.round(100 * part) + '%';
+              progress(part * 0.9, downloaded);
               controller.enqueue(part.value);
             });
           }
@@ -83,6 +90,7 @@
     watchDownload();
     var loader = QtLoader({
       canvasElements: [canvas],
+      path: folder,
       showLoader: function (state) {
         show('loading');
         if (state === 'Compiling' || state === 'Running') progress(0.95);

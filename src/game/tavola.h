@@ -98,6 +98,8 @@ private:
     void ShowMinutesCaption();
     [[noreturn]] void EndGame();
     void CheckRecord(const records::RecordServices &world);
+    records::SaveOutcome SaveScore(const records::RecordServices &world);
+    void KeepRecordSoFar();
     records::RecordServices recordServices() const;
     [[noreturn]] void EndKeepingRecord();
     void connectEvents();
@@ -111,4 +113,6 @@ private:
     game::Services services_;
     game::Drill drill_;
     QString playerName_;
+    // The score this game has saved already as the record (see KeepRecordSoFar), or 0.
+    Integer savedSoFar_ = 0;
 };
