@@ -4,6 +4,7 @@
 // which becomes the tab's title while the tab is hidden.
 #include "dialogs.h"
 #include "display.h"
+#include "timer.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -55,6 +56,20 @@ void showTabHidden(bool hidden)
     vorandi_set_tab_title(window->windowTitle().toUtf8().constData());
 }
 
+EM_JS(int, vorandi_tab_is_hidden, (), { return document.hidden ? 1 : 0; });
+
+// The design's caption holds the minutes left when the window was minimized; a tab can stay
+// hidden for many minutes, and its title follows the clock: after each wake-up of the clock the
+// window is minimized anew, which writes the caption again.
+void keepHiddenTitle()
+{
+    QMainWindow *window = gameWindow();
+    if (!window || !vorandi_tab_is_hidden() || !(window->windowState() & Qt::WindowMinimized))
+        return;
+    showTabHidden(false);
+    showTabHidden(true);
+}
+
 EM_JS(void, vorandi_watch_tab, (), {
     document.addEventListener(
         'visibilitychange', function() { Module['_vorandi_tab_hidden'](document.hidden ? 1 : 0); });
@@ -100,6 +115,7 @@ void preparePage()
     deleteLaterBeforeBoxes();
     activateAfterBoxes();
     vorandi_watch_tab();
+    onTimerWokeUp(keepHiddenTitle);
 }
 
 QJsonArray rectangle(const QRect &r)
