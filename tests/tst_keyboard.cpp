@@ -27,7 +27,8 @@ private slots:
     void f10ReachesNewGame();
     void keyboardNoGivesTheKeysBack();
     void altDeliveredAgainLateKeepsTheBar();
-    void ctrlTLendsTheFocusToTheClock();
+    void timeKeyLendsTheFocusToTheClock_data();
+    void timeKeyLendsTheFocusToTheClock();
     void clockReadAtFiveAndOneMinuteLeft();
     void enterAfterTheVerdictReadsTheQuestion();
     void refusedKeysRing();
@@ -310,13 +311,26 @@ QString spokenName(QWidget *w)
 } // namespace
 
 // The clock holds the focus for a screen reader until the next key, which goes back, with the
-// focus, where it came from; the window shows the same throughout.
-void TestKeyboard::ctrlTLendsTheFocusToTheClock()
+// focus, where it came from; the window shows the same throughout. F2 does it too, for a browser
+// keeps Ctrl+T.
+void TestKeyboard::timeKeyLendsTheFocusToTheClock_data()
 {
+    addColumns<int, int>({"key", "modifiers"});
+    QTest::newRow("Ctrl+T") << int(Qt::Key_T) << int(Qt::ControlModifier);
+    QTest::newRow("F2") << int(Qt::Key_F2) << int(Qt::NoModifier);
+}
+
+void TestKeyboard::timeKeyLendsTheFocusToTheClock()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    const auto timeKey = [&](QWindow *win) {
+        QTest::keyClick(win, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    };
     auto &&[seams, game] = StartedGame();
     QWindow *win = game.window()->windowHandle();
     QTest::keyClicks(nullptr, QStringLiteral("1"));
-    QTest::keyClick(win, Qt::Key_T, Qt::ControlModifier);
+    timeKey(win);
     QCOMPARE(QApplication::focusWidget(), game.lblconto);
     QCOMPARE(spokenName(game.lblconto),
              QStringLiteral("Tempo restante: %1").arg(game::clockInWords(game::gameSeconds)));
@@ -329,7 +343,7 @@ void TestKeyboard::ctrlTLendsTheFocusToTheClock()
     QTest::keyClick(win, Qt::Key_Return); // the verdict; the focus on Nuovo calcolo
     const int marked = markDots(game.cmdNext);
     QVERIFY(marked > 10);
-    QTest::keyClick(win, Qt::Key_T, Qt::ControlModifier);
+    timeKey(win);
     QCOMPARE(QApplication::focusWidget(), game.lblconto);
     QCOMPARE(markDots(game.cmdNext), marked);
     QTest::keyClick(win, Qt::Key_Return); // goes on to Nuovo calcolo: the next question

@@ -69,8 +69,9 @@ void Tavola::bindControls(FormWindow &window)
     copyr = window.menuItem(QStringLiteral("copyr"));
     copy = window.menuItem(QStringLiteral("copy"));
     Next = window.menuItem(QStringLiteral("Next"));
-    window.addKeyCommand(QKeySequence(Qt::CTRL | Qt::Key_T),
-                         [this] { runEvent([this] { SayTimeLeft(); }); });
+    // F2 too: a browser keeps Ctrl+T for itself (a new tab), and leaves F2 to the page.
+    for (const QKeySequence &keys : {QKeySequence(Qt::CTRL | Qt::Key_T), QKeySequence(Qt::Key_F2)})
+        window.addKeyCommand(keys, [this] { runEvent([this] { SayTimeLeft(); }); });
     connectEvents();
 }
 

@@ -41,7 +41,7 @@ public:
     void Timer1_Timer();
     void cmdExit_Click();
     void Next_Click();
-    // Ctrl+T: a screen reader says the time left, in words.
+    // Ctrl+T or F2: a screen reader says the time left, in words.
     void SayTimeLeft();
 
     // The controls of the loaded window; null while it is unloaded.

@@ -3,22 +3,23 @@
 #include "dialogs.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace platform {
 
 namespace {
 
-std::function<void()> &wokeUpObserver()
+std::vector<std::function<void()>> &wokeUpObservers()
 {
-    static std::function<void()> observer;
-    return observer;
+    static std::vector<std::function<void()>> observers;
+    return observers;
 }
 
 } // namespace
 
 void onTimerWokeUp(std::function<void()> observer)
 {
-    wokeUpObserver() = std::move(observer);
+    wokeUpObservers().push_back(std::move(observer));
 }
 
 int IntervalCount::due(qint64 now, int interval)
@@ -59,8 +60,8 @@ void Timer::wokeUp()
         for (int n = count_.due(clock_.elapsed(), timer_.interval()); n > 0 && enabled_; --n)
             fire();
     }
-    if (wokeUpObserver())
-        wokeUpObserver()();
+    for (const auto &observer : wokeUpObservers())
+        observer();
 }
 
 void Timer::setInterval(int milliseconds)

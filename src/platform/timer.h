@@ -65,7 +65,8 @@ private:
     IntervalCount count_;
 };
 
-// Told after the ticks of a timer's wake-up: the page keeps its hidden tab's title with them.
+// Told after the ticks of every timer's wake-up: the page keeps its hidden tab's title and its
+// screen reader's readings with them.
 void onTimerWokeUp(std::function<void()> observer);
 
 } // namespace platform

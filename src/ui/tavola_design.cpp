@@ -49,7 +49,7 @@ platform::WindowDesc build()
          .toolTip = QStringLiteral("Inserisci il risultato e  premi il tasto  Invio"),
          .spokenName = QStringLiteral("Quanto fa {lblNum1} alla {lblNum2}?"),
          .spokenDescription = QStringLiteral("Inserisci il risultato e premi Invio. "
-                                             "Control T dice il tempo restante.")},
+                                             "F2 o Control T dice il tempo restante.")},
         {.kind = ControlKind::CommandButton, .name = "cmdNext", .left = 480, .top = 6600,
          .width = 1455, .height = 855, .tabIndex = 2,
          .caption = QStringLiteral("&Nuovo calcolo"), .font = sansSerif(8.25, true),

@@ -1,0 +1,235 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A page's canvas holds pixels only, and Qt 6.4 for WebAssembly speaks to no screen reader: the
+// page keeps a small accessible copy of the game beside the canvas (web/mirror.js). It is fed
+// from the accessibility events the desktop sends its screen reader, so it reads the same texts:
+// the control that has the focus with its name and description (the answer box is named with the
+// question), the readings of the window's labels (counters, time, record), the box on screen with
+// its text and buttons, the menu open with its items.
+#include "timer.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
+
+#include <emscripten.h>
+
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+EM_JS(void, vorandi_mirror, (const char *json), {
+    if (typeof window == = 'object' && window.vorandiMirror)
+        window.vorandiMirror(JSON.parse(UTF8ToString(json)));
+});
+
+struct Mirror {
+    QPointer<QObject> focus; // the object with the focus, and its child (a menu's item)
+    int focusChild = -1;
+    bool announce = false;
+    bool scheduled = false;
+};
+
+Mirror &mirror()
+{
+    static Mirror m;
+    return m;
+}
+
+QAccessibleInterface *focused()
+{
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(mirror().focus);
+    if (face && mirror().focusChild >= 0)
+        face = face->child(mirror().focusChild);
+    return face;
+}
+
+QString role(QAccessible::Role role)
+{
+    switch (role) {
+    case QAccessible::EditableText:
+        return QStringLiteral("textbox");
+    case QAccessible::Button:
+        return QStringLiteral("button");
+    case QAccessible::MenuItem:
+        return QStringLiteral("menuitem");
+    case QAccessible::CheckBox:
+        return QStringLiteral("checkbox");
+    default:
+        return QStringLiteral("note");
+    }
+}
+
+QJsonObject focusDescribed()
+{
+    QAccessibleInterface *face = focused();
+    if (!face || !face->isValid())
+        return {};
+    QString name = face->text(QAccessible::Name);
+    // A box's unnamed text field: the box's question names it, as a screen reader reads it.
+    if (name.isEmpty() && face->role() == QAccessible::EditableText) {
+        if (QWidget *box = QApplication::activeModalWidget()) {
+            for (const QLabel *label : box->findChildren<QLabel *>()) {
+                if (label->isVisible() && !label->text().isEmpty())
+                    name = label->text();
+            }
+        }
+    }
+    return {{QStringLiteral("role"), role(face->role())},
+            {QStringLiteral("name"), name},
+            {QStringLiteral("description"), face->text(QAccessible::Description)}};
+}
+
+// The labels' readings of the game's window, by the label's name, as a screen reader reads them.
+QJsonArray readings()
+{
+    QJsonArray list;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (!qobject_cast<QMainWindow *>(top) || !top->isVisible())
+            continue;
+        for (QLabel *label : top->findChildren<QLabel *>()) {
+            QAccessibleInterface *face = QAccessible::queryAccessibleInterface(label);
+            const QString text = face ? face->text(QAccessible::Name).trimmed() : QString();
+            if (label->isVisible() && !text.isEmpty())
+                list.append(QJsonObject{{QStringLiteral("id"), label->objectName()},
+                                        {QStringLiteral("text"), text}});
+        }
+    }
+    return list;
+}
+
+// The box on screen: its title, texts and buttons; an alert when it asks or warns.
+QJsonObject boxDescribed()
+{
+    QWidget *box = QApplication::activeModalWidget();
+    if (!box)
+        return {};
+    QJsonArray texts;
+    for (const QLabel *label : box->findChildren<QLabel *>()) {
+        if (label->isVisible() && !label->text().isEmpty())
+            texts.append(label->text());
+    }
+    QJsonArray buttons;
+    for (const QAbstractButton *button : box->findChildren<QAbstractButton *>()) {
+        if (button->isVisible())
+            buttons.append(button->text().remove(u'&'));
+    }
+    const auto *message = qobject_cast<QMessageBox *>(box);
+    const bool alert = message && message->icon() != QMessageBox::NoIcon &&
+                       message->icon() != QMessageBox::Information;
+    return {{QStringLiteral("role"), alert ? "alertdialog" : "dialog"},
+            {QStringLiteral("title"), box->windowTitle()},
+            {QStringLiteral("texts"), texts},
+            {QStringLiteral("buttons"), buttons}};
+}
+
+// The menu the focus is in, with its items; none when the focus is elsewhere.
+QJsonObject menuDescribed()
+{
+    auto *menu = qobject_cast<QWidget *>(mirror().focus.data());
+    if (!qobject_cast<QMenu *>(menu) && !qobject_cast<QMenuBar *>(menu))
+        return {};
+    QJsonArray items;
+    for (const QAction *action : menu->actions()) {
+        if (action->isVisible() && !action->isSeparator())
+            items.append(action->text().remove(u'&'));
+    }
+    return {{QStringLiteral("role"), qobject_cast<QMenuBar *>(menu) ? "menubar" : "menu"},
+            {QStringLiteral("name"), menu->accessibleName()},
+            {QStringLiteral("items"), items},
+            {QStringLiteral("current"), mirror().focusChild}};
+}
+
+void publish()
+{
+    Mirror &m = mirror();
+    m.scheduled = false;
+    const QJsonObject state{{QStringLiteral("focus"), focusDescribed()},
+                            {QStringLiteral("announce"), m.announce},
+                            {QStringLiteral("readings"), readings()},
+                            {QStringLiteral("box"), boxDescribed()},
+                            {QStringLiteral("menu"), menuDescribed()}};
+    m.announce = false;
+    vorandi_mirror(QJsonDocument(state).toJson(QJsonDocument::Compact).constData());
+}
+
+// Many events come together (a new question changes several labels): the page is told once,
+// when the program is idle again.
+void schedulePublish()
+{
+    if (std::exchange(mirror().scheduled, true))
+        return;
+    QTimer::singleShot(0, qApp, publish);
+}
+
+void followEvent(QAccessibleEvent *event)
+{
+    Mirror &m = mirror();
+    switch (event->type()) {
+    case QAccessible::Focus:
+        m.focus = event->object();
+        m.focusChild = event->child();
+        m.announce = true;
+        break;
+    case QAccessible::NameChanged:
+    case QAccessible::DescriptionChanged:
+        // The control with the focus has new words to say (the answer box's next question).
+        if (event->object() == m.focus)
+            m.announce = true;
+        break;
+    default:
+        break;
+    }
+    schedulePublish();
+}
+
+// Qt's page platform has no screen reader bridge, so no accessibility event would be made: the
+// page's mirror is the bridge.
+void startMirror()
+{
+    QAccessible::installUpdateHandler(followEvent);
+    if (QPlatformAccessibility *access =
+            QGuiApplicationPrivate::platformIntegration()->accessibility())
+        access->setActive(true);
+    // The clock's readings change with no event a screen reader would be told of.
+    onTimerWokeUp(schedulePublish);
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(startMirror)
+
+} // namespace platform
+
+// A button of the mirror's box pressed (a screen reader's activation): the box's button of the
+// same place is clicked, from the event loop.
+extern "C" EMSCRIPTEN_KEEPALIVE void vorandi_mirror_press(int index)
+{
+    QTimer::singleShot(0, qApp, [index] {
+        QWidget *box = QApplication::activeModalWidget();
+        if (!box)
+            return;
+        QList<QAbstractButton *> buttons;
+        for (QAbstractButton *button : box->findChildren<QAbstractButton *>()) {
+            if (button->isVisible())
+                buttons.append(button);
+        }
+        if (index >= 0 && index < buttons.size())
+            buttons[index]->click();
+    });
+}
