@@ -9,6 +9,7 @@ Usage: web_bench.py DIST_FOLDER [--runs N] [--results bench/results.md]
 """
 
 import argparse
+import glob
 import gzip
 import os
 import statistics
@@ -97,7 +98,7 @@ def main():
             idles.append(idle)
     server.shutdown()
     raw, packed = sizes(folder)
-    wasm = os.path.getsize(os.path.join(folder, "vorandi.wasm"))
+    wasm = os.path.getsize(glob.glob(os.path.join(folder, "*", "vorandi.wasm"))[0])
     load = os.getloadavg()[0]
     section = f"""{HEADING}
 
