@@ -123,6 +123,25 @@
   document.getElementById('again').addEventListener('click', function () { location.reload(); });
   // Called by the record store (recordstore.js) once, when the browser refuses to keep the record.
   window.vorandiStorageRefused = function () { document.getElementById('notice').hidden = false; };
+
+  // A private window keeps the site's storage only while it is open (Chromium gives it a small
+  // quota held in memory, where a profile on disk gets gigabytes; Firefox gives it no service
+  // worker): the record goes with the window, and the page says so once, as when no storage is
+  // kept at all.
+  function tellPrivateWindow() {
+    var notice = document.getElementById('notice');
+    var firefoxPrivate = window.isSecureContext && !('serviceWorker' in navigator);
+    var quota = navigator.storage && navigator.storage.estimate ?
+        navigator.storage.estimate().then(function (e) { return e.quota || 0; }) :
+        Promise.resolve(Infinity);
+    quota.then(function (bytes) {
+      if (!notice.hidden || !(firefoxPrivate || bytes < 1 << 30)) return;
+      notice.textContent = 'Questa è una finestra privata: si gioca lo stesso, ma il record ' +
+                           'sparirà quando chiudi la finestra.';
+      notice.hidden = false;
+    }).catch(function () { /* nothing to tell */ });
+  }
+  tellPrivateWindow();
   if ('serviceWorker' in navigator && window.isSecureContext)
     navigator.serviceWorker.register('sw.js').catch(function () { /* plays online only */ });
   start();
