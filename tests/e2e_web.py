@@ -255,10 +255,14 @@ class Browser:
         shutil.rmtree(self.profile, ignore_errors=True)
 
 
-def start_game(tab, name):
-    """Types the name at the prompt and answers the greeting; returns the main window's texts."""
+def start_game(tab, name, input_method=False):
+    """Types the name at the prompt (or has an input method insert it, with no key events) and
+    answers the greeting; returns the main window's texts."""
     tab.wait_box("Come ti chiami", "the name prompt")
-    tab.type(name)
+    if input_method:
+        tab.call("Input.insertText", text=name)
+    else:
+        tab.type(name)
     tab.enter()
     tab.wait_box("vediamo se sei un vero campione", "the greeting")
     tab.enter()
@@ -455,12 +459,13 @@ def check_record_kept_at_once(browser):
     for number, (way, leave_page) in enumerate(WAYS_OUT):
         stored_now(browser, clear=True)
         tab = browser.open()
-        name = f"Gara{number}"
-        start_game(tab, name)
+        # The first name comes whole from an input method, with no key events.
+        name = "Élia Zoë" if number == 0 else f"Gara{number}"
+        start_game(tab, name, input_method=number == 0)
         play_right(tab, 1)
         leave_page(browser, tab)
         kept = stored_now(browser)
-        check(kept == {"vora.txt": b"1\r\n", "nvora.txt": name.encode() + b"\r\n"},
+        check(kept == {"vora.txt": b"1\r\n", "nvora.txt": name.encode("cp1252") + b"\r\n"},
               f"after {way} right after a beaten record, storage holds {kept}")
         print(f"a record just beaten is kept after {way}")
     tab = browser.open()
@@ -468,7 +473,7 @@ def check_record_kept_at_once(browser):
     play_right(tab, 1)
     browser.close_tab(tab)
     kept = stored_now(browser)
-    check(kept == {"vora.txt": b"1\r\n", "nvora.txt": name.encode() + b"\r\n"},
+    check(kept == {"vora.txt": b"1\r\n", "nvora.txt": name.encode("cp1252") + b"\r\n"},
           f"a game that did not beat the record, closed, left {kept}")
     print("a game that ties the record, closed, leaves it whole")
 

@@ -85,8 +85,34 @@
     'Running': 'Avvio…'
   };
 
+  // Text that comes without keys the game can read (an input method, a touch keyboard, an
+  // on-screen keyboard): the game gets it whole. A key the game took already cancels its own
+  // insertion, so only text the game never saw arrives here.
+  function passTextOn() {
+    var keyTaken = false;
+    var type = function (text) {
+      var module = window.vorandiLoader && window.vorandiLoader.module();
+      if (text && module && module._vorandi_type_text) {
+        module.vorandiTypedText = text;
+        module._vorandi_type_text();
+      }
+    };
+    window.addEventListener('keydown', function (event) {
+      keyTaken = event.defaultPrevented && event.key.length === 1;
+    });
+    canvas.addEventListener('beforeinput', function (event) {
+      if (event.inputType !== 'insertText') return;
+      event.preventDefault();
+      type(event.data);
+    });
+    canvas.addEventListener('compositionend', function (event) {
+      if (!keyTaken) type(event.data);
+    });
+  }
+
   function start() {
     if (!browserCanRun()) return;
+    passTextOn();
     watchDownload();
     var loader = QtLoader({
       canvasElements: [canvas],

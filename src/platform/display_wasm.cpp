@@ -111,6 +111,9 @@ void activateAfterBoxes()
 
 void preparePage()
 {
+    // Each repaint of a page's window uploads the whole window to the canvas again: a blinking
+    // caret would cost two of them a second while a child thinks. The caret stands still.
+    QApplication::setCursorFlashTime(0);
     loadPageFonts();
     deleteLaterBeforeBoxes();
     activateAfterBoxes();

@@ -13,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -26,6 +27,7 @@
 #include <qpa/qplatformintegration.h>
 
 #include <emscripten.h>
+#include <emscripten/val.h>
 
 #include <utility>
 
@@ -231,5 +233,27 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vorandi_mirror_press(int index)
         }
         if (index >= 0 && index < buttons.size())
             buttons[index]->click();
+    });
+}
+
+// Text that came with no key of its own (an input method, a touch keyboard): typed into the
+// control with the focus one character at a time, as keys with that text, so the answer box's
+// check sees each as it would from the keyboard.
+extern "C" EMSCRIPTEN_KEEPALIVE void vorandi_type_text()
+{
+    const QString text = QString::fromStdString(
+        emscripten::val::module_property("vorandiTypedText").as<std::string>());
+    QTimer::singleShot(0, qApp, [text] {
+        for (const QChar ch : text) {
+            QWidget *focus = QApplication::focusWidget();
+            if (!focus)
+                return;
+            const int key = ch.isLetterOrNumber() && ch.unicode() < 128 ? ch.toUpper().unicode()
+                                                                        : int(Qt::Key_unknown);
+            for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+                QKeyEvent event(type, key, Qt::NoModifier, QString(ch));
+                QCoreApplication::sendEvent(focus, &event);
+            }
+        }
     });
 }
