@@ -19,7 +19,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPointer>
 #include <QTimer>
 
 #include <QtGui/private/qguiapplication_p.h>
@@ -36,13 +35,12 @@ namespace platform {
 namespace {
 
 EM_JS(void, vorandi_mirror, (const char *json), {
-    if (typeof window == = 'object' && window.vorandiMirror)
+    if (typeof window == 'object' && window.vorandiMirror)
         window.vorandiMirror(JSON.parse(UTF8ToString(json)));
 });
 
 struct Mirror {
-    QPointer<QObject> focus; // the object with the focus, and its child (a menu's item)
-    int focusChild = -1;
+    QAccessible::Id focus = 0; // the accessible object with the focus (a menu's item, say)
     bool announce = false;
     bool scheduled = false;
 };
@@ -55,10 +53,9 @@ Mirror &mirror()
 
 QAccessibleInterface *focused()
 {
-    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(mirror().focus);
-    if (face && mirror().focusChild >= 0)
-        face = face->child(mirror().focusChild);
-    return face;
+    QAccessibleInterface *face =
+        mirror().focus ? QAccessible::accessibleInterface(mirror().focus) : nullptr;
+    return face && face->isValid() ? face : nullptr;
 }
 
 QString role(QAccessible::Role role)
@@ -80,7 +77,7 @@ QString role(QAccessible::Role role)
 QJsonObject focusDescribed()
 {
     QAccessibleInterface *face = focused();
-    if (!face || !face->isValid())
+    if (!face)
         return {};
     QString name = face->text(QAccessible::Name);
     // A box's unnamed text field: the box's question names it, as a screen reader reads it.
@@ -143,7 +140,11 @@ QJsonObject boxDescribed()
 // The menu the focus is in, with its items; none when the focus is elsewhere.
 QJsonObject menuDescribed()
 {
-    auto *menu = qobject_cast<QWidget *>(mirror().focus.data());
+    QAccessibleInterface *item = focused();
+    QAccessibleInterface *parent = item ? item->parent() : nullptr;
+    if (!parent || item->role() != QAccessible::MenuItem)
+        return {};
+    auto *menu = qobject_cast<QWidget *>(parent->object());
     if (!qobject_cast<QMenu *>(menu) && !qobject_cast<QMenuBar *>(menu))
         return {};
     QJsonArray items;
@@ -154,7 +155,7 @@ QJsonObject menuDescribed()
     return {{QStringLiteral("role"), qobject_cast<QMenuBar *>(menu) ? "menubar" : "menu"},
             {QStringLiteral("name"), menu->accessibleName()},
             {QStringLiteral("items"), items},
-            {QStringLiteral("current"), mirror().focusChild}};
+            {QStringLiteral("current"), parent->indexOfChild(item)}};
 }
 
 void publish()
@@ -179,19 +180,26 @@ void schedulePublish()
     QTimer::singleShot(0, qApp, publish);
 }
 
+bool aboutFocus(QAccessibleEvent *event)
+{
+    QAccessibleInterface *face = event->accessibleInterface();
+    return face && QAccessible::uniqueId(face) == mirror().focus;
+}
+
 void followEvent(QAccessibleEvent *event)
 {
     Mirror &m = mirror();
     switch (event->type()) {
     case QAccessible::Focus:
-        m.focus = event->object();
-        m.focusChild = event->child();
-        m.announce = true;
+        if (QAccessibleInterface *face = event->accessibleInterface()) {
+            m.focus = QAccessible::uniqueId(face);
+            m.announce = true;
+        }
         break;
     case QAccessible::NameChanged:
     case QAccessible::DescriptionChanged:
         // The control with the focus has new words to say (the answer box's next question).
-        if (event->object() == m.focus)
+        if (aboutFocus(event))
             m.announce = true;
         break;
     default:
