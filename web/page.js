@@ -66,9 +66,9 @@
             return reader.read().then(function (part) {
               if (part.done) { controller.close(); return; }
               received += part.value.length;
-              var part = Math.min(received / total, 1);
-              downloaded = 'Scaricamento del gioco… ' + Math.round(100 * part) + '%';
-              progress(part * 0.9, downloaded);
+              var share = Math.min(received / total, 1);
+              downloaded = 'Scaricamento del gioco… ' + Math.round(100 * share) + '%';
+              progress(share * 0.9, downloaded);
               controller.enqueue(part.value);
             });
           }

@@ -4,6 +4,7 @@
 // which becomes the tab's title while the tab is hidden.
 #include "dialogs.h"
 #include "display.h"
+#include "mirror.h"
 #include "timer.h"
 
 #include <QAbstractButton>
@@ -119,6 +120,7 @@ void preparePage()
     activateAfterBoxes();
     vorandi_watch_tab();
     onTimerWokeUp(keepHiddenTitle);
+    startScreenReaderMirror();
 }
 
 QJsonArray rectangle(const QRect &r)

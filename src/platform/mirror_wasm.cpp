@@ -5,6 +5,7 @@
 // the control that has the focus with its name and description (the answer box is named with the
 // question), the readings of the window's labels (counters, time, record), the box on screen with
 // its text and buttons, the menu open with its items.
+#include "mirror.h"
 #include "timer.h"
 
 #include <QAbstractButton>
@@ -208,9 +209,11 @@ void followEvent(QAccessibleEvent *event)
     schedulePublish();
 }
 
+} // namespace
+
 // Qt's page platform has no screen reader bridge, so no accessibility event would be made: the
 // page's mirror is the bridge.
-void startMirror()
+void startScreenReaderMirror()
 {
     QAccessible::installUpdateHandler(followEvent);
     if (QPlatformAccessibility *access =
@@ -219,10 +222,6 @@ void startMirror()
     // The clock's readings change with no event a screen reader would be told of.
     onTimerWokeUp(schedulePublish);
 }
-
-} // namespace
-
-Q_COREAPP_STARTUP_FUNCTION(startMirror)
 
 } // namespace platform
 
