@@ -42,6 +42,18 @@
     return made;
   }
 
+  // A box's text field (the name prompt) takes text from input methods and touch keyboards,
+  // which only a field of the page's own receives: the copy's element becomes one and takes the
+  // focus while the box asks, and gives it back to the canvas after.
+  function takeTyping(state) {
+    var typing = (state.focus || {}).role === 'textbox' && !!(state.box || {}).role;
+    focus.contentEditable = typing ? 'true' : 'false';
+    if (typing && document.activeElement === canvas) focus.focus();
+    else if (!typing && focus.getAttribute('data-typing') && document.activeElement === focus)
+      canvas.focus();
+    setAttribute(focus, 'data-typing', typing ? 'yes' : '');
+  }
+
   function showFocus(state) {
     var f = state.focus || {};
     setAttribute(focus, 'role', f.role || 'note');
@@ -92,6 +104,7 @@
 
   window.vorandiMirror = function (state) {
     showFocus(state);
+    takeTyping(state);
     showReadings(state);
     showBox(state);
     showMenu(state);

@@ -100,14 +100,16 @@
     window.addEventListener('keydown', function (event) {
       keyTaken = event.defaultPrevented && event.key.length === 1;
     });
-    canvas.addEventListener('beforeinput', function (event) {
-      if (event.inputType !== 'insertText') return;
+    // On the canvas or on the screen reader's copy (mirror.js), where a box's text field is.
+    document.addEventListener('beforeinput', function (event) {
+      if (event.inputType !== 'insertText' && event.inputType !== 'insertReplacementText') return;
       event.preventDefault();
-      type(event.data);
-    });
-    canvas.addEventListener('compositionend', function (event) {
+      type(event.data || (event.dataTransfer && event.dataTransfer.getData('text/plain')));
+    }, true);
+    document.addEventListener('compositionend', function (event) {
       if (!keyTaken) type(event.data);
-    });
+      if (event.target.isContentEditable && event.target !== canvas) event.target.textContent = '';
+    }, true);
   }
 
   function start() {
