@@ -379,6 +379,19 @@ def check_unable_browsers(browser):
         tab.call("Page.navigate", url="about:blank")
 
 
+def reload(tab):
+    """Reloads the page and waits for the new one: the old one may still show the same prompt."""
+    tab.evaluate("window.vorandiOldPage = true")
+    tab.call("Page.reload")
+
+    def new_page():
+        try:
+            return tab.evaluate("!window.vorandiOldPage && document.readyState === 'complete'")
+        except Failure:  # between the two pages
+            return False
+    wait(new_page, "the reloaded page")
+
+
 # The build's folder the page loaded its program from.
 PAGE_BUILD = "document.querySelector('script[src$=\"/page.js\"]').getAttribute('src').split('/')[0]"
 
@@ -392,7 +405,7 @@ def check_offline(tab, server):
     wait(lambda: tab.evaluate(stored, await_promise=True), "the offline copy")
     server.down = True
     try:
-        tab.call("Page.reload")
+        reload(tab)
         tab.wait_box("Come ti chiami", "the name prompt without a server")
         check(tab.evaluate(PAGE_BUILD) == build, "offline, another build's page")
     finally:
@@ -416,7 +429,7 @@ def check_update(tab, server, folder):
             f.write(text)
     server.folder = newer
     try:
-        tab.call("Page.reload")
+        reload(tab)
         tab.wait_box("Come ti chiami", "the name prompt of the new version")
         check(tab.evaluate(PAGE_BUILD) == new, "after one reload the page is still the old one")
         print(f"a new version on the server is there after one reload ({old} -> {new})")
