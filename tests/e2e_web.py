@@ -317,7 +317,9 @@ def check_loading(tab):
 
     def downloading():
         shown = tab.visible("loading") and tab.text("status")
-        now = tab.evaluate("Number(document.getElementById('bar').getAttribute('aria-valuenow'))")
+        # Before the page is there the tab is still blank: no bar yet.
+        now = tab.evaluate("(b => b ? Number(b.getAttribute('aria-valuenow')) : 0)"
+                           "(document.getElementById('bar'))")
         seen[:] = [shown, now]
         return shown and shown.startswith("Scaricamento del gioco… ") and 0 < now < 90 and shown
     try:
