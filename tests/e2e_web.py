@@ -5,15 +5,18 @@
 Serves the folder on 127.0.0.1 and plays: a name with an accent, one right and one wrong answer,
 Alt+X and Sì; checks the record files' bytes in the browser's storage and the end screen; reloads
 and checks that the new game shows the record holder; then two tabs end together and the higher
-record is kept with its own name. Around the game: the loading progress while the files download,
-the tab's title while hidden, what a browser without WebAssembly or WebGL or storage is told, and
-an offline start from the service worker's copy once the server has stopped.
+record is kept with its own name. A record just beaten is in storage already when the page goes
+(a reload, a link followed, the tab closed, the browser killed), and no way out stores an empty
+file. Around the game: the loading progress while the files download, the tab's title while
+hidden, the clock of a frozen tab, the screen reader's copy of the page (Chromium's
+accessibility tree, keys typed there), what a browser without WebAssembly or WebGL or storage is
+told, an offline start from the service worker's copy with the server gone, and a new version
+on the server seen after one reload.
 
 Usage: e2e_web.py DIST_FOLDER
 """
 
 import base64
-import functools
 import http.server
 import json
 import os
@@ -45,6 +48,15 @@ class Quiet(http.server.SimpleHTTPRequestHandler):
     extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
                       ".wasm": "application/wasm", ".webmanifest": "application/manifest+json"}
 
+    def __init__(self, request, client_address, server):
+        # The folder the server hands out now (a test puts a new version in its place).
+        super().__init__(request, client_address, server, directory=server.folder)
+
+    def handle(self):
+        # A server that is down: the connection closes with no answer, as with no network.
+        if not getattr(self.server, "down", False):
+            super().handle()
+
     def log_message(self, *args):
         pass
 
@@ -62,8 +74,8 @@ class Quiet(http.server.SimpleHTTPRequestHandler):
 
 
 def serve(folder):
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
-                                             functools.partial(Quiet, directory=folder))
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Quiet)
+    server.folder = folder
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
 
@@ -184,6 +196,10 @@ class Tab:
 class Browser:
     def __init__(self, url):
         self.profile = tempfile.mkdtemp(prefix="vorandi-web-")
+        self.url = url
+        self.launch()
+
+    def launch(self):
         self.port = free_port()
         self.process = subprocess.Popen(
             ["chromium", "--headless", "--no-sandbox", "--no-first-run",
@@ -194,8 +210,13 @@ class Browser:
              "--disable-backgrounding-occluded-windows",
              "about:blank"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.url = url
         wait(self.targets, "Chromium's DevTools port", 30)
+
+    def killed_and_back(self):
+        """The browser killed at once (no page gets a last word), then started on its profile."""
+        self.process.kill()
+        self.process.wait(10)
+        self.launch()
 
     def targets(self):
         try:
@@ -204,20 +225,26 @@ class Browser:
         except OSError:
             return None
 
-    def open(self, before_page=None):
-        """A new tab on the game's page; before_page is script run before the page's own."""
+    def open(self, before_page=None, url=None):
+        """A new tab on the game's page (or url); before_page is script run before the page's own."""
         request = urllib.request.Request(f"http://127.0.0.1:{self.port}/json/new?about:blank",
                                          method="PUT")
         with urllib.request.urlopen(request) as answer:
             target = json.load(answer)
         tab = Tab(target["webSocketDebuggerUrl"])
+        tab.target_id = target["id"]
         tab.call("Runtime.enable")
         tab.call("Page.enable")
         tab.call("Emulation.setFocusEmulationEnabled", enabled=True)
         if before_page:
             tab.call("Page.addScriptToEvaluateOnNewDocument", source=before_page)
-        tab.call("Page.navigate", url=self.url)
+        tab.call("Page.navigate", url=url or self.url)
         return tab
+
+    def close_tab(self, tab):
+        """As Ctrl+W: the page goes with the browser's usual unload."""
+        tab.call("Target.closeTarget", targetId=tab.target_id)
+        tab.ws.close()
 
     def close(self):
         self.process.terminate()
@@ -228,10 +255,14 @@ class Browser:
         shutil.rmtree(self.profile, ignore_errors=True)
 
 
-def start_game(tab, name):
-    """Types the name at the prompt and answers the greeting; returns the main window's texts."""
+def start_game(tab, name, input_method=False):
+    """Types the name at the prompt (or has an input method insert it, with no key events) and
+    answers the greeting; returns the main window's texts."""
     tab.wait_box("Come ti chiami", "the name prompt")
-    tab.type(name)
+    if input_method:
+        tab.call("Input.insertText", text=name)
+    else:
+        tab.type(name)
     tab.enter()
     tab.wait_box("vediamo se sei un vero campione", "the greeting")
     tab.enter()
@@ -286,7 +317,9 @@ def check_loading(tab):
 
     def downloading():
         shown = tab.visible("loading") and tab.text("status")
-        now = tab.evaluate("Number(document.getElementById('bar').getAttribute('aria-valuenow'))")
+        # Before the page is there the tab is still blank: no bar yet.
+        now = tab.evaluate("(b => b ? Number(b.getAttribute('aria-valuenow')) : 0)"
+                           "(document.getElementById('bar'))")
         seen[:] = [shown, now]
         return shown and shown.startswith("Scaricamento del gioco… ") and 0 < now < 90 and shown
     try:
@@ -328,6 +361,8 @@ UNABLE = [
 ]
 REFUSING_STORAGE = ("Object.defineProperty(window, 'indexedDB', "
                     "{get() { throw new DOMException('blocked', 'SecurityError'); }})")
+# A private window's storage, as Chromium sizes it: a small quota held in memory.
+PRIVATE_WINDOW = "navigator.storage.estimate = () => Promise.resolve({quota: 120e6, usage: 0})"
 
 
 def check_unable_browsers(browser):
@@ -336,31 +371,184 @@ def check_unable_browsers(browser):
         text = wait(lambda: tab.visible("problem") and tab.text("problem-text"), "the message")
         check(said in text, f"with {script!r} the page says {text!r}")
         tab.call("Page.navigate", url="about:blank")
-    tab = browser.open(before_page=REFUSING_STORAGE)
-    start_game(tab, "Zoe")
-    check(tab.visible("notice"), "no notice that the record cannot be kept")
-    print("a browser without WebAssembly, WebGL or storage is told so:",
-          tab.text("notice").split(":")[0])
-    tab.call("Page.navigate", url="about:blank")
+    for script, said in [(REFUSING_STORAGE, "non permette di conservare il record"),
+                         (PRIVATE_WINDOW, "finestra privata")]:
+        tab = browser.open(before_page=script)
+        start_game(tab, "Zoe")
+        check(tab.visible("notice") and said in tab.text("notice"),
+              f"notice {tab.text('notice')!r} shown: {tab.visible('notice')}, not {said!r}")
+        print("the page says:", tab.text("notice").split(":")[0])
+        tab.call("Page.navigate", url="about:blank")
+
+
+def reload(tab):
+    """Reloads the page and waits for the new one: the old one may still show the same prompt."""
+    tab.evaluate("window.vorandiOldPage = true")
+    tab.call("Page.reload")
+
+    def new_page():
+        try:
+            return tab.evaluate("!window.vorandiOldPage && document.readyState === 'complete'")
+        except Failure:  # between the two pages
+            return False
+    wait(new_page, "the reloaded page")
+
+
+# The build's folder the page loaded its program from.
+PAGE_BUILD = "document.querySelector('script[src$=\"/page.js\"]').getAttribute('src').split('/')[0]"
 
 
 def check_offline(tab, server):
-    """Once the service worker holds its copy, the game starts with the server gone."""
+    """Once the service worker holds this build's copy, the game starts with the server down."""
+    build = tab.evaluate(PAGE_BUILD)
     stored = ("navigator.serviceWorker.ready.then(() => caches.keys()).then(names => Promise.all("
-              "names.map(n => caches.open(n).then(c => c.match('vorandi.wasm')))))"
+              f"names.map(n => caches.open(n).then(c => c.match('{build}/vorandi.wasm')))))"
               ".then(found => found.some(Boolean))")
     wait(lambda: tab.evaluate(stored, await_promise=True), "the offline copy")
-    server.shutdown()
-    server.server_close()
-    tab.call("Page.reload")
-    tab.wait_box("Come ti chiami", "the name prompt without a server")
-    print("with the server stopped, a reload reaches the name prompt")
+    server.down = True
+    try:
+        reload(tab)
+        tab.wait_box("Come ti chiami", "the name prompt without a server")
+        check(tab.evaluate(PAGE_BUILD) == build, "offline, another build's page")
+    finally:
+        server.down = False
+    print(f"with the server down, a reload reaches the name prompt (build {build})")
+
+
+def check_update(tab, server, folder):
+    """A new version on the server (a new build's folder, a changed page and service worker) is
+    what the next reload shows."""
+    old = tab.evaluate(PAGE_BUILD)
+    new = old[::-1]
+    newer = tempfile.mkdtemp(prefix="vorandi-web-b-")
+    shutil.copytree(folder, newer, dirs_exist_ok=True)
+    os.rename(os.path.join(newer, old), os.path.join(newer, new))
+    for name in ("index.html", "sw.js"):
+        path = os.path.join(newer, name)
+        with open(path, encoding="utf-8") as f:
+            text = f.read().replace(old, new)
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(text)
+    server.folder = newer
+    try:
+        reload(tab)
+        tab.wait_box("Come ti chiami", "the name prompt of the new version")
+        check(tab.evaluate(PAGE_BUILD) == new, "after one reload the page is still the old one")
+        print(f"a new version on the server is there after one reload ({old} -> {new})")
+        check_offline(tab, server)
+    finally:
+        server.folder = folder
+        shutil.rmtree(newer, ignore_errors=True)
+
+
+def stored_now(browser, clear=False):
+    """The stored record, read from a tab of its own that plays no game; clear empties the store
+    after, as in a fresh profile."""
+    reader = browser.open(url=browser.url.replace("index.html", "manifest.webmanifest"))
+    try:
+        wait(lambda: reader.evaluate("location.pathname.endsWith('.webmanifest') && "
+                                     "document.readyState === 'complete'"), "the reading tab")
+        stored = reader.stored_record()
+        if clear:
+            reader.evaluate("""new Promise(done => { const open = indexedDB.open('vorandi', 1);
+                open.onsuccess = () => { const t = open.result.transaction('record', 'readwrite');
+                t.objectStore('record').clear(); t.oncomplete = () => { open.result.close();
+                done(true); }; }; })""", await_promise=True)
+        return stored
+    finally:
+        browser.close_tab(reader)
+
+
+# Each way a page goes with no time to save, right after a beaten record.
+WAYS_OUT = [
+    ("a reload", lambda browser, tab: tab.call("Page.reload")),
+    ("a link followed", lambda browser, tab: tab.call("Page.navigate", url="about:blank")),
+    ("the tab closed", lambda browser, tab: browser.close_tab(tab)),
+    ("the browser killed", lambda browser, tab: browser.killed_and_back()),
+]
+
+
+def check_record_kept_at_once(browser):
+    """A beaten record is in the browser's storage as soon as it is beaten: whichever way the page
+    goes next, it is kept, whole; a game that does not beat it, closed, leaves it as it is."""
+    for number, (way, leave_page) in enumerate(WAYS_OUT):
+        stored_now(browser, clear=True)
+        tab = browser.open()
+        # The first name comes whole from an input method, with no key events.
+        name = "Élia Zoë" if number == 0 else f"Gara{number}"
+        start_game(tab, name, input_method=number == 0)
+        play_right(tab, 1)
+        leave_page(browser, tab)
+        kept = stored_now(browser)
+        check(kept == {"vora.txt": b"1\r\n", "nvora.txt": name.encode("cp1252") + b"\r\n"},
+              f"after {way} right after a beaten record, storage holds {kept}")
+        print(f"a record just beaten is kept after {way}")
+    tab = browser.open()
+    start_game(tab, "Ultima")
+    play_right(tab, 1)
+    browser.close_tab(tab)
+    kept = stored_now(browser)
+    check(kept == {"vora.txt": b"1\r\n", "nvora.txt": name.encode("cp1252") + b"\r\n"},
+          f"a game that did not beat the record, closed, left {kept}")
+    print("a game that ties the record, closed, leaves it whole")
+
+
+def clock_seconds(tab):
+    hours, minutes, seconds = map(int, tab.wait_box("Risposte errate", "the game's window")
+                                  ["texts"]["lblconto"].split(":"))
+    return hours * 3600 + minutes * 60 + seconds
+
+
+def check_frozen_clock(browser, frozen=4):
+    """A frozen tab runs no timer at all: once it runs again, the clock has counted that time. In
+    a tab of its own, as freezing hides it for good."""
+    tab = browser.open()
+    start_game(tab, "Gelo")
+    before = clock_seconds(tab)
+    tab.call("Page.setWebLifecycleState", state="frozen")
+    time.sleep(frozen)
+    tab.call("Page.setWebLifecycleState", state="active")
+    after = wait(lambda: (lambda now: now < before - 1 and now)(clock_seconds(tab)),
+                 "the clock after the tab was frozen")
+    check(before - after >= frozen, f"{frozen} s frozen, the clock went from {before} to {after}")
+    print(f"after {frozen} s frozen the clock went on by {before - after} s")
+    browser.close_tab(tab)
+
+
+def accessible_texts(tab):
+    """Every name and value in Chromium's accessibility tree of the page."""
+    tree = tab.call("Accessibility.getFullAXTree")["nodes"]
+    return [str(node[part]["value"]) for node in tree for part in ("name", "value")
+            if node.get(part, {}).get("value")]
+
+
+def check_screen_reader_copy(tab, expected):
+    """After a wrong answer: the accessibility tree reads the question, the verdict with the right
+    answer, the counters and the time; F2 has the time said; keys typed while the copy has the
+    focus reach the game."""
+    tab.call("Accessibility.enable")
+    wanted = ["Quanto fa", f"La risposta giusta era {expected}", "Risposte esatte", "Tempo restante"]
+    wait(lambda: all(any(part in text for text in accessible_texts(tab)) for part in wanted),
+         f"the accessibility tree holding {wanted}")
+    tab.key("F2", vk=113)
+    said = wait(lambda: (lambda t: t.startswith("Tempo restante") and t)(tab.text("mirror-said")),
+                "the time said after F2")
+    print(f"the accessibility tree reads the question, the verdict, the counters; F2: {said!r}")
+    tab.enter()  # the next question, the focus back in the answer box
+    wait(lambda: "Quanto fa" in tab.evaluate("document.getElementById('mirror-focus')"
+                                             ".getAttribute('aria-label') || ''"),
+         "the answer box named with the question")
+    tab.evaluate("document.getElementById('mirror-focus').focus()")
+    play_right(tab, 1)
+    tab.evaluate("document.getElementById('game').focus()")
+    print("keys typed while the screen reader's copy has the focus reach the game")
 
 
 def main():
     folder = os.path.abspath(sys.argv[1])
     server = serve(folder)
     server.slow, server.resume = True, threading.Event()
+    server.down = False
     url = f"http://127.0.0.1:{server.server_address[1]}/index.html"
     browser = Browser(url)
     started = time.monotonic()
@@ -372,9 +560,12 @@ def main():
         start_game(tab, "Nicolò")
         print(f"name prompt to main window: {time.monotonic() - started:.1f} s from navigation")
         check_hidden_title(tab)
+        check_frozen_clock(browser)
         base, exponent = question(tab)
-        answer(tab, base ** exponent + 1, "Sbagliato")
-        play_right(tab, 1)
+        tab.type(str(base ** exponent + 1))
+        tab.enter()
+        tab.wait_box("Sbagliato", "the verdict")
+        check_screen_reader_copy(tab, base ** exponent)
         leave(tab, record_notice=True)
         wait(lambda: tab.visible("end"), "the end screen")
         record = tab.stored_record()
@@ -416,6 +607,8 @@ def main():
         print("two tabs ending together keep the higher record:", record)
         check_unable_browsers(browser)
         check_offline(tab, server)
+        check_update(tab, server, folder)
+        check_record_kept_at_once(browser)
     except Failure as failure:
         print("FAIL:", failure, file=sys.stderr)
         try:

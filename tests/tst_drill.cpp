@@ -2,6 +2,7 @@
 // The drill's rules without a window: questions, scoring, counters, countdown and the record.
 #include "columns.h"
 #include "game/drill.h"
+#include "platform/timer.h"
 
 #include <QtTest>
 
@@ -50,6 +51,8 @@ private slots:
     void clockCountsDownToZero();
     void clockFaces_data();
     void clockFaces();
+    void clockCountsTheIntervalsThatPassed_data();
+    void clockCountsTheIntervalsThatPassed();
     void designNumbers();
 };
 
@@ -229,6 +232,36 @@ void TestDrill::clockFaces()
     QFETCH(QString, words);
     QCOMPARE(game::clockText(seconds), shown);
     QCOMPARE(game::clockInWords(seconds), words);
+}
+
+// A browser wakes a hidden tab's timer late, or a frozen one not at all: each wake-up counts the
+// whole seconds that really passed, and a box's time (skipped) none.
+void TestDrill::clockCountsTheIntervalsThatPassed_data()
+{
+    addColumns<QList<qint64>, QList<int>, qint64>({"wakeUps", "ticks", "skippedAt"});
+    QTest::newRow("on time") << QList<qint64>{1000, 2003, 3001} << QList<int>{1, 1, 1} << -1LL;
+    QTest::newRow("a little early") << QList<qint64>{995, 1990} << QList<int>{1, 1} << -1LL;
+    QTest::newRow("hidden a minute") << QList<qint64>{1000, 61020} << QList<int>{1, 60} << -1LL;
+    QTest::newRow("late, phase kept") << QList<qint64>{1700, 2010} << QList<int>{1, 1} << -1LL;
+    QTest::newRow("twice in a second") << QList<qint64>{1000, 1400} << QList<int>{1, 0} << -1LL;
+    QTest::newRow("frozen ten minutes") << QList<qint64>{600500} << QList<int>{600} << -1LL;
+    QTest::newRow("box open") << QList<qint64>{1000, 9500} << QList<int>{1, 0} << 9000LL;
+}
+
+void TestDrill::clockCountsTheIntervalsThatPassed()
+{
+    QFETCH(QList<qint64>, wakeUps);
+    QFETCH(QList<int>, ticks);
+    QFETCH(qint64, skippedAt);
+    platform::IntervalCount count;
+    count.start(0);
+    QList<int> counted;
+    for (qint64 now : wakeUps) {
+        if (skippedAt >= 0 && now > skippedAt && counted.size() == 1)
+            count.skip(skippedAt);
+        counted << count.due(now, 1000);
+    }
+    QCOMPARE(counted, ticks);
 }
 
 // The design's numbers, pinned once here: every other test takes them from the rules.

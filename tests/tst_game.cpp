@@ -338,20 +338,28 @@ void TestGame::exitByKeyboardAsksFirst()
 
 void TestGame::exitAnsweredYes_data()
 {
-    addColumns<int, bool>({"right", "saved"});
-    QTest::newRow("record beaten") << 3 << true;
-    QTest::newRow("record equalled") << 2 << false;
+    // As a browser plays: the record saved as soon as it is beaten, confirmed at the end.
+    addColumns<int, bool, bool>({"right", "saved", "asItGrows"});
+    QTest::newRow("record beaten") << 3 << true << false;
+    QTest::newRow("record equalled") << 2 << false << false;
+    QTest::newRow("beaten, saved as it grows") << 4 << true << true;
+    QTest::newRow("equalled, saved as it grows") << 2 << false << true;
 }
 
 void TestGame::exitAnsweredYes()
 {
     QFETCH(int, right);
     QFETCH(bool, saved);
+    QFETCH(bool, asItGrows);
     GameSeams seams;
     storeRecord(seams, "2\r\n", "Bea\r\n");
-    Tavola game(seams.services());
+    game::Services services = seams.services();
+    services.saveAsScoreGrows = asItGrows;
+    Tavola game(services);
     seams.start(game, QStringLiteral("Zoë"));
     answerRight(game, right);
+    const QByteArray scoreSoFar = saved && asItGrows ? QByteArray::number(right) + "\r\n" : "2\r\n";
+    QCOMPARE(seams.bytes(records::scoreFileName), scoreSoFar);
     seams.dialogs.clearCalls();
     seams.dialogs.answer(vbYes);
     QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.cmdExit->click());
@@ -359,7 +367,8 @@ void TestGame::exitAnsweredYes()
     if (saved)
         expected << savedText;
     QCOMPARE(seams.dialogs.prompts(), expected); // no goodbye box on this way out
-    QCOMPARE(seams.bytes(records::scoreFileName), saved ? QByteArray("3\r\n") : "2\r\n");
+    QCOMPARE(seams.bytes(records::scoreFileName),
+             saved ? QByteArray::number(right) + "\r\n" : "2\r\n");
     QCOMPARE(seams.bytes(records::nameFileName), saved ? QByteArray("Zo\xEB\r\n") : "Bea\r\n");
 }
 

@@ -12,6 +12,7 @@ Written under the output root:
     assets/pics/hand.cur          326 bytes: 32x32, 1 bit per pixel with mask, hotspot 5,0
     assets/pics/background.bmp    921,656 bytes: 640x480, 24 bits per pixel, bottom-up
     data/icons/hicolor/NxN/apps/vorandi.png   the window icon for the desktop (16 to 128)
+                                              and the page (192, 512)
     data/windows/vorandi.ico      the program file's icon for Windows' shell (Start menu,
         "App installate"): 16, 24, 32, 48 and 256 pixels, 32 bits with alpha, the largest PNG
 
@@ -1023,6 +1024,8 @@ def draw_scene():
 
 ICON_NAMES = ('window', 'smile', 'neutral', 'laugh', 'noentry', 'stopwatch')
 DESKTOP_SIZES = (16, 32, 48, 64, 128)
+# The browser page's install icons: a browser installs a page only with one of at least 144 px.
+WEB_SIZES = (192, 512)
 # Windows' shell picks these for 100 % to 300 % and its large views; 24 is 16 at 150 %.
 SHELL_SIZES = (16, 24, 32, 48, 256)
 
@@ -1067,7 +1070,7 @@ def outputs():
         yield f'assets/pics/{name}.ico', make_icon(name)
     yield 'assets/pics/hand.cur', make_cursor()
     yield 'assets/pics/background.bmp', bmp24(WIDTH, HEIGHT, draw_scene().pixels())
-    for size in DESKTOP_SIZES:
+    for size in DESKTOP_SIZES + WEB_SIZES:
         yield f'data/icons/hicolor/{size}x{size}/apps/vorandi.png', desktop_icon(size)
     yield 'data/windows/vorandi.ico', shell_icon()
 

@@ -5,6 +5,8 @@
   'use strict';
   var program = 'vorandi';
   var canvas = document.getElementById('game');
+  // The build's folder, where this script lies with the program's files.
+  var folder = document.currentScript.src.replace(/[^/]*$/, '');
 
   function show(id) {
     ['loading', 'problem', 'end'].forEach(function (screen) {
@@ -36,7 +38,7 @@
   // Progress of the program's download, from the bytes received of the .wasm file.
   function progress(fraction, text) {
     var bar = document.querySelector('#bar div');
-    var percent = Math.round(fraction * 100);
+    var percent = Math.round(Math.min(fraction, 1) * 100);
     bar.style.width = percent + '%';
     bar.parentNode.setAttribute('aria-valuenow', percent);
     if (text) document.getElementById('status').textContent = text;
@@ -51,7 +53,11 @@
       var answer = plainFetch.apply(this, arguments);
       if (String(resource).indexOf(program + '.wasm') < 0) return answer;
       return answer.then(function (response) {
-        var total = Number(response.headers.get('Content-Length')) || 0;
+        // The program's own size, as the page names it: a server that compresses sends fewer
+        // bytes than the body holds once unpacked, which is what is counted here.
+        var compressed = (response.headers.get('Content-Encoding') || 'identity') !== 'identity';
+        var total = Number(document.body.getAttribute('data-program-bytes')) ||
+                    (!compressed && Number(response.headers.get('Content-Length'))) || 0;
         if (!response.body || !total) return response;
         var received = 0;
         var reader = response.body.getReader();
@@ -60,8 +66,9 @@
             return reader.read().then(function (part) {
               if (part.done) { controller.close(); return; }
               received += part.value.length;
-              downloaded = 'Scaricamento del gioco… ' + Math.round(100 * received / total) + '%';
-              progress(Math.min(received / total, 1) * 0.9, downloaded);
+              var share = Math.min(received / total, 1);
+              downloaded = 'Scaricamento del gioco… ' + Math.round(100 * share) + '%';
+              progress(share * 0.9, downloaded);
               controller.enqueue(part.value);
             });
           }
@@ -78,11 +85,40 @@
     'Running': 'Avvio…'
   };
 
+  // Text that comes without keys the game can read (an input method, a touch keyboard, an
+  // on-screen keyboard): the game gets it whole. A key the game took already cancels its own
+  // insertion, so only text the game never saw arrives here.
+  function passTextOn() {
+    var keyTaken = false;
+    var type = function (text) {
+      var module = window.vorandiLoader && window.vorandiLoader.module();
+      if (text && module && module._vorandi_type_text) {
+        module.vorandiTypedText = text;
+        module._vorandi_type_text();
+      }
+    };
+    window.addEventListener('keydown', function (event) {
+      keyTaken = event.defaultPrevented && event.key.length === 1;
+    });
+    // On the canvas or on the screen reader's copy (mirror.js), where a box's text field is.
+    document.addEventListener('beforeinput', function (event) {
+      if (event.inputType !== 'insertText' && event.inputType !== 'insertReplacementText') return;
+      event.preventDefault();
+      type(event.data || (event.dataTransfer && event.dataTransfer.getData('text/plain')));
+    }, true);
+    document.addEventListener('compositionend', function (event) {
+      if (!keyTaken) type(event.data);
+      if (event.target.isContentEditable && event.target !== canvas) event.target.textContent = '';
+    }, true);
+  }
+
   function start() {
     if (!browserCanRun()) return;
+    passTextOn();
     watchDownload();
     var loader = QtLoader({
       canvasElements: [canvas],
+      path: folder,
       showLoader: function (state) {
         show('loading');
         if (state === 'Compiling' || state === 'Running') progress(0.95);
@@ -115,6 +151,25 @@
   document.getElementById('again').addEventListener('click', function () { location.reload(); });
   // Called by the record store (recordstore.js) once, when the browser refuses to keep the record.
   window.vorandiStorageRefused = function () { document.getElementById('notice').hidden = false; };
+
+  // A private window keeps the site's storage only while it is open (Chromium gives it a small
+  // quota held in memory, where a profile on disk gets gigabytes; Firefox gives it no service
+  // worker): the record goes with the window, and the page says so once, as when no storage is
+  // kept at all.
+  function tellPrivateWindow() {
+    var notice = document.getElementById('notice');
+    var firefoxPrivate = window.isSecureContext && !('serviceWorker' in navigator);
+    var quota = navigator.storage && navigator.storage.estimate ?
+        navigator.storage.estimate().then(function (e) { return e.quota || 0; }) :
+        Promise.resolve(Infinity);
+    quota.then(function (bytes) {
+      if (!notice.hidden || !(firefoxPrivate || bytes < 1 << 30)) return;
+      notice.textContent = 'Questa è una finestra privata: si gioca lo stesso, ma il record ' +
+                           'sparirà quando chiudi la finestra.';
+      notice.hidden = false;
+    }).catch(function () { /* nothing to tell */ });
+  }
+  tellPrivateWindow();
   if ('serviceWorker' in navigator && window.isSecureContext)
     navigator.serviceWorker.register('sw.js').catch(function () { /* plays online only */ });
   start();

@@ -1,15 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Keeps the game's files in the browser after the first visit, so that it starts without a
-// network. A new version of the folder has a new cache name; the old cache is then removed.
+// network, and lets a new version in at the next visit. Each build keeps its program files in a
+// folder of its own, named after their content, which index.html names: a page is always one
+// build's, never old files with new ones. index.html comes from the server when it answers (the
+// stored copy only without a network); the rest comes from this version's copy. The version's
+// name changes with any file, so a new build installs a new copy, fetched past the HTTP cache,
+// and the old copy is removed once the new one is in charge.
 var cacheName = 'vorandi-@VERSION@';
+var build = '@BUILD@/';
 var files = [
-  './', 'index.html', 'page.js', 'qtloader.js', 'vorandi.js', 'vorandi.wasm',
-  'manifest.webmanifest', 'vorandi-64.png', 'vorandi-128.png'
+  './', build + 'page.js', build + 'mirror.js', build + 'qtloader.js', build + 'vorandi.js',
+  build + 'vorandi.wasm',
+  'manifest.webmanifest', 'vorandi-64.png', 'vorandi-128.png', 'vorandi-192.png', 'vorandi-512.png'
 ];
 
+// Each file as the server has it now, never an older one from the HTTP cache.
+function fetchFresh(url) {
+  return fetch(new Request(url, { cache: 'reload' })).then(function (response) {
+    if (!response.ok) throw new Error(url + ': ' + response.status);
+    return response;
+  });
+}
+
 self.addEventListener('install', function (event) {
-  event.waitUntil(caches.open(cacheName).then(function (cache) { return cache.addAll(files); }));
-  self.skipWaiting();
+  event.waitUntil(caches.open(cacheName).then(function (cache) {
+    return Promise.all(files.map(function (url) {
+      return fetchFresh(url).then(function (response) { return cache.put(url, response); });
+    }));
+  }).then(function () { return self.skipWaiting(); }));
 });
 
 self.addEventListener('activate', function (event) {
@@ -20,12 +38,32 @@ self.addEventListener('activate', function (event) {
   }).then(function () { return self.clients.claim(); }));
 });
 
-// The stored copy first: it is this version's; the network only for what was never stored.
+function isPage(request) {
+  var path = new URL(request.url).pathname;
+  return request.mode === 'navigate' || /\/(index\.html)?$/.test(path);
+}
+
+// The page from the server, or its stored copy without a network.
+function pageFirstFromNetwork(request) {
+  return fetch(request, { cache: 'no-store' }).catch(function () {
+    return caches.open(cacheName).then(function (cache) {
+      return cache.match('./').then(function (stored) { return stored || Response.error(); });
+    });
+  });
+}
+
+// A build's file: from this version's copy, or from the server (a newer build's folder before its
+// copy is in place, or anything this copy never held).
+function storedFirst(request) {
+  return caches.open(cacheName).then(function (cache) {
+    return cache.match(request, { ignoreSearch: true }).then(function (stored) {
+      return stored || fetch(request);
+    });
+  });
+}
+
 self.addEventListener('fetch', function (event) {
   if (event.request.method !== 'GET') return;
-  event.respondWith(caches.open(cacheName).then(function (cache) {
-    return cache.match(event.request, { ignoreSearch: true }).then(function (stored) {
-      return stored || fetch(event.request);
-    });
-  }));
+  event.respondWith(isPage(event.request) ? pageFirstFromNetwork(event.request)
+                                          : storedFirst(event.request));
 });

@@ -17,6 +17,14 @@
 
 namespace game {
 
+// A page can go at any moment (a reload, a closed tab, a killed browser) with no time left to save:
+// there a beaten record is saved as soon as it is beaten, and again as the score grows.
+#ifdef __EMSCRIPTEN__
+inline constexpr bool pageMayVanish = true;
+#else
+inline constexpr bool pageMayVanish = false;
+#endif
+
 struct Services {
     // The message and input boxes.
     platform::DialogService *boxes = &platform::qtDialogs();
@@ -32,6 +40,8 @@ struct Services {
     std::function<void(int code)> end = [](int code) { platform::End(code); };
     // The clock's date, for the goodbye.
     std::function<QDate()> today = platform::Date;
+    // Saves a beaten record at each right answer rather than only at the game's end.
+    bool saveAsScoreGrows = pageMayVanish;
 };
 
 } // namespace game

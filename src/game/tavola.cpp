@@ -12,6 +12,7 @@
 #include <QScreen>
 
 #include <cstdlib>
+#include <utility>
 
 using namespace platform;
 
@@ -239,6 +240,7 @@ void Tavola::txtAnswer_KeyPress(Integer &KeyAscii)
     lblScore2->setCaption(Format(drill_.total(), QStringLiteral("####0")));
     cmdNext->setEnabled(true);
     cmdNext->SetFocus();
+    KeepRecordSoFar();
 }
 
 // --- Clock ------------------------------------------------------------------------------------
@@ -355,10 +357,14 @@ void Tavola::CheckRecord(const records::RecordServices &world)
 {
     if (!drill_.scoreBeatsRecord())
         return;
-    // Under the lock the same rule meets the record on file, which another game may have raised.
-    const auto beats = [this](double record) { return drill_.scoreBeats(record); };
-    const QString score = Format(drill_.correct(), QStringLiteral("####0"));
-    switch (records::saveRecord(WindowsDir, score, playerName_, beats, world)) {
+    const bool savedAsBeaten = std::exchange(savedSoFar_, 0) == drill_.correct();
+    auto outcome = SaveScore(world);
+    // Saved as it was beaten: the record on file is this game's score, which only this game's
+    // confirmation has still to tell.
+    if (outcome == records::SaveOutcome::NotBeaten && savedAsBeaten &&
+        Val(records::readWholeFile(recordPath(records::scoreFileName))) == drill_.correct())
+        outcome = records::SaveOutcome::Saved;
+    switch (outcome) {
     case records::SaveOutcome::NotBeaten:
         return;
     case records::SaveOutcome::KeptAside: // only while the program is ended from outside
@@ -371,6 +377,31 @@ void Tavola::CheckRecord(const records::RecordServices &world)
         world.boxes->msgBox(QStringLiteral("Ok ho registrato il tuo record, C A M P I O N E\""),
                             vbOKOnly, QString());
         return;
+    }
+}
+
+records::SaveOutcome Tavola::SaveScore(const records::RecordServices &world)
+{
+    // Under the lock the same rule meets the record on file, which another game may have raised.
+    const auto beats = [this](double record) { return drill_.scoreBeats(record); };
+    const QString score = Format(drill_.correct(), QStringLiteral("####0"));
+    return records::saveRecord(WindowsDir, score, playerName_, beats, world);
+}
+
+// Where the page can go at any moment, the record is saved as soon as the score beats it and again
+// at each further point, with no box and no wait (the game goes on at once; a browser's record
+// store compares and stores the pair by itself); the end of the game then confirms it. A save
+// that fails here is tried again, and told, at the end.
+void Tavola::KeepRecordSoFar()
+{
+    if (!services_.saveAsScoreGrows || !drill_.scoreBeatsRecord() ||
+        savedSoFar_ == drill_.correct())
+        return;
+    try {
+        if (SaveScore(records::quietly(recordServices())) == records::SaveOutcome::Saved)
+            savedSoFar_ = drill_.correct();
+    } catch (const RuntimeError &error) {
+        tellStandardError(error.message());
     }
 }
 

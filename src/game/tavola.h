@@ -47,7 +47,7 @@ public:
     void Timer1_Timer();
     void cmdExit_Click();
     void Next_Click();
-    // Ctrl+T: a screen reader says the time left, in words.
+    // Ctrl+T or F2: a screen reader says the time left, in words.
     void SayTimeLeft();
     void SayRecord();
     QString SpokenGoodbye() const;
@@ -106,6 +106,8 @@ private:
     void ShowMinutesCaption();
     [[noreturn]] void EndGame();
     void CheckRecord(const records::RecordServices &world);
+    records::SaveOutcome SaveScore(const records::RecordServices &world);
+    void KeepRecordSoFar();
     records::RecordServices recordServices() const;
     [[noreturn]] void EndKeepingRecord();
     void connectEvents();
@@ -124,4 +126,6 @@ private:
     bool padWanted_ = false;
     bool fullScreen_ = false;
     QPointer<platform::NumberPad> pad_;
+    // The score this game has saved already as the record (see KeepRecordSoFar), or 0.
+    Integer savedSoFar_ = 0;
 };

@@ -4,6 +4,8 @@
 // which becomes the tab's title while the tab is hidden.
 #include "dialogs.h"
 #include "display.h"
+#include "mirror.h"
+#include "timer.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -55,6 +57,20 @@ void showTabHidden(bool hidden)
     vorandi_set_tab_title(window->windowTitle().toUtf8().constData());
 }
 
+EM_JS(int, vorandi_tab_is_hidden, (), { return document.hidden ? 1 : 0; });
+
+// The design's caption holds the minutes left when the window was minimized; a tab can stay
+// hidden for many minutes, and its title follows the clock: after each wake-up of the clock the
+// window is minimized anew, which writes the caption again.
+void keepHiddenTitle()
+{
+    QMainWindow *window = gameWindow();
+    if (!window || !vorandi_tab_is_hidden() || !(window->windowState() & Qt::WindowMinimized))
+        return;
+    showTabHidden(false);
+    showTabHidden(true);
+}
+
 EM_JS(void, vorandi_watch_tab, (), {
     document.addEventListener(
         'visibilitychange', function() { Module['_vorandi_tab_hidden'](document.hidden ? 1 : 0); });
@@ -96,10 +112,15 @@ void activateAfterBoxes()
 
 void preparePage()
 {
+    // Each repaint of a page's window uploads the whole window to the canvas again: a blinking
+    // caret would cost two of them a second while a child thinks. The caret stands still.
+    QApplication::setCursorFlashTime(0);
     loadPageFonts();
     deleteLaterBeforeBoxes();
     activateAfterBoxes();
     vorandi_watch_tab();
+    onTimerWokeUp(keepHiddenTitle);
+    startScreenReaderMirror();
 }
 
 QJsonArray rectangle(const QRect &r)

@@ -15,8 +15,10 @@ namespace {
 EM_ASYNC_JS(int, vorandi_take_record_lock, (), { return await Module.vorandiRecord.lock(); });
 EM_ASYNC_JS(void, vorandi_reread_record, (), { await Module.vorandiRecord.reread(); });
 EM_ASYNC_JS(int, vorandi_store_record, (), { return await Module.vorandiRecord.store(); });
-// While the page is being left nothing may wait: the save is handed to the browser as it is.
-EM_JS(void, vorandi_store_record_now, (), { Module.vorandiRecord.store(); });
+// A save with no box and no wait (during the game, or while the page is being left) cannot wait
+// for the lock: the pair is offered to the record store, which stores it under the lock, whole,
+// when it beats the stored record.
+EM_JS(void, vorandi_offer_record, (), { Module.vorandiRecord.offer(); });
 EM_JS(void, vorandi_release_record_lock, (), { Module.vorandiRecord.release(); });
 
 } // namespace
@@ -25,7 +27,8 @@ void DirectoryLock::take(LockPurpose)
 {
     held_ = true;
     ++locksHeldHere(dir_);
-    // A box can be shown while the program lives on; leaving the page gives no time to wait.
+    // A box can be shown while the program lives on; a save during the game or while the page is
+    // left does not wait (sync() offers its pair).
     if (!services_.mayAsk)
         return;
     fd_ = vorandi_take_record_lock();
@@ -45,7 +48,7 @@ void DirectoryLock::sync()
     if (services_.mayAsk)
         vorandi_store_record();
     else
-        vorandi_store_record_now();
+        vorandi_offer_record();
 }
 
 } // namespace records

@@ -1,0 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// In a browser: the page's accessible copy of the game, beside its canvas (web/mirror.js).
+#pragma once
+
+namespace platform {
+
+// Switches Qt's accessibility events on and has them keep the page's copy.
+void startScreenReaderMirror();
+
+} // namespace platform
