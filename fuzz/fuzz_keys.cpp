@@ -48,7 +48,7 @@ public:
         if (!fuzzgame::start(seams_, game_, name)) {
             FUZZ_CHECK(false); // a fresh record directory never fails
         }
-        players_.push_back({name, 0});
+        players_.push_back({records::recordName(name), 0}); // the name as the game keeps it
         for (int step = 0; step < 64 && in_.remaining_bytes() > 0; ++step) {
             const int scoreBefore = game_.drill().correct();
             const double recordBefore = Val(game_.lblpunti->Caption());
