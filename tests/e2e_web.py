@@ -260,6 +260,11 @@ def start_game(tab, name, input_method=False):
     answers the greeting; returns the main window's texts."""
     tab.wait_box("Come ti chiami", "the name prompt")
     if input_method:
+        # An input method writes into the field that has the focus: the page's copy of the
+        # prompt's field, once the page has made it one.
+        wait(lambda: tab.evaluate("document.activeElement.id === 'mirror-focus' && "
+                                  "document.activeElement.isContentEditable"),
+             "the page's text field for the name")
         tab.call("Input.insertText", text=name)
     else:
         tab.type(name)
@@ -431,6 +436,10 @@ def check_update(tab, server, folder):
             f.write(text)
     server.folder = newer
     try:
+        # The server answers again after being down (as a network that comes back): until the
+        # page's own request reaches it, the service worker rightly serves the stored page.
+        answered = f"fetch('./', {{cache: 'no-store'}}).then(r => r.text()).then(t => t.includes('{new}'))"
+        wait(lambda: tab.evaluate(answered, await_promise=True), "the server answering again")
         reload(tab)
         tab.wait_box("Come ti chiami", "the name prompt of the new version")
         check(tab.evaluate(PAGE_BUILD) == new, "after one reload the page is still the old one")

@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -260,7 +261,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vorandi_type_text()
         emscripten::val::module_property("vorandiTypedText").as<std::string>());
     QTimer::singleShot(0, qApp, [text] {
         for (const QChar ch : text) {
+            // A box just opened may not have given its field the focus yet: the field is meant.
             QWidget *focus = QApplication::focusWidget();
+            if (QWidget *box = QApplication::activeModalWidget(); !focus && box)
+                focus = box->findChild<QLineEdit *>();
             if (!focus)
                 return;
             const int key = ch.isLetterOrNumber() && ch.unicode() < 128 ? ch.toUpper().unicode()
