@@ -406,9 +406,11 @@ PAGE_BUILD = "document.querySelector('script[src$=\"/page.js\"]').getAttribute('
 def check_offline(tab, server):
     """Once the service worker holds this build's copy, the game starts with the server down."""
     build = tab.evaluate(PAGE_BUILD)
-    stored = ("navigator.serviceWorker.ready.then(() => caches.keys()).then(names => Promise.all("
-              f"names.map(n => caches.open(n).then(c => c.match('{build}/vorandi.wasm')))))"
-              ".then(found => found.some(Boolean))")
+    # This build's worker in charge: it removed the copies of the builds before it.
+    stored = ("navigator.serviceWorker.ready.then(() => caches.keys())"
+              ".then(names => names.filter(n => n.startsWith('vorandi-')))"
+              ".then(names => names.length === 1 && caches.open(names[0])"
+              f".then(c => c.match('{build}/vorandi.wasm')).then(Boolean))")
     wait(lambda: tab.evaluate(stored, await_promise=True), "the offline copy")
     server.down = True
     try:
