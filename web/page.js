@@ -112,8 +112,21 @@
     }, true);
   }
 
+  // Qt asks its WebGL context for antialiasing, which its flat, whole-pixel pictures never use:
+  // a software renderer (a school PC without a graphics driver) pays for it on every repaint of
+  // the clock, the whole canvas over. The same pixels without it.
+  function drawWithoutAntialiasing() {
+    var getContext = canvas.getContext;
+    canvas.getContext = function (type, attributes) {
+      if (String(type).indexOf('webgl') >= 0)
+        attributes = Object.assign({}, attributes, { antialias: false });
+      return getContext.call(this, type, attributes);
+    };
+  }
+
   function start() {
     if (!browserCanRun()) return;
+    drawWithoutAntialiasing();
     passTextOn();
     watchDownload();
     var loader = QtLoader({
