@@ -3,15 +3,15 @@
 """The browser build played in headless Chromium with real key events (DevTools protocol).
 
 Serves the folder on 127.0.0.1 and plays: a name with an accent, one right and one wrong answer,
-Alt+X and Sì; checks the record files' bytes in the browser's storage and the end screen; reloads
-and checks that the new game shows the record holder; then two tabs end together and the higher
-record is kept with its own name. A record just beaten is in storage already when the page goes
-(a reload, a link followed, the tab closed, the browser killed), and no way out stores an empty
-file. Around the game: the loading progress while the files download, the tab's title while
-hidden, the clock of a frozen tab, the screen reader's copy of the page (Chromium's
-accessibility tree, keys typed there), what a browser without WebAssembly or WebGL or storage is
-told, an offline start from the service worker's copy with the server gone, and a new version
-on the server seen after one reload.
+Alt alone and Down, Alt+X and Sì; checks the record files' bytes in the browser's storage and the
+end screen; reloads and checks that the new game shows the record holder; then two tabs end
+together and the higher record is kept with its own name. A record just beaten is in storage
+already when the page goes (a reload, a link followed, the tab closed, the browser killed), and no
+way out stores an empty file. Around the game: the loading progress while the files download, the
+tab's title while hidden, the clock of a frozen tab, the screen reader's copy of the page
+(Chromium's accessibility tree, keys typed there), what a browser without WebAssembly or WebGL or
+storage is told, an offline start from the service worker's copy with the server gone, and a new
+version on the server seen after one reload.
 
 Usage: e2e_web.py DIST_FOLDER
 """
@@ -555,6 +555,20 @@ def check_screen_reader_copy(tab, expected):
     print("keys typed while the screen reader's copy has the focus reach the game")
 
 
+def check_alt_alone(tab):
+    """Alt pressed and released alone enters the menu bar, as on the desktop: Down opens the first
+    menu; Escape twice gives the keys back to the answer box."""
+    for kind, modifiers in (("rawKeyDown", 1), ("keyUp", 0)):
+        tab.call("Input.dispatchKeyEvent", type=kind, key="Alt", code="AltLeft",
+                 windowsVirtualKeyCode=18, modifiers=modifiers)
+    tab.key("ArrowDown", vk=40)
+    wait(lambda: len(tab.screen()) == 2, "the first menu, open after Alt alone and Down")
+    for _ in range(2):
+        tab.key("Escape", vk=27)
+    wait(lambda: tab.screen()[0].get("focus") == "txtAnswer", "the answer box after Escape")
+    print("Alt alone enters the menu bar; Escape gives the keys back")
+
+
 def main():
     folder = os.path.abspath(sys.argv[1])
     server = serve(folder)
@@ -577,6 +591,7 @@ def main():
         tab.enter()
         tab.wait_box("Sbagliato", "the verdict")
         check_screen_reader_copy(tab, base ** exponent)
+        check_alt_alone(tab)
         leave(tab, record_notice=True)
         wait(lambda: tab.visible("end"), "the end screen")
         record = tab.stored_record()
