@@ -45,7 +45,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Vorandi"));
     platform::ScriptedDialogs dialogs;
     AnnouncedWait wait;
-    game::Services services;
+    // The real system calls, clock and End, as the program has them; boxes answered by script.
+    game::Services services = game::realServices();
     services.boxes = &dialogs;
     services.wait = &wait;
     services.recordDirectory = records::windowsDirectoryReturning(argv[1]);

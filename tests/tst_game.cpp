@@ -40,6 +40,8 @@ private slots:
     void closeButtonSettlesTheRecord_data();
     void closeButtonSettlesTheRecord();
     void newGamesLeaveNothingBehind();
+    void aMissingServiceIsRefused_data();
+    void aMissingServiceIsRefused();
 };
 
 namespace {
@@ -74,10 +76,13 @@ int boxesShown(const ScriptedDialogs &dialogs, const QString &prompt)
     return int(dialogs.prompts().count(prompt));
 }
 
-QString shortDateTitle()
+// Whether a title names the game's date (GameSeams::today, 25 December 2031) in any short
+// format: the day and the year, in whatever order and words the system's language writes them.
+bool titleNamesGameDate(const QString &title)
 {
-    return QStringLiteral("Data ") +
-           QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    const QString date = title.mid(5);
+    return title.startsWith(QStringLiteral("Data ")) && date.contains(QStringLiteral("25")) &&
+           date.contains(QStringLiteral("31"));
 }
 
 int liveWidgets()
@@ -285,7 +290,7 @@ void TestGame::gameRunsOutOnTheTickAfterZero()
     QCOMPARE(calls.size(), saved ? 2 : 1);
     QCOMPARE(calls[0].prompt, goodbyeText + u'0');
     QCOMPARE(calls[0].style, 0);
-    QCOMPARE(calls[0].title, shortDateTitle());
+    QVERIFY2(titleNamesGameDate(calls[0].title), qPrintable(calls[0].title));
     QCOMPARE(calls[0].spoken,
              QStringLiteral("Ciao a presto. Il tempo è finito: %1 risposte esatte "
                             "su %2. %3")
@@ -587,6 +592,33 @@ void TestGame::newGamesLeaveNothingBehind()
     QCOMPARE(openFileCount(), 0);
     QCOMPARE(game.Caption(), QStringLiteral("Vorandi"));
     QCOMPARE(seams.bytes(records::scoreFileName), QByteArray("1\r\n"));
+}
+
+using Forget = void (*)(game::Services &);
+Q_DECLARE_METATYPE(Forget)
+
+void TestGame::aMissingServiceIsRefused_data()
+{
+    addColumns<Forget>({"forget"});
+    QTest::newRow("boxes") << Forget([](game::Services &s) { s.boxes = nullptr; });
+    QTest::newRow("wait") << Forget([](game::Services &s) { s.wait = nullptr; });
+    QTest::newRow("calls") << Forget([](game::Services &s) { s.systemCalls = nullptr; });
+    QTest::newRow("random") << Forget([](game::Services &s) { s.random.reset(); });
+    QTest::newRow("directory") << Forget([](game::Services &s) { s.recordDirectory = {}; });
+    QTest::newRow("end") << Forget([](game::Services &s) { s.end = {}; });
+    QTest::newRow("today") << Forget([](game::Services &s) { s.today = {}; });
+}
+
+// A world with a service left out is refused before any box or file is touched.
+void TestGame::aMissingServiceIsRefused()
+{
+    QFETCH(Forget, forget);
+    GameSeams seams;
+    game::Services services = seams.services();
+    QVERIFY(game::complete(services));
+    forget(services);
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, Tavola{services});
+    QVERIFY(seams.dialogs.calls().empty());
 }
 
 QTEST_MAIN(TestGame)

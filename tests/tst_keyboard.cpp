@@ -600,8 +600,9 @@ void TestKeyboard::boxAsWideAsItsTitle()
         titleWidth = QFontMetrics(bold).horizontalAdvance(title);
         static_cast<QMessageBox *>(box)->button(QMessageBox::No)->click();
     });
-    QCOMPARE(MsgBox(QStringLiteral("Vuoi?"), vbYesNo | vbQuestion | vbDefaultButton2, title),
-             int(vbNo));
+    QCOMPARE(
+        qtDialogs().msgBox(QStringLiteral("Vuoi?"), vbYesNo | vbQuestion | vbDefaultButton2, title),
+        int(vbNo));
     QVERIFY2(width >= titleWidth + 100,
              qPrintable(QStringLiteral("%1 %2").arg(width).arg(titleWidth)));
 }
@@ -618,7 +619,8 @@ void TestKeyboard::longNameBoxStaysOnScreen()
         ok = QRect(button->mapToGlobal(QPoint(0, 0)), button->size());
         QTest::keyClick(shown, Qt::Key_Return);
     });
-    QCOMPARE(MsgBox(u' ' + name + QStringLiteral(" vediamo se sei un vero campione  ")), int(vbOK));
+    const QString greeting = u' ' + name + QStringLiteral(" vediamo se sei un vero campione  ");
+    QCOMPARE(qtDialogs().msgBox(greeting, vbOKOnly, QString()), int(vbOK));
     QVERIFY2(box.width() <= screen.width() && box.height() <= screen.height(),
              qPrintable(QStringLiteral("%1x%2").arg(box.width()).arg(box.height())));
     QVERIFY(box.contains(ok));

@@ -127,7 +127,7 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     writeRecord(dir.path());
     platform::ScriptedDialogs dialogs;
-    game::Services services;
+    game::Services services = game::realServices();
     services.boxes = &dialogs;
     services.recordDirectory = records::windowsDirectoryReturning(QFile::encodeName(dir.path()));
     std::uint64_t seed = 1;

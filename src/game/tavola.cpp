@@ -12,6 +12,7 @@
 #include <QScreen>
 
 #include <cstdlib>
+#include <stdexcept>
 #include <utility>
 
 using namespace platform;
@@ -28,8 +29,20 @@ static_assert(ui::answerLength >= digitsOf(game::largestAnswer) + 1);
 
 } // namespace
 
+namespace {
+
+game::Services checked(game::Services services)
+{
+    if (!game::complete(services))
+        throw std::invalid_argument("Tavola: a service is missing");
+    return services;
+}
+
+} // namespace
+
 Tavola::Tavola(game::Services services, QObject *parent)
-    : Form(ui::tavolaDesign(), parent), services_(std::move(services)), drill_(*services_.random)
+    : Form(ui::tavolaDesign(), parent), services_(checked(std::move(services))),
+      drill_(*services_.random)
 {
     ui::initResources();
     platform::onFirstTouch(this, [this] { showNumberPad(); });

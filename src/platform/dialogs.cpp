@@ -245,14 +245,4 @@ SilentDialogs &silentDialogs()
     return silent;
 }
 
-int MsgBox(const QString &prompt, int style, const QString &title)
-{
-    return qtDialogs().msgBox(prompt, style, title);
-}
-
-QString InputBox(const QString &prompt, const QString &title)
-{
-    return qtDialogs().inputBox(prompt, title);
-}
-
 } // namespace platform

@@ -102,9 +102,4 @@ SilentDialogs &silentDialogs();
 // them. The box keeps the whole prompt for the caller; only the screen shows less.
 QString shownPrompt(const QString &prompt, const QFontMetrics &fm, int width, int maxLines);
 
-// The platform's own boxes (a run-time error raised outside any window's handler), always real: a
-// window uses the boxes it was given.
-int MsgBox(const QString &prompt, int style = vbOKOnly, const QString &title = QString());
-QString InputBox(const QString &prompt, const QString &title = QString());
-
 } // namespace platform

@@ -50,9 +50,4 @@ void runHandler(const std::function<void()> &handler, DialogService &boxes,
     }
 }
 
-void runHandler(const std::function<void()> &handler)
-{
-    runHandler(handler, qtDialogs(), [](int code) { End(code); });
-}
-
 } // namespace platform
