@@ -3,11 +3,11 @@
 // the answer box until every label is updated) and one drawn question, painting left out; and,
 // to see what the clock costs while a child thinks, one tick with the repaint it asks for.
 #include "game/tavola.h"
-#include "platform/appstyle.h"
-#include "platform/dialogs.h"
 #include "platform/program.h"
 #include "records/recordfiles.h"
 #include "support/doubles.h"
+#include "widgets/appstyle.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -2,9 +2,9 @@
 // Vorandi: a drill on powers for schoolchildren.
 #include "game/commandline.h"
 #include "game/tavola.h"
-#include "platform/appstyle.h"
-#include "platform/display.h"
 #include "platform/ending.h"
+#include "widgets/appstyle.h"
+#include "widgets/display.h"
 
 #include <QApplication>
 

@@ -3,11 +3,11 @@
 #pragma once
 
 #include "game/tavola.h"
-#include "platform/dialogs.h"
 #include "platform/program.h"
 #include "records/recordfiles.h"
 #include "support/doubles.h"
 #include "support/probes.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -6,11 +6,11 @@
 // to wait for the record's lock. Boxes are
 // scripted; the ways out are installed as the program does.
 #include "game/tavola.h"
-#include "platform/dialogs.h"
 #include "platform/ending.h"
-#include "platform/waiting.h"
 #include "records/recordfiles.h"
 #include "support/doubles.h"
+#include "widgets/dialogs.h"
+#include "widgets/waitbox.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The drill's rules without a window: questions, scoring, counters, countdown and the record.
 #include "columns.h"
-#include "game/drill.h"
-#include "platform/timer.h"
+#include "rules/drill.h"
+#include "widgets/timer.h"
 
 #include <QtTest>
 

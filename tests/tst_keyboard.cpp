@@ -3,8 +3,8 @@
 // bar from F10, and the boxes' size on the screen.
 #include "columns.h"
 #include "fixture.h"
-#include "platform/accessibility.h"
-#include "platform/numberpad.h"
+#include "widgets/accessibility.h"
+#include "widgets/numberpad.h"
 
 #include <QAccessible>
 #include <QClipboard>

@@ -29,7 +29,7 @@ class Failure(Exception):
 
 def game_seconds():
     """A game's length as the rules give it (game::gameSeconds), so that no script repeats it."""
-    header = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "src", "game",
+    header = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "src", "rules",
                           "drill.h")
     with open(header, encoding="utf-8") as text:
         found = re.search(r"constexpr int gameSeconds = (\d+);", text.read())

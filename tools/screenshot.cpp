@@ -4,10 +4,10 @@
 //   screenshot wrong-long-name out.png  a long player name, the largest question answered wrongly
 //   screenshot menu-open out.png        a new game with the INFORMAZIONI menu open
 #include "game/tavola.h"
-#include "platform/appstyle.h"
-#include "platform/dialogs.h"
 #include "records/recordfiles.h"
 #include "support/doubles.h"
+#include "widgets/appstyle.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "services.h"
+#include "widgets/dialogs.h"
+#include "widgets/waitbox.h"
 
 namespace game {
 

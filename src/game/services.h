@@ -3,7 +3,7 @@
 // it, the program uses the real ones.
 #pragma once
 
-#include "platform/dialogs.h"
+#include "platform/boxes.h"
 #include "platform/program.h"
 #include "platform/runtime.h"
 #include "platform/waiting.h"

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tavola.h"
-#include "platform/accessibility.h"
-#include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/program.h"
 #include "records/recordfiles.h"
 #include "ui/tavola_design.h"
+#include "widgets/accessibility.h"
+#include "widgets/dialogs.h"
 
 #include <QGuiApplication>
 #include <QPushButton>

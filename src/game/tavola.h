@@ -5,11 +5,11 @@
 // reads a caption back.
 #pragma once
 
-#include "drill.h"
-#include "platform/form.h"
-#include "platform/numberpad.h"
 #include "platform/runtime.h"
+#include "rules/drill.h"
 #include "services.h"
+#include "widgets/form.h"
+#include "widgets/numberpad.h"
 
 class QPushButton;
 class QAction;

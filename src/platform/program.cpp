@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "program.h"
-#include "dialogs.h"
+#include "boxes.h"
 #include "files.h"
 #include "runtime.h"
 
