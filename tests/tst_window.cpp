@@ -2,6 +2,7 @@
 // The window as the player sees it: frame, sizes, stacking, fonts, focus, access keys, tooltips.
 #include "columns.h"
 #include "fixture.h"
+#include "rules/texts.h"
 
 #include <QAccessible>
 #include <QImage>
@@ -264,10 +265,9 @@ void TestWindow::fixedLabelsHoldTheirText_data()
                               << "Esponente";
     QTest::newRow("base") << "Label2"
                           << "Base";
-    QTest::newRow("right verdict") << "lblMessage"
-                                   << "Esatto, è incredibile!!!";
+    QTest::newRow("right verdict") << "lblMessage" << game::text::right;
     const auto largest = std::lround(std::pow(game::baseMax, game::exponentMax));
-    QTest::newRow("wrong verdict") << "lblMessage" << QStringLiteral("Sbagliato!! %1").arg(largest);
+    QTest::newRow("wrong verdict") << "lblMessage" << game::text::wrong.arg(largest);
 }
 
 // Labels without automatic size keep their designed rectangle; the stand-in fonts must not
@@ -403,7 +403,7 @@ void TestWindow::altXAsksToLeave()
     auto &&[seams, game] = StartedGame();
     seams.dialogs.answer(vbNo);
     QTest::keyClick(game.window()->windowHandle(), Qt::Key_X, Qt::AltModifier);
-    QTRY_VERIFY(seams.dialogs.prompts().contains(QStringLiteral("Vuoi veramente lasciarmi  ?")));
+    QTRY_VERIFY(seams.dialogs.prompts().contains(game::text::leaveQuestion));
     QVERIFY(game.isLoaded());
 }
 
@@ -416,7 +416,7 @@ void TestWindow::altNClicksOnlyWhileEnabled()
     // Alt+X's click comes after any click Alt+N could have started.
     seams.dialogs.answer(vbNo);
     QTest::keyClick(win, Qt::Key_X, Qt::AltModifier);
-    QTRY_VERIFY(seams.dialogs.prompts().contains(QStringLiteral("Vuoi veramente lasciarmi  ?")));
+    QTRY_VERIFY(seams.dialogs.prompts().contains(game::text::leaveQuestion));
     QCOMPARE(game.txtAnswer->text(), QStringLiteral("1"));
 
     QTest::keyClick(game.txtAnswer, Qt::Key_Return);
@@ -516,8 +516,8 @@ void TestWindow::wrongVerdictSaysTheRightAnswer()
     auto &&[seams, game] = StartedGame();
     const int expected = game.drill().expectedAnswer();
     answer(game, QString::number(expected + 1));
-    QCOMPARE(game.lblMessage->Caption(), QStringLiteral("Sbagliato!! %1").arg(expected));
-    const QString spoken = QStringLiteral("Sbagliato!! La risposta giusta era %1").arg(expected);
+    QCOMPARE(game.lblMessage->Caption(), game::text::wrong.arg(expected));
+    const QString spoken = game::text::wrongSpoken.arg(expected);
     QCOMPARE(spokenName(game.lblMessage), spoken);
     QVERIFY2(game.cmdNext->accessibleDescription().startsWith(spoken),
              qPrintable(game.cmdNext->accessibleDescription()));
