@@ -4,6 +4,7 @@
 #include "appstyle.h"
 #include "faces.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace platform {
 
@@ -114,34 +116,70 @@ private:
 
 namespace {
 
-// While a screen reader listens for keys, Qt's accessibility bridge holds every key from the
-// window system until the screen reader has seen it and then delivers it once more, as a key
-// sent by the program. The menu bar has taken Alt when it came from the window system; taken a
-// second time, late, Alt would leave the bar as soon as it had entered it. Only the Alt that F10
-// sends is meant.
-class LateAltFilter : public QObject {
+// Alt pressed and released alone enters or leaves the menu bar, counted where every other key
+// counts: when it reaches a control. The bar would take Alt as it comes from the window system,
+// but while a screen reader listens for keys, Qt's accessibility bridge holds each key back until
+// the screen reader has seen it and then sends it again, as a key of the program's: an Alt taken
+// at once overtakes an Escape typed just before it, and its late copy would toggle the bar once
+// more. A control receives each key once and in the order typed, however fast.
+class AltAloneFilter : public QObject {
 public:
     using QObject::QObject;
-    static LateAltFilter *instance()
+    static AltAloneFilter *instance()
     {
-        static QPointer<LateAltFilter> filter;
+        static QPointer<AltAloneFilter> filter;
         if (!filter) {
-            filter = new LateAltFilter(qApp);
+            filter = new AltAloneFilter(qApp);
             qApp->installEventFilter(filter);
         }
         return filter;
     }
+    // While set, Alt goes to the bar as it is: the two keys that toggle its mode.
     bool sendingOwn = false;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if ((event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) ||
-            event->spontaneous() || sendingOwn || !watched->isWindowType())
+        if (sendingOwn)
             return false;
-        const int key = static_cast<QKeyEvent *>(event)->key();
+        switch (event->type()) {
+        case QEvent::ShortcutOverride:
+            if (isAlt(event))
+                return true; // the bar never arms itself
+            armed_ = false;
+            break;
+        case QEvent::KeyPress:
+            if (watched->isWidgetType())
+                armed_ = isAlt(event);
+            break;
+        case QEvent::KeyRelease:
+            if (watched->isWidgetType() && isAlt(event) && std::exchange(armed_, false))
+                pressF10(static_cast<QWidget *>(watched)->window());
+            break;
+        case QEvent::MouseButtonPress:
+            armed_ = false;
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    static bool isAlt(const QEvent *event)
+    {
+        const int key = static_cast<const QKeyEvent *>(event)->key();
         return key == Qt::Key_Alt || key == Qt::Key_Meta;
     }
+    // What F10 does in the window; a box or a menu list has no F10 of its own.
+    static void pressF10(QWidget *window)
+    {
+        for (QAction *action : window->actions()) {
+            if (action->shortcut() == QKeySequence(Qt::Key_F10))
+                action->trigger();
+        }
+    }
+    bool armed_ = false;
 };
 
 } // namespace
@@ -166,7 +204,7 @@ FormWindow::FormWindow(Form &form, const WindowDesc &desc) : form_(form), desc_(
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     focusFollower_ = connect(qApp, &QApplication::focusChanged, this,
                              [this](QWidget *, QWidget *now) { followFocus(now); });
-    LateAltFilter::instance();
+    AltAloneFilter::instance();
 }
 
 // The focus moves while QWidget's destructor closes the window, when this is a FormWindow no
@@ -580,13 +618,13 @@ void FormWindow::toggleMenuBarKeys()
     if (!bar || !bar->isVisible() || !isActiveWindow())
         return;
     QWindow *window = windowHandle();
-    LateAltFilter *late = LateAltFilter::instance();
-    late->sendingOwn = true;
+    AltAloneFilter *filter = AltAloneFilter::instance();
+    filter->sendingOwn = true;
     QKeyEvent altPressed(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
     QCoreApplication::sendEvent(window, &altPressed);
     QKeyEvent altReleased(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
     QCoreApplication::sendEvent(window, &altReleased);
-    late->sendingOwn = false;
+    filter->sendingOwn = false;
 }
 
 // A box opened from the bar in keyboard mode takes the focus from the bar, which leaves its
