@@ -30,11 +30,7 @@ private slots:
     void unusableFilesEndTheGameClearly();
     void recordCheck_data();
     void recordCheck();
-    void scoreFileOfAnEditor_data();
-    void scoreFileOfAnEditor();
     void newGameShowsTheSavedRecord();
-    void recordSavedMeanwhile_data();
-    void recordSavedMeanwhile();
     void faultKeepsTheOldPair_data();
     void faultKeepsTheOldPair();
     void fileSizeLimitInAnotherProcess();
@@ -255,42 +251,60 @@ void TestRecords::unusableFilesEndTheGameClearly()
     QCOMPARE(QFile::exists(QStringLiteral("/vora.txt")), rootFileBefore);
 }
 
+namespace {
+
+// A stored pair (null: no files yet) met by a player who answers right so many times and leaves;
+// the name saved (null: nothing saved), the score shown when it is not the stored text, and a
+// pair another game saved meanwhile.
+void addCheckRow(const char *tag, const QByteArray &score, const QByteArray &name,
+                 const QString &player, int right, const QByteArray &saved,
+                 const QString &shown = QString(), const QByteArray &meanwhile = QByteArray())
+{
+    QTest::newRow(tag) << score << name << player << right << saved
+                       << (shown.isNull() ? fromCp1252(score) : shown) << meanwhile;
+}
+
+} // namespace
+
 void TestRecords::recordCheck_data()
 {
-    addColumns<QByteArray, QByteArray, QString, int>(
-        {"storedScore", "storedName", "player", "right"});
-    QTest::addColumn<QByteArray>("savedName"); // null: nothing saved
-    QTest::newRow("first start, none right")
-        << QByteArray() << QByteArray() << "Anna" << 0 << QByteArray();
-    QTest::newRow("first start, one right")
-        << QByteArray() << QByteArray() << "Anna" << 1 << QByteArray("Anna\r\n");
-    QTest::newRow("12 against 12")
-        << QByteArray("12\r\n") << QByteArray("Bea\r\n") << "Anna" << 12 << QByteArray();
-    QTest::newRow("12 against 13")
-        << QByteArray("12\r\n") << QByteArray("Bea\r\n") << "Anna" << 13 << QByteArray("Anna\r\n");
-    QTest::newRow("12.5 against 12")
-        << QByteArray("12.5") << QByteArray("Bea") << "Anna" << 12 << QByteArray();
-    QTest::newRow("12.5 against 13")
-        << QByteArray("12.5") << QByteArray("Bea") << "Anna" << 13 << QByteArray("Anna\r\n");
-    QTest::newRow("lines by hand against 7")
-        << QByteArray("7\r\notto\r\n9\r\n") << QByteArray("Bea\r\nCarlo\r\n") << "Anna" << 7
-        << QByteArray();
-    QTest::newRow("lines by hand against 8")
-        << QByteArray("7\r\notto\r\n9\r\n") << QByteArray("Bea\r\nCarlo\r\n") << " Anna " << 8
-        << QByteArray(" Anna \r\n");
-    QTest::newRow("no number first") << QByteArray("circa 50\r\n") << QByteArray("\xE8\r\n")
-                                     << "Anna" << 1 << QByteArray("Anna\r\n");
-    QTest::newRow("empty name") << QByteArray() << QByteArray() << "" << 1 << QByteArray("\r\n");
-    QTest::newRow("Windows-1252 name")
-        << QByteArray() << QByteArray() << QString::fromUtf8("Niccolò € 李\xF0\x9F\x98\x80") << 1
-        << QByteArray("Niccol\xF2 \x80 ??\r\n");
-    QTest::newRow("a line break pasted into the name")
-        << QByteArray() << QByteArray() << "Anna\nBruno" << 1 << QByteArray("Anna Bruno\r\n");
-    QTest::newRow("CR LF, a CR and a tab in the name")
-        << QByteArray() << QByteArray() << "A\r\nB\rC\tD" << 1 << QByteArray("A B C D\r\n");
-    QTest::newRow("a decomposed accent")
-        << QByteArray() << QByteArray() << QString::fromUtf8("Zoe\xCC\x81") << 1
-        << QByteArray("Zo\xE9\r\n");
+    addColumns<QByteArray, QByteArray, QString, int, QByteArray, QString, QByteArray>(
+        {"storedScore", "storedName", "player", "right", "savedName", "shown", "meanwhile"});
+    const QByteArray none;
+    const QByteArray anna = "Anna\r\n";
+    addCheckRow("first start, none right", none, none, "Anna", 0, none);
+    addCheckRow("first start, one right", none, none, "Anna", 1, anna);
+    addCheckRow("12 against 12", "12\r\n", "Bea\r\n", "Anna", 12, none);
+    addCheckRow("12 against 13", "12\r\n", "Bea\r\n", "Anna", 13, anna);
+    addCheckRow("12.5 against 12", "12.5", "Bea", "Anna", 12, none);
+    addCheckRow("12.5 against 13", "12.5", "Bea", "Anna", 13, anna);
+    addCheckRow("lines by hand against 7", "7\r\notto\r\n9\r\n", "Bea\r\nCarlo\r\n", "Anna", 7,
+                none);
+    addCheckRow("lines by hand against 8", "7\r\notto\r\n9\r\n", "Bea\r\nCarlo\r\n", " Anna ", 8,
+                " Anna \r\n");
+    addCheckRow("no number first", "circa 50\r\n", "\xE8\r\n", "Anna", 1, anna);
+    addCheckRow("empty name", none, none, "", 1, "\r\n");
+    addCheckRow("Windows-1252 name", none, none, QString::fromUtf8("Niccolò € 李\xF0\x9F\x98\x80"),
+                1, "Niccol\xF2 \x80 ??\r\n");
+    addCheckRow("a line break pasted into the name", none, none, "Anna\nBruno", 1,
+                "Anna Bruno\r\n");
+    addCheckRow("CR LF, a CR and a tab in the name", none, none, "A\r\nB\rC\tD", 1, "A B C D\r\n");
+    addCheckRow("a decomposed accent", none, none, QString::fromUtf8("Zoe\xCC\x81"), 1,
+                "Zo\xE9\r\n");
+    // A score file saved by a teacher's editor keeps its record, and the window shows its text.
+    const QString shown = QStringLiteral("25\r\n");
+    addCheckRow("UTF-8 with its mark", "\357\273\27725\r\n", "Bea\r\n", "Anna", 3, none, shown);
+    addCheckRow("UTF-16 with its mark", QByteArray("\377\3762\0005\000\r\000\n\000", 10), "Bea\r\n",
+                "Anna", 3, none, shown);
+    addCheckRow("UTF-16, big-endian, with its mark",
+                QByteArray("\376\377\0002\0005\000\r\000\n", 10), "Bea\r\n", "Anna", 3, none,
+                shown);
+    addCheckRow("a no-break space first", "\24025\r\n", "Bea\r\n", "Anna", 3, anna,
+                QStringLiteral("\u00A025\r\n"));
+    // Another game saved meanwhile: the higher record stays.
+    addCheckRow("saved meanwhile, higher", "5\r\n", "Bea\r\n", "Anna", 6, none, {}, "9\r\n");
+    addCheckRow("saved meanwhile, equal", "5\r\n", "Bea\r\n", "Anna", 6, none, {}, "6\r\n");
+    addCheckRow("saved meanwhile, lower", "5\r\n", "Bea\r\n", "Anna", 6, anna, {}, "5.5\r\n");
 }
 
 void TestRecords::recordCheck()
@@ -300,6 +314,8 @@ void TestRecords::recordCheck()
     QFETCH(QString, player);
     QFETCH(int, right);
     QFETCH(QByteArray, savedName);
+    QFETCH(QString, shown);
+    QFETCH(QByteArray, meanwhile);
     GameSeams seams;
     if (!storedScore.isNull()) {
         seams.write(records::scoreFileName, storedScore);
@@ -308,9 +324,15 @@ void TestRecords::recordCheck()
     Tavola game(seams.services());
     seams.start(game, player);
     QCOMPARE(seams.bytes(records::scoreFileName), storedScore.isNull() ? "" : storedScore);
-    QCOMPARE(game.lblpunti->Caption(), fromCp1252(storedScore));
+    QCOMPARE(game.lblpunti->Caption(), shown);
     QCOMPARE(game.lblnome->Caption(), fromCp1252(storedName));
     answerRight(game, right);
+    if (!meanwhile.isNull()) {
+        storedScore = meanwhile;
+        storedName = "Carlo\r\n";
+        seams.write(records::scoreFileName, storedScore);
+        seams.write(records::nameFileName, storedName);
+    }
     leave(seams, game);
     const bool saved = !savedName.isNull();
     QCOMPARE(seams.bytes(records::scoreFileName), saved ? QByteArray::number(right) + "\r\n"
@@ -328,49 +350,6 @@ void TestRecords::recordCheck()
         QCOMPARE(box.title, QStringLiteral("Vorandi"));
     }
     QCOMPARE(strays(seams.dir()), QStringList());
-}
-
-void TestRecords::scoreFileOfAnEditor_data()
-{
-    addColumns<QByteArray, QString, bool>({"stored", "shown", "beatenBy3"});
-    QTest::newRow("UTF-8 with its mark") << QByteArray("\xEF\xBB\xBF"
-                                                       "25\r\n")
-                                         << "25\r\n"
-                                         << false;
-    QTest::newRow("UTF-16 with its mark") << QByteArray("\xFF\xFE"
-                                                        "2\0"
-                                                        "5\0\r\0\n\0",
-                                                        10)
-                                          << "25\r\n"
-                                          << false;
-    QTest::newRow("UTF-16, big-endian, with its mark") << QByteArray("\xFE\xFF\0"
-                                                                     "2\0"
-                                                                     "5\0\r\0\n",
-                                                                     10)
-                                                       << "25\r\n"
-                                                       << false;
-    QTest::newRow("a no-break space first") << QByteArray("\xA0"
-                                                          "25\r\n")
-                                            << "\u00A025\r\n"
-                                            << true;
-}
-
-// A score file saved by a teacher's editor keeps its record, and the window shows its text.
-void TestRecords::scoreFileOfAnEditor()
-{
-    QFETCH(QByteArray, stored);
-    QFETCH(QString, shown);
-    QFETCH(bool, beatenBy3);
-    GameSeams seams;
-    seams.write(records::scoreFileName, stored);
-    seams.write(records::nameFileName, "Bea\r\n");
-    Tavola game(seams.services());
-    seams.start(game);
-    QCOMPARE(game.lblpunti->Caption(), shown);
-    answerRight(game, 3);
-    leave(seams, game);
-    QCOMPARE(confirmed(seams), beatenBy3);
-    QCOMPARE(seams.bytes(records::scoreFileName), beatenBy3 ? QByteArray("3\r\n") : stored);
 }
 
 void TestRecords::newGameShowsTheSavedRecord()
@@ -391,32 +370,6 @@ void TestRecords::newGameShowsTheSavedRecord()
     leave(seams, game);
     QVERIFY(!confirmed(seams)); // equal to the record: kept
     QCOMPARE(seams.bytes(records::nameFileName), QByteArray("Anna\r\n"));
-}
-
-void TestRecords::recordSavedMeanwhile_data()
-{
-    addColumns<QByteArray, bool>({"meanwhile", "saved"});
-    QTest::newRow("higher") << QByteArray("9\r\n") << false;
-    QTest::newRow("equal") << QByteArray("6\r\n") << false;
-    QTest::newRow("lower") << QByteArray("5.5\r\n") << true;
-}
-
-void TestRecords::recordSavedMeanwhile()
-{
-    QFETCH(QByteArray, meanwhile);
-    QFETCH(bool, saved);
-    GameSeams seams;
-    seams.write(records::scoreFileName, "5\r\n");
-    seams.write(records::nameFileName, "Bea\r\n");
-    Tavola game(seams.services());
-    seams.start(game);
-    answerRight(game, 6);
-    seams.write(records::scoreFileName, meanwhile);
-    seams.write(records::nameFileName, "Carlo\r\n");
-    leave(seams, game);
-    QCOMPARE(confirmed(seams), saved);
-    QCOMPARE(seams.bytes(records::scoreFileName), saved ? QByteArray("6\r\n") : meanwhile);
-    QCOMPARE(seams.bytes(records::nameFileName), saved ? "Anna\r\n" : "Carlo\r\n");
 }
 
 void TestRecords::faultKeepsTheOldPair_data()

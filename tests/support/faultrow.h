@@ -128,18 +128,46 @@ inline bool lastBoxSays(const GameSeams &seams, const QStringList &pieces)
                        [&box](const QString &piece) { return box.prompt.contains(piece); });
 }
 
-// Starts the game; returns the end code, or -1 when it goes on.
-inline int start(GameSeams &seams, Tavola &game)
+// Plays what may end the program; returns the end code, or -1 when the game goes on.
+inline int endCode(const std::function<void()> &play)
 {
-    seams.dialogs.type(QStringLiteral("Anna"));
-    seams.dialogs.answer(platform::vbOK);
     try {
-        game.Show();
+        play();
     } catch (const platform::ProgramEnded &end) {
         return end.code;
     }
     return -1;
 }
+
+// Starts the game; returns the end code, or -1 when it goes on.
+inline int start(GameSeams &seams, Tavola &game)
+{
+    seams.dialogs.type(QStringLiteral("Anna"));
+    seams.dialogs.answer(platform::vbOK);
+    return endCode([&game] { game.Show(); });
+}
+
+// The exit button's click, its question answered by the boxes the row scripted.
+inline int clickExit(Tavola &game)
+{
+    return endCode([&game] { game.runEvent([&game] { game.cmdExit_Click(); }); });
+}
+
+// Where most process and account scenarios begin: the old pair on file and the game on screen,
+// beaten by Anna's four right answers unless the row stops before the start.
+struct Scene {
+    enum Stage { Loaded, Beaten };
+    explicit Scene(Stage stage = Beaten, const QString &dir = QString()) : seams(dir)
+    {
+        writeOldPair(seams);
+        if (stage == Beaten) {
+            seams.start(game);
+            beatTheRecord(game);
+        }
+    }
+    GameSeams seams;
+    Tavola game{seams.services()};
+};
 
 // Plays the row: the fault made before the start, or after four right answers and before the exit
 // button's Yes.
