@@ -43,9 +43,8 @@ private slots:
     void oldNameThatCannotGoBackIsSaidSo();
     void lockHeldByAnotherGame_data();
     void lockHeldByAnotherGame();
-    void accountThatMayNotWriteCannotHoldTheGame();
-    void lockFileMadeReadOnly_data();
-    void lockFileMadeReadOnly();
+    void anotherAccountOfTheGroup_data();
+    void anotherAccountOfTheGroup();
     void pairIsReadWholeWhileAnotherGameSaves();
     void everyWayOutFromOutsideSaves_data();
     void everyWayOutFromOutsideSaves();
@@ -600,114 +599,127 @@ void TestFaults::lockHeldByAnotherGame()
     QVERIFY(!lost);
 }
 
-// A pupil of another account can read the record directory (a home directory at 755) and lock
-// it, but cannot open the record's lock file at all: the games of the account that owns the
-// record go on as if nobody were there.
-void TestFaults::accountThatMayNotWriteCannotHoldTheGame()
+namespace {
+
+// Another account of the group meets the record directory, in a home it may enter but not write.
+struct AccountScene {
+    AccountScene(const rivals::Account &other, const QString &dir) : other(other), seams(dir) {}
+    const rivals::Account &other;
+    GameSeams seams;
+    Tavola game{seams.services()};
+    bool hung = false;
+};
+
+struct AccountRow {
+    QString name; // in the figures
+    mode_t dirMode = 0755;
+    std::function<QStringList(AccountScene &)> play; // returns what went wrong
+    Pair kept;                                       // the pair on disk afterwards
+};
+
+// The other account can read the directory and lock it, but cannot open the record's lock file at
+// all: the save of the account that owns the record goes on as if nobody were there.
+QStringList strangerHoldsWhatItCan(AccountScene &s)
 {
-    const QString rowName = QStringLiteral("another account locks the record directory");
-    rivals::Account other("vorandi-altro");
-    SKIP_WITHOUT(other, rowName);
-    QTemporaryDir base;
-    const QString dir = recordDirInOpenHome(base, 0755);
-    QVERIFY(!dir.isEmpty());
-    faultrow::Scene scene{faultrow::Scene::Beaten, dir};
-    auto &[seams, game] = scene;
-    int toChild[2];
-    int fromChild[2];
-    QVERIFY(::pipe(toChild) == 0 && ::pipe(fromChild) == 0);
-    const QByteArray dirName = QFile::encodeName(dir);
-    const QByteArray lockName = QFile::encodeName(seams.path(records::lockFileName));
-    const pid_t child = ::fork();
-    if (child == 0) {
-        // The other account: lock the directory itself, which any account that may read it can
-        // do, then try the lock file in every way that could hold it.
-        ::close(toChild[1]);
-        ::close(fromChild[0]);
-        int report = other.become() ? 0 : 4;
-        const int d = ::open(dirName.constData(), O_RDONLY | O_DIRECTORY);
-        if (d >= 0 && ::flock(d, LOCK_EX) == 0)
-            report |= 1;
+    s.seams.start(s.game);
+    beatTheRecord(s.game);
+    const QByteArray dir = QFile::encodeName(s.seams.dir());
+    const QByteArray lock = QFile::encodeName(s.seams.path(records::lockFileName));
+    rivals::AsAnotherAccount stranger(s.other, [&dir, &lock] {
+        // The directory itself, which any account that may read it can lock, then the lock file
+        // in every way that could hold it.
+        const int d = ::open(dir.constData(), O_RDONLY | O_DIRECTORY);
+        int report = d >= 0 && ::flock(d, LOCK_EX) == 0 ? 1 : 0;
         for (const int flags : {O_WRONLY | O_CREAT, O_RDONLY, O_RDWR}) {
-            const int f = ::open(lockName.constData(), flags, 0666);
+            const int f = ::open(lock.constData(), flags, 0666);
             struct flock whole {};
             whole.l_type = flags == O_RDONLY ? F_RDLCK : F_WRLCK;
             if (f >= 0 && ::fcntl(f, F_OFD_SETLK, &whole) == 0)
                 report |= 2;
         }
-        (void)!::write(fromChild[1], &report, sizeof report);
-        char byte;
-        (void)!::read(toChild[0], &byte, 1); // holds everything until the game is over
-        ::_exit(0);
-    }
-    ::close(toChild[0]);
-    ::close(fromChild[1]);
-    int report = 4;
-    QCOMPARE(::read(fromChild[0], &report, sizeof report), ssize_t(sizeof report));
-    rivals::HangWatch watch([child] { ::kill(child, SIGKILL); });
-    const int code = leaveByExit(seams, game);
-    const bool hung = watch.stop();
-    ::close(toChild[1]);
-    ::close(fromChild[0]);
-    ::waitpid(child, nullptr, 0);
-    const bool saved = code == 0 && pairIn(seams) == faultrow::annasPair;
-    reliability::outcome("fault", rowName, QStringLiteral("second account"),
-                         saved && seams.wait.messages.isEmpty(), saved ? 0 : 1, hung ? 1 : 0);
-    QCOMPARE(report & 4, 0);
-    QVERIFY2(report & 1, "the other account could not even lock the directory");
-    QVERIFY2(!(report & 2), "the other account took the record's lock");
-    QVERIFY(!hung);
-    QVERIFY(seams.wait.messages.isEmpty());
-    QVERIFY(saved);
-}
-
-void TestFaults::lockFileMadeReadOnly_data()
-{
-    addColumns<bool, QString>({"ownFile", "advice"});
-    QTest::newRow("by another account") << false << "amministratore";
-    QTest::newRow("the player's own, at 0444") << true << "Cancella questo file";
+        return report;
+    });
+    rivals::HangWatch watch([&stranger] { stranger.kill(); });
+    const int code = leaveByExit(s.seams, s.game);
+    s.hung = watch.stop();
+    stranger.letGo();
+    QStringList wrong;
+    if (stranger.report() < 0 || !(stranger.report() & 1))
+        wrong << QStringLiteral("the other account could not even lock the directory");
+    if (stranger.report() & 2)
+        wrong << QStringLiteral("the other account took the record's lock");
+    if (s.hung || code != 0 || !s.seams.wait.messages.isEmpty())
+        wrong << QStringLiteral("the save waited, hung or failed: %1").arg(code);
+    return wrong;
 }
 
 // The first player to save owns the lock file; taking its write permission away must not switch
 // the lock off for the other accounts of the group: their save stops with a message naming the
 // file and saying what an administrator should do. A player's own lock file made read-only is
 // the player's to mend, and the message says so, blaming no other account.
-void TestFaults::lockFileMadeReadOnly()
+AccountRow lockFileMadeReadOnly(const char *tag, bool ownFile, const QString &advice)
 {
-    QFETCH(bool, ownFile);
-    QFETCH(QString, advice);
-    const QString rowName =
-        QStringLiteral("lock file made read-only %1").arg(QTest::currentDataTag());
-    rivals::Account player("vorandi-altro");
-    SKIP_WITHOUT(player, rowName);
+    const auto play = [ownFile, advice](AccountScene &s) {
+        s.seams.write(records::lockFileName, QByteArray());
+        const QByteArray lock = QFile::encodeName(s.seams.path(records::lockFileName));
+        if (::chmod(lock, ownFile ? 0444 : 0644) != 0 ||
+            (ownFile && ::chown(lock, s.other.uid(), s.other.gid()) != 0))
+            return QStringList{QStringLiteral("the lock file could not be made read-only")};
+        QProcess saver;
+        saver.setChildProcessModifier([&s] {
+            if (!s.other.become())
+                ::_exit(99);
+        });
+        saver.start(QStringLiteral(RECORD_SAVER),
+                    {s.seams.dir(), QStringLiteral("B"), QStringLiteral("9"), QStringLiteral("1"),
+                     QStringLiteral("1")});
+        saver.waitForFinished(30000);
+        const QString said = QString::fromUtf8(saver.readAllStandardOutput());
+        const bool refused =
+            saver.exitCode() == 2 && said.contains(records::lockFileName) &&
+            said.contains(advice) && said.contains(QStringLiteral("un altro utente")) == !ownFile &&
+            said.startsWith(QStringLiteral("Il tuo record non è stato registrato"));
+        return refused ? QStringList{} : QStringList{QStringLiteral("said: ") + said};
+    };
+    return {QStringLiteral("lock file made read-only ") + tag, 0777, play, faultrow::oldPair};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(AccountRow)
+
+void TestFaults::anotherAccountOfTheGroup_data()
+{
+    QTest::addColumn<AccountRow>("row");
+    const AccountRow rows[] = {
+        {QStringLiteral("another account locks the record directory"), 0755, strangerHoldsWhatItCan,
+         faultrow::annasPair},
+        lockFileMadeReadOnly("by another account", false, QStringLiteral("amministratore")),
+        lockFileMadeReadOnly("the player's own, at 0444", true,
+                             QStringLiteral("Cancella questo file"))};
+    for (const AccountRow &row : rows)
+        QTest::newRow(qPrintable(row.name)) << row;
+}
+
+// A pupil of another account of the group, in a process of its own, meets the record directory
+// of a home it may enter: it never holds the owner's games, and never saves past a lock it may
+// not take.
+void TestFaults::anotherAccountOfTheGroup()
+{
+    QFETCH(AccountRow, row);
+    rivals::Account other("vorandi-altro");
+    SKIP_WITHOUT(other, row.name);
     QTemporaryDir base;
-    const QString dir = recordDirInOpenHome(base, 0777);
+    const QString dir = recordDirInOpenHome(base, row.dirMode);
     QVERIFY(!dir.isEmpty());
-    GameSeams seams(dir);
-    writeOldPair(seams);
-    seams.write(records::lockFileName, QByteArray());
-    const QByteArray lockName = QFile::encodeName(seams.path(records::lockFileName));
-    QCOMPARE(::chmod(lockName, ownFile ? 0444 : 0644), 0);
-    if (ownFile)
-        QCOMPARE(::chown(lockName, player.uid(), player.gid()), 0);
-    QProcess saver;
-    saver.setChildProcessModifier([&player] {
-        if (!player.become())
-            ::_exit(99);
-    });
-    saver.start(QStringLiteral(RECORD_SAVER), {dir, QStringLiteral("B"), QStringLiteral("9"),
-                                               QStringLiteral("1"), QStringLiteral("1")});
-    QVERIFY(saver.waitForFinished(30000));
-    const QString said = QString::fromUtf8(saver.readAllStandardOutput());
-    const bool refused = saver.exitCode() == 2 && said.contains(records::lockFileName) &&
-                         said.contains(advice) &&
-                         said.contains(QStringLiteral("un altro utente")) == !ownFile &&
-                         said.startsWith(QStringLiteral("Il tuo record non è stato registrato"));
-    const bool intact = pairIn(seams) == faultrow::oldPair;
-    reliability::outcome("fault", rowName, QStringLiteral("second account"), refused,
-                         intact ? 0 : 1);
-    QVERIFY2(refused, qPrintable(said));
-    QVERIFY(intact);
+    AccountScene s(other, dir);
+    writeOldPair(s.seams);
+    const QStringList wrong = row.play(s);
+    const bool kept = pairIn(s.seams) == row.kept;
+    reliability::outcome("fault", row.name, QStringLiteral("second account"), wrong.isEmpty(),
+                         kept ? 0 : 1, s.hung ? 1 : 0);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
+    QVERIFY(kept);
 }
 
 // Another game half-way through its save (its name in place, its score not yet) when this game
@@ -911,7 +923,7 @@ struct EnvRow {
     QByteArray xdg;
     QByteArray home = "%h";
     QString found; // the directory the game makes and uses; empty: the start ends with a box
-    QStringList said;
+    QStringList said{};
     bool fileInTheWay = false; // a file at %h/file
     bool readOnlyHome = false; // %h on a disk mounted read-only
 };
@@ -1063,7 +1075,7 @@ struct FoundRow {
     QString how;
     std::function<void(Found &)> plant;
     Pair shown = faultrow::oldPair; // on screen and on disk once the game has started
-    QStringList left;               // what stays beside the pair and the lock
+    QStringList left{};             // what stays beside the pair and the lock
     int savedCode = -1; // the exit's end code once Anna beats the record; -1: no save is played
 };
 
