@@ -26,13 +26,11 @@ private slots:
     void systemDirFromEachOutcome();
     void filesLieInTheReturnedDirectory_data();
     void filesLieInTheReturnedDirectory();
-    void unusableFilesEndTheGameClearly_data();
-    void unusableFilesEndTheGameClearly();
     void recordCheck_data();
     void recordCheck();
     void newGameShowsTheSavedRecord();
-    void faultKeepsTheOldPair_data();
-    void faultKeepsTheOldPair();
+    void faultIsNamedAndKeepsTheOldPair_data();
+    void faultIsNamedAndKeepsTheOldPair();
     void fileSizeLimitInAnotherProcess();
     void leftoversOfACrashedSaveGo();
     void savesWhereTheDiskCannotLock();
@@ -201,56 +199,6 @@ void TestRecords::filesLieInTheReturnedDirectory()
     QCOMPARE(path, asGiven);
 }
 
-void TestRecords::unusableFilesEndTheGameClearly_data()
-{
-    addColumns<QString, QString, QString>({"setup", "named", "reason"});
-    addTextRow("failed call", {"fail", "\\\\vora.txt", "questo computer"});
-    addTextRow("missing directory", {"missing", "/vora.txt", "non esiste"});
-    addTextRow("file for directory", {"file", "/vora.txt", "non è una cartella"});
-    addTextRow("directory for score", {"vora.txt/", "/vora.txt", "cartella"});
-    addTextRow("directory for name", {"nvora.txt/", "/nvora.txt", "cartella"});
-    addTextRow("pipe for score", {"pipe", "/vora.txt", "non è un file normale"});
-    addTextRow("huge score file", {"huge", "/vora.txt", "troppo grande"});
-}
-
-void TestRecords::unusableFilesEndTheGameClearly()
-{
-    QFETCH(QString, setup);
-    QFETCH(QString, named);
-    QFETCH(QString, reason);
-    const bool rootFileBefore = QFile::exists(QStringLiteral("/vora.txt"));
-    QTemporaryDir base;
-    QString dir = base.path() + QStringLiteral("/rec");
-    QDir().mkpath(dir);
-    GameSeams seams(dir);
-    game::Services services = seams.services();
-    if (setup == QStringLiteral("fail")) {
-        services.recordDirectory = records::windowsDirectoryReturning(QByteArray());
-    } else if (setup == QStringLiteral("missing")) {
-        QVERIFY(QDir(dir).removeRecursively());
-    } else if (setup == QStringLiteral("file")) {
-        QVERIFY(QDir(dir).removeRecursively());
-        QFile file(dir);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    } else if (setup.endsWith(u'/')) {
-        QVERIFY(QDir(dir).mkdir(setup.chopped(1)));
-    } else if (setup == QStringLiteral("pipe")) {
-        if (!systemtest::makeFifo(seams.path(records::scoreFileName)))
-            QSKIP("Windows has no named pipes in its file system");
-    } else if (setup == QStringLiteral("huge")) {
-        QFile file(seams.path(records::scoreFileName));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(records::maxRecordFileSize + 1));
-    }
-    Tavola game(services);
-    seams.dialogs.type(QStringLiteral("Anna"));
-    seams.dialogs.answer(vbOK);
-    QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.Show());
-    const QString expectedPath = named.startsWith(u'/') ? dir + named : named;
-    expectErrorBox(seams, expectedPath, reason);
-    QCOMPARE(openFileCount(), 0);
-    QCOMPARE(QFile::exists(QStringLiteral("/vora.txt")), rootFileBefore);
-}
-
 namespace {
 
 // A stored pair (null: no files yet) met by a player who answers right so many times and leaves;
@@ -372,20 +320,77 @@ void TestRecords::newGameShowsTheSavedRecord()
     QCOMPARE(seams.bytes(records::nameFileName), QByteArray("Anna\r\n"));
 }
 
-void TestRecords::faultKeepsTheOldPair_data()
+void TestRecords::faultIsNamedAndKeepsTheOldPair_data()
 {
-    addColumns<QString, QString, QString>({"fault", "named", "reason"});
-    addTextRow("read-only directory", {"readonly", "vora.txt", "permessi"});
-    addTextRow("directory moved, a file in its place", {"moved", "", "non è una cartella"});
-    addTextRow("name file became a directory", {"namedir", "nvora.txt", "cartella"});
-    addTextRow("score write fails half-way", {"write vora.txt", "vora.txt", "pieno"});
-    addTextRow("name write fails half-way", {"write nvora.txt", "nvora.txt", "pieno"});
-    addTextRow("name rename fails", {"rename nvora.txt", "nvora.txt", "disco"});
-    addTextRow("score rename fails after the name's", {"rename vora.txt", "vora.txt", "disco"});
+    addColumns<QString, QString, QString, QString>({"when", "fault", "named", "reason"});
+    addTextRow("failed call", {"start", "fail", "\\\\vora.txt", "questo computer"});
+    addTextRow("missing directory", {"start", "missing", "/vora.txt", "non esiste"});
+    addTextRow("file for directory", {"start", "file", "/vora.txt", "non è una cartella"});
+    addTextRow("directory for score", {"start", "vora.txt/", "/vora.txt", "cartella"});
+    addTextRow("directory for name", {"start", "nvora.txt/", "/nvora.txt", "cartella"});
+    addTextRow("pipe for score", {"start", "pipe", "/vora.txt", "non è un file normale"});
+    addTextRow("huge score file", {"start", "huge", "/vora.txt", "troppo grande"});
+    addTextRow("read-only directory", {"save", "readonly", "/vora.txt", "permessi"});
+    addTextRow("directory moved, a file in its place", {"save", "moved", "", "non è una cartella"});
+    addTextRow("name file became a directory", {"save", "nvora.txt/", "/nvora.txt", "cartella"});
+    addTextRow("score write fails half-way", {"save", "write vora.txt", "/vora.txt", "pieno"});
+    addTextRow("name write fails half-way", {"save", "write nvora.txt", "/nvora.txt", "pieno"});
+    addTextRow("name rename fails", {"save", "rename nvora.txt", "/nvora.txt", "disco"});
+    addTextRow("score rename fails after the name's",
+               {"save", "rename vora.txt", "/vora.txt", "disco"});
 }
 
-void TestRecords::faultKeepsTheOldPair()
+namespace {
+
+// Makes the fault in the record directory; returns where the old pair lies afterwards.
+QString makeFault(GameSeams &seams, const QString &fault)
 {
+    const QString dir = seams.dir();
+    if (fault == QStringLiteral("readonly"))
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
+    if (fault == QStringLiteral("missing") || fault == QStringLiteral("file"))
+        QDir(dir).removeRecursively();
+    if (fault == QStringLiteral("moved"))
+        QDir().rename(dir, dir + QStringLiteral(".old"));
+    if (fault == QStringLiteral("file") || fault == QStringLiteral("moved"))
+        QFile(dir).open(QIODevice::WriteOnly);
+    if (fault.endsWith(u'/')) {
+        QFile::remove(seams.path(fault.chopped(1)));
+        QDir(dir).mkdir(fault.chopped(1));
+    }
+    if (QFile huge(seams.path(records::scoreFileName));
+        fault == QStringLiteral("huge") && huge.open(QIODevice::WriteOnly))
+        huge.resize(records::maxRecordFileSize + 1);
+    const QString failing = fault.section(u' ', 1);
+    if (fault.startsWith(QStringLiteral("write ")))
+        seams.calls.write = [failing](int fd, const void *data, std::size_t size) {
+            if (writtenFile(fd) != failing)
+                return records::systemWrite(fd, data, size);
+            if (size > 1)
+                return records::systemWrite(fd, data, size / 2);
+            errno = ENOSPC;
+            return ssize_t(-1);
+        };
+    // Moving the new file in fails; putting the old one back in place of the other does not.
+    if (fault.startsWith(QStringLiteral("rename ")))
+        seams.calls.rename = [failing = '/' + failing.toUtf8()](const char *from, const char *to) {
+            if (QByteArray(to).endsWith(failing)) {
+                errno = EIO;
+                return -1;
+            }
+            return records::systemRename(from, to);
+        };
+    return fault == QStringLiteral("moved") ? dir + QStringLiteral(".old") : dir;
+}
+
+} // namespace
+
+// A record directory or file the game cannot use, met at the start or at the save once the record
+// is beaten, ends the game with a box naming the path and the reason; nothing else is made, no
+// file stays open, and a save keeps the old pair with nothing of it in view.
+void TestRecords::faultIsNamedAndKeepsTheOldPair()
+{
+    QFETCH(QString, when);
     QFETCH(QString, fault);
     QFETCH(QString, named);
     QFETCH(QString, reason);
@@ -395,59 +400,48 @@ void TestRecords::faultKeepsTheOldPair()
     if (fault == QStringLiteral("readonly"))
         QSKIP("a folder's read-only flag does not stop writing into it on Windows");
 #endif
+    const bool atSave = when == QStringLiteral("save");
+    const bool rootFileBefore = QFile::exists(QStringLiteral("/vora.txt"));
     QTemporaryDir base;
     const QString dir = base.path() + QStringLiteral("/rec");
     QDir().mkpath(dir);
     GameSeams seams(dir);
-    seams.write(records::scoreFileName, "3\r\n");
-    seams.write(records::nameFileName, "Bea\r\n");
-    Tavola game(seams.services());
-    seams.start(game);
-    answerRight(game, 4);
-    QString oldDir = dir;
-    if (fault == QStringLiteral("readonly")) {
-        QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
-    } else if (fault == QStringLiteral("moved")) {
-        oldDir = dir + QStringLiteral(".old");
-        QVERIFY(QDir().rename(dir, oldDir));
-        QFile file(dir);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    } else if (fault == QStringLiteral("namedir")) {
-        QVERIFY(QFile::remove(seams.path(records::nameFileName)));
-        QVERIFY(QDir(dir).mkdir(records::nameFileName));
-    } else if (fault.startsWith(QStringLiteral("write "))) {
-        const QString failing = fault.mid(6);
-        seams.calls.write = [failing](int fd, const void *data, std::size_t size) {
-            if (writtenFile(fd) != failing)
-                return records::systemWrite(fd, data, size);
-            if (size > 1)
-                return records::systemWrite(fd, data, size / 2);
-            errno = ENOSPC;
-            return ssize_t(-1);
-        };
-    } else if (fault.startsWith(QStringLiteral("rename "))) {
-        // Moving the new file in fails; putting the old one back in place of the other does not.
-        const QByteArray failing = '/' + fault.mid(7).toUtf8();
-        seams.calls.rename = [failing](const char *from, const char *to) {
-            if (QByteArray(to).endsWith(failing)) {
-                errno = EIO;
-                return -1;
-            }
-            return records::systemRename(from, to);
-        };
+    game::Services services = seams.services();
+    if (fault == QStringLiteral("fail"))
+        services.recordDirectory = records::windowsDirectoryReturning(QByteArray());
+    Tavola game(services);
+    if (atSave) {
+        seams.write(records::scoreFileName, "3\r\n");
+        seams.write(records::nameFileName, "Bea\r\n");
+        seams.start(game);
+        answerRight(game, 4);
     }
-    leave(seams, game);
+    if (fault == QStringLiteral("pipe") &&
+        !systemtest::makeFifo(seams.path(records::scoreFileName)))
+        QSKIP("Windows has no named pipes in its file system");
+    const QString oldDir = makeFault(seams, fault);
+    if (atSave) {
+        leave(seams, game);
+    } else {
+        seams.dialogs.type(QStringLiteral("Anna"));
+        seams.dialogs.answer(vbOK);
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.Show());
+    }
     QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     seams.calls = records::SystemCalls();
-    expectErrorBox(seams, named.isEmpty() ? dir : dir + u'/' + named, reason);
+    expectErrorBox(seams, named.startsWith(u'/') || named.isEmpty() ? dir + named : named, reason);
+    QVERIFY(!confirmed(seams));
+    QCOMPARE(openFileCount(), 0);
+    QCOMPARE(QFile::exists(QStringLiteral("/vora.txt")), rootFileBefore);
+    if (!atSave)
+        return;
     QVERIFY(seams.dialogs.calls().last().prompt.startsWith(
         QStringLiteral("Il tuo record non è stato registrato: ")));
-    QVERIFY(!confirmed(seams));
     QFile score(oldDir + QStringLiteral("/vora.txt"));
     QFile name(oldDir + QStringLiteral("/nvora.txt"));
     QVERIFY(score.open(QIODevice::ReadOnly));
     QCOMPARE(score.readAll(), QByteArray("3\r\n"));
-    if (fault != QStringLiteral("namedir")) {
+    if (!fault.endsWith(u'/')) {
         QVERIFY(name.open(QIODevice::ReadOnly));
         QCOMPARE(name.readAll(), QByteArray("Bea\r\n"));
     }
