@@ -161,66 +161,58 @@ Row readOnlyDisk(const QString &how, bool atStart)
         said << notSaved; // at the save the box first says that the record was not saved
     if (byPermissions && atStart)
         said.clear();
-    return {QStringLiteral("read-only disk %1").arg(atStart ? "at the start" : "at the save"),
-            how,
-            how == QStringLiteral("tmpfs") ? Disk::Tmpfs : Disk::Private,
-            atStart,
-            [how](World &w) {
-                if (how == QStringLiteral("tmpfs"))
-                    return w.tmpfs.remountReadOnly() ? QString() : withoutPrivateMounts(w);
-                if (how == QStringLiteral("permissions")) {
-                    if (::geteuid() == 0)
-                        return QStringLiteral("permissions do not stop root");
-                    QFile::setPermissions(w.dir, QFile::ReadOwner | QFile::ExeOwner);
-                    return QString();
-                }
-                w.injected = std::make_unique<InjectedFailure>(w.dir, EROFS);
+    return Row(
+        QStringLiteral("read-only disk %1").arg(atStart ? "at the start" : "at the save"), how,
+        how == QStringLiteral("tmpfs") ? Disk::Tmpfs : Disk::Private, atStart,
+        [how](World &w) {
+            if (how == QStringLiteral("tmpfs"))
+                return w.tmpfs.remountReadOnly() ? QString() : withoutPrivateMounts(w);
+            if (how == QStringLiteral("permissions")) {
+                if (::geteuid() == 0)
+                    return QStringLiteral("permissions do not stop root");
+                QFile::setPermissions(w.dir, QFile::ReadOwner | QFile::ExeOwner);
                 return QString();
-            },
-            byPermissions && atStart ? -1 : 1,
-            said};
+            }
+            w.injected = std::make_unique<InjectedFailure>(w.dir, EROFS);
+            return QString();
+        },
+        byPermissions && atStart ? -1 : 1, said);
 }
 
 Row fullDisk(const QString &how)
 {
-    return {QStringLiteral("full disk at the save"),
-            how,
-            how == QStringLiteral("tmpfs") ? Disk::Tmpfs : Disk::Private,
-            false,
-            [how](World &w) {
-                if (how == QStringLiteral("tmpfs"))
-                    return w.tmpfs.fill() ? QString() : withoutPrivateMounts(w);
-                w.injected = std::make_unique<InjectedFailure>(w.dir, ENOSPC);
-                return QString();
-            },
-            1,
-            {records::scoreFileName, QStringLiteral("il disco è pieno"), notSaved}};
+    return Row(QStringLiteral("full disk at the save"), how,
+               how == QStringLiteral("tmpfs") ? Disk::Tmpfs : Disk::Private, false,
+               [how](World &w) {
+                   if (how == QStringLiteral("tmpfs"))
+                       return w.tmpfs.fill() ? QString() : withoutPrivateMounts(w);
+                   w.injected = std::make_unique<InjectedFailure>(w.dir, ENOSPC);
+                   return QString();
+               },
+               1, {records::scoreFileName, QStringLiteral("il disco è pieno"), notSaved});
 }
 
 // The other file keeps the old half of the pair and nothing of the save waits beside it: the save
 // did not go ahead with one file.
 Row replacedByDirectory(const QString &file, bool atStart)
 {
-    return {QStringLiteral("%1 replaced by a directory %2")
-                .arg(file, atStart ? "at the start" : "during the game"),
-            QStringLiteral("mkdir"),
-            Disk::Private,
-            atStart,
-            [file](World &w) {
-                const bool made =
-                    QFile::remove(w.seams.path(file)) && QDir().mkdir(w.seams.path(file));
-                return made ? QString() : QStringLiteral("the file could not be replaced");
-            },
-            1,
-            {file, QStringLiteral("al suo posto c'è una cartella")},
-            [file](World &w) {
-                const bool score = file == records::scoreFileName;
-                const QString other = score ? records::nameFileName : records::scoreFileName;
-                return w.seams.bytes(other) == (score ? oldHolder : oldScore) &&
-                       QFileInfo(w.seams.path(file)).isDir() &&
-                       !QFileInfo::exists(w.seams.path(records::scoreFileName + ".new")) &&
-                       !QFileInfo::exists(w.seams.path(records::nameFileName + ".new"));
-            }};
+    return Row(
+        QStringLiteral("%1 replaced by a directory %2")
+            .arg(file, atStart ? "at the start" : "during the game"),
+        QStringLiteral("mkdir"), Disk::Private, atStart,
+        [file](World &w) {
+            const bool made = QFile::remove(w.seams.path(file)) && QDir().mkdir(w.seams.path(file));
+            return made ? QString() : QStringLiteral("the file could not be replaced");
+        },
+        1, {file, QStringLiteral("al suo posto c'è una cartella")},
+        [file](World &w) {
+            const bool score = file == records::scoreFileName;
+            const QString other = score ? records::nameFileName : records::scoreFileName;
+            return w.seams.bytes(other) == (score ? oldHolder : oldScore) &&
+                   QFileInfo(w.seams.path(file)).isDir() &&
+                   !QFileInfo::exists(w.seams.path(records::scoreFileName + ".new")) &&
+                   !QFileInfo::exists(w.seams.path(records::nameFileName + ".new"));
+        });
 }
 
 // Removes the record directory; whatever the game says, it makes nothing up in its place.
@@ -239,31 +231,29 @@ bool directoryStaysAway(World &w)
 // record was not saved.
 Row scoreFileCannotBeReplaced()
 {
-    return {QStringLiteral("score file cannot be replaced at the save"),
-            QStringLiteral("immutable"),
-            Disk::Private,
-            false,
-            [](World &w) {
-                const QString score = w.seams.path(records::scoreFileName);
-                return QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), score}) ==
-                               0
-                           ? QString()
-                           : QStringLiteral("chattr +i needs root and ext4");
-            },
-            1,
-            {records::scoreFileName,
-             QStringLiteral("Il tuo record non è stato registrato: errore sul file")},
-            [](World &w) {
-                const QStringList left =
-                    QDir(w.dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-                return faultrow::oldPairWhole(w) &&
-                       left == QStringList{records::nameFileName, records::lockFileName,
-                                           records::scoreFileName};
-            },
-            [](World &w) {
-                QProcess::execute(QStringLiteral("chattr"),
-                                  {QStringLiteral("-i"), w.seams.path(records::scoreFileName)});
-            }};
+    return Row(
+        QStringLiteral("score file cannot be replaced at the save"), QStringLiteral("immutable"),
+        Disk::Private, false,
+        [](World &w) {
+            const QString score = w.seams.path(records::scoreFileName);
+            return QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), score}) == 0
+                       ? QString()
+                       : QStringLiteral("chattr +i needs root and ext4");
+        },
+        1,
+        {records::scoreFileName,
+         QStringLiteral("Il tuo record non è stato registrato: errore sul file")},
+        [](World &w) {
+            const QStringList left =
+                QDir(w.dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+            return faultrow::oldPairWhole(w) &&
+                   left == QStringList{records::nameFileName, records::lockFileName,
+                                       records::scoreFileName};
+        },
+        [](World &w) {
+            QProcess::execute(QStringLiteral("chattr"),
+                              {QStringLiteral("-i"), w.seams.path(records::scoreFileName)});
+        });
 }
 
 // A link at a record file's name is never followed: at the start the game names it and ends,
@@ -288,15 +278,12 @@ Row linkAt(const QString &file, const QString &target, const QString &what, bool
                           pairIn(w.seams) == faultrow::annasPair;
         return kept && (!target.isEmpty() || faultrow::diaryUntouched(w));
     };
-    return {QStringLiteral("record file is a link: %1 %2 %3")
-                .arg(file, what, atStart ? "at the start" : "during the game"),
-            QStringLiteral("symlink"),
-            Disk::Private,
-            atStart,
-            plant,
-            atStart ? 1 : 0,
-            atStart ? QStringList{file, QStringLiteral("collegamento simbolico")} : QStringList{},
-            intact};
+    return Row(QStringLiteral("record file is a link: %1 %2 %3")
+                   .arg(file, what, atStart ? "at the start" : "during the game"),
+               QStringLiteral("symlink"), Disk::Private, atStart, plant, atStart ? 1 : 0,
+               atStart ? QStringList{file, QStringLiteral("collegamento simbolico")}
+                       : QStringList{},
+               intact);
 }
 
 // A second name for another pupil's private file, made where hard links are not protected (the
@@ -304,21 +291,18 @@ Row linkAt(const QString &file, const QString &target, const QString &what, bool
 // the group nor shown.
 Row hardLinkAt(const QString &file)
 {
-    return {QStringLiteral("%1 is a hard link").arg(file),
-            QStringLiteral("hard link"),
-            Disk::Private,
-            true,
-            [file](World &w) {
-                const QString diary = writeDiary(w);
-                QFile::remove(w.seams.path(file));
-                const bool made =
-                    !diary.isEmpty() && ::chmod(QFile::encodeName(w.dir), 0770) == 0 &&
-                    ::link(QFile::encodeName(diary), QFile::encodeName(w.seams.path(file))) == 0;
-                return made ? QString() : QStringLiteral("the hard link could not be made");
-            },
-            1,
-            {file, QStringLiteral("collegamento fisso")},
-            faultrow::diaryUntouched};
+    return Row(
+        QStringLiteral("%1 is a hard link").arg(file), QStringLiteral("hard link"), Disk::Private,
+        true,
+        [file](World &w) {
+            const QString diary = writeDiary(w);
+            QFile::remove(w.seams.path(file));
+            const bool made =
+                !diary.isEmpty() && ::chmod(QFile::encodeName(w.dir), 0770) == 0 &&
+                ::link(QFile::encodeName(diary), QFile::encodeName(w.seams.path(file))) == 0;
+            return made ? QString() : QStringLiteral("the hard link could not be made");
+        },
+        1, {file, QStringLiteral("collegamento fisso")}, faultrow::diaryUntouched);
 }
 } // namespace
 
@@ -326,23 +310,13 @@ void TestFaults::directoryFaultIsToldAndKeepsThePair_data()
 {
     QTest::addColumn<Row>("row");
     QTest::newRow("directory missing at the start")
-        << Row{QStringLiteral("record directory missing at the start"),
-               QStringLiteral("directory removed"),
-               Disk::Private,
-               true,
-               removeTheDirectory,
-               1,
-               {records::scoreFileName, noFile},
-               directoryStaysAway};
+        << Row(QStringLiteral("record directory missing at the start"),
+               QStringLiteral("directory removed"), Disk::Private, true, removeTheDirectory, 1,
+               {records::scoreFileName, noFile}, directoryStaysAway);
     QTest::newRow("directory removed during the game")
-        << Row{QStringLiteral("record directory removed during the game"),
-               QStringLiteral("directory removed"),
-               Disk::Private,
-               false,
-               removeTheDirectory,
-               1,
-               {QStringLiteral("record"), noFile},
-               directoryStaysAway};
+        << Row(QStringLiteral("record directory removed during the game"),
+               QStringLiteral("directory removed"), Disk::Private, false, removeTheDirectory, 1,
+               {QStringLiteral("record"), noFile}, directoryStaysAway);
     for (const bool atStart : {true, false}) {
         const char *when = atStart ? "at the start" : "at the save";
         for (const char *how : {"tmpfs", "permissions", "injected"})
@@ -486,29 +460,22 @@ bool endsAtThePlayersChoice(LockScene &s, bool atStart)
 }
 
 const QString heldLock = QStringLiteral("record lock held by another game ");
+const Pair zetasPair{"20\r\n", "Zeta-20\r\n"};
 
 LockRow heldThenFreed(const char *when, bool atStart, int freedInRound, QList<int> answers)
 {
-    return {heldLock + QString::fromLatin1(when),
-            atStart,
-            freedInRound,
-            std::move(answers),
-            {},
-            atStart ? startsWithTheOldRecord : savesAndSaysSo,
-            atStart ? faultrow::oldPair : faultrow::annasPair};
+    return LockRow(heldLock + QString::fromLatin1(when), atStart, freedInRound, std::move(answers),
+                   {}, atStart ? startsWithTheOldRecord : savesAndSaysSo,
+                   atStart ? faultrow::oldPair : faultrow::annasPair);
 }
 
 LockRow heldOn(const char *when, bool atStart)
 {
-    return {heldLock + QString::fromLatin1(when),
-            atStart,
-            0,
-            {vbNo},
-            {},
-            [atStart](LockScene &s, int code) {
-                return code == 1 && endsAtThePlayersChoice(s, atStart);
-            },
-            faultrow::oldPair};
+    const auto ends = [atStart](LockScene &s, int code) {
+        return code == 1 && endsAtThePlayersChoice(s, atStart);
+    };
+    return LockRow(heldLock + QString::fromLatin1(when), atStart, 0, {vbNo}, {}, ends,
+                   faultrow::oldPair);
 }
 
 } // namespace
@@ -526,26 +493,20 @@ void TestFaults::lockHeldByAnotherGame_data()
         heldOn("at the save, the player gives up", false),
         heldThenFreed("at the save, freed while the player is asked, who answers No", false, -1,
                       {vbNo}),
-        {QStringLiteral("a question left open while another game saves"),
-         false,
-         0,
-         {vbYes},
-         anotherGameSaves,
-         [](LockScene &s, int code) {
-             return code == 0 && s.seenWhileAsked == Pair{"20\r\n", "Zeta-20\r\n"} &&
-                    s.keptWhileAsked.isEmpty();
-         },
-         Pair{"20\r\n", "Zeta-20\r\n"}},
-        {QStringLiteral("logout while the player is asked to wait more"),
-         false,
-         0,
-         {vbNo},
-         sessionEndsWhileAsked,
-         [](LockScene &s, int code) {
-             return code == 0 && s.seenWhileAsked == faultrow::annasPair;
-         },
-         faultrow::annasPair},
-    };
+        LockRow(
+            QStringLiteral("a question left open while another game saves"), false, 0, {vbYes},
+            anotherGameSaves,
+            [](LockScene &s, int code) {
+                return code == 0 && s.seenWhileAsked == zetasPair && s.keptWhileAsked.isEmpty();
+            },
+            zetasPair),
+        LockRow(
+            QStringLiteral("logout while the player is asked to wait more"), false, 0, {vbNo},
+            sessionEndsWhileAsked,
+            [](LockScene &s, int code) {
+                return code == 0 && s.seenWhileAsked == faultrow::annasPair;
+            },
+            faultrow::annasPair)};
     for (const LockRow &row : rows) // the held-lock rows are named after their moment
         QTest::newRow(
             qPrintable(row.name.startsWith(heldLock) ? row.name.mid(heldLock.size()) : row.name))
@@ -681,7 +642,8 @@ AccountRow lockFileMadeReadOnly(const char *tag, bool ownFile, const QString &ad
             said.startsWith(QStringLiteral("Il tuo record non è stato registrato"));
         return refused ? QStringList{} : QStringList{QStringLiteral("said: ") + said};
     };
-    return {QStringLiteral("lock file made read-only ") + tag, 0777, play, faultrow::oldPair};
+    return AccountRow(QStringLiteral("lock file made read-only ") + tag, 0777, play,
+                      faultrow::oldPair);
 }
 
 } // namespace
@@ -692,8 +654,8 @@ void TestFaults::anotherAccountOfTheGroup_data()
 {
     QTest::addColumn<AccountRow>("row");
     const AccountRow rows[] = {
-        {QStringLiteral("another account locks the record directory"), 0755, strangerHoldsWhatItCan,
-         faultrow::annasPair},
+        AccountRow(QStringLiteral("another account locks the record directory"), 0755,
+                   strangerHoldsWhatItCan, faultrow::annasPair),
         lockFileMadeReadOnly("by another account", false, QStringLiteral("amministratore")),
         lockFileMadeReadOnly("the player's own, at 0444", true,
                              QStringLiteral("Cancella questo file"))};
@@ -950,20 +912,17 @@ void TestFaults::dataDirectoryFromTheEnvironment_data()
         return EnvRow{name, how, xdg, "%h", {}, said};
     };
     EnvRow rows[] = {
-        {"data directory missing", "fresh account", "%h/a/b", "%h", "%h/a/b/vorandi"},
+        EnvRow("data directory missing", "fresh account", "%h/a/b", "%h", "%h/a/b/vorandi"),
         refused("data directory cannot be created", "a file where the folder goes", "%h/file",
                 {"Errore sulla cartella %h/file:", "non si può creare, al suo posto c'è un file"}),
         refused("read-only home", "tmpfs", {}, {"%h/.local:", "il disco è di sola lettura"}),
         refused("data directory with a byte that is not UTF-8", environment, "%h/caf\xe9",
                 {"UTF-8"}),
         refused("data directory with 5,000 characters", environment, deep, {"troppo lungo"}),
-        {"environment: a relative XDG_DATA_HOME is ignored", environment, "dati", "%h",
-         "%h/.local/share/vorandi"},
-        {"environment: HOME unset: the account's home",
-         environment,
-         {},
-         {},
-         "%a/.local/share/vorandi"}};
+        EnvRow("environment: a relative XDG_DATA_HOME is ignored", environment, "dati", "%h",
+               "%h/.local/share/vorandi"),
+        EnvRow("environment: HOME unset: the account's home", environment, {}, {},
+               "%a/.local/share/vorandi")};
     rows[1].fileInTheWay = true;
     rows[2].readOnlyHome = true;
     for (const EnvRow &row : rows)
@@ -1089,7 +1048,8 @@ const QByteArray nuovaKept = "9\r\nNuova\r\n";
 // the next save then goes ahead.
 FoundRow planted(const char *tag, const char *what, std::function<void(Found &)> plant)
 {
-    return {tag, QStringLiteral("planted "), what, std::move(plant), faultrow::oldPair, {}, 0};
+    return FoundRow(tag, QStringLiteral("planted "), what, std::move(plant), faultrow::oldPair, {},
+                    0);
 }
 
 // What no game writes, planted as a whole ".new" pair.
@@ -1113,7 +1073,7 @@ FoundRow keptAside(const char *tag, const QByteArray &kept, const Pair &shown)
         QVERIFY(target.open(QIODevice::WriteOnly) && target.write(nuovaKept));
         QVERIFY(QFile::link(target.fileName(), f.seams.path(name)));
     };
-    return {QStringLiteral("kept: ") + tag, {}, {}, plant, shown};
+    return FoundRow(QStringLiteral("kept: ") + tag, {}, {}, plant, shown);
 }
 
 // Leftovers no save of this game left; names in capitals are no name a game uses, left alone.
@@ -1125,12 +1085,8 @@ FoundRow leftover(const char *tag, const QStringList &pending)
                                 : name.contains(records::nameFileName) ? nuova.holder
                                                                        : nuova.score);
     };
-    return {tag,
-            QStringLiteral("leftover: "),
-            QStringLiteral("planted"),
-            plant,
-            faultrow::oldPair,
-            pending.filter(QStringLiteral("KEPT"))};
+    return FoundRow(tag, QStringLiteral("leftover: "), QStringLiteral("planted"), plant,
+                    faultrow::oldPair, pending.filter(QStringLiteral("KEPT")));
 }
 
 // A save of 9 by "Nuova" killed after one of its renames, whatever stood at the name file's place
@@ -1155,8 +1111,8 @@ FoundRow killedSave(const QString &tag, const QString &before, int killedAfter, 
             f.seams.write(records::nameFileName, handsPair.holder);
         }
     };
-    return {tag, QStringLiteral("save killed, "), QStringLiteral("killed at a step"), plant,
-            byHand ? handsPair : nuova};
+    return FoundRow(tag, QStringLiteral("save killed, "), QStringLiteral("killed at a step"), plant,
+                    byHand ? handsPair : nuova);
 }
 
 // A group member swaps the journal of a save cut short for a link once the start has checked it:
@@ -1219,16 +1175,13 @@ void TestFaults::startKeepsOnePairWhateverItFinds_data()
                     QCOMPARE(::symlink(f.scoreOutside(), f.at(holderNew)), 0);
                 }),
         // It stays in the way: the next save names it and keeps the old pair.
-        {"folder with files at vora.journal",
-         QStringLiteral("planted "),
-         "full folder",
-         [](Found &f) {
-             QVERIFY(QDir().mkdir(f.seams.path(journal)));
-             f.seams.write(journal + QStringLiteral("/x"), "x");
-         },
-         faultrow::oldPair,
-         {journal},
-         1},
+        FoundRow(
+            "folder with files at vora.journal", QStringLiteral("planted "), "full folder",
+            [](Found &f) {
+                QVERIFY(QDir().mkdir(f.seams.path(journal)));
+                f.seams.write(journal + QStringLiteral("/x"), "x");
+            },
+            faultrow::oldPair, {journal}, 1),
         keptAside("beats the record", nuovaKept, nuova),
         keptAside("a line break in the name", "6\r\nAnna\nBruno\r\n", {"6\r\n", "Anna Bruno\r\n"}),
         keptAside("CR LF in the name", "6\r\nAnna\r\nBruno\r\n", {"6\r\n", "Anna Bruno\r\n"}),
@@ -1243,7 +1196,7 @@ void TestFaults::startKeepsOnePairWhateverItFinds_data()
         leftover("a lone vora.txt.new", {"vora.txt.new"}),
         killedSave("a pair copied in by hand after the kill", "whole", 1, true),
         killedSave("a pair copied in by hand, the save killed half-way", "whole", 2, true),
-        {"journal swapped after its check", {}, {}, journalSwappedAfterItsCheck, nuova}};
+        FoundRow("journal swapped after its check", {}, {}, journalSwappedAfterItsCheck, nuova)};
     for (const char *before : {"whole", "missing", "link", "foreign"})
         for (const int step : {1, 2, 3})
             rows << killedSave(QStringLiteral("nvora.txt %1, killed after rename %2")
