@@ -108,6 +108,12 @@ bool saidWhy(const GameSeams &seams, const QString &file, const QString &reason)
     return faultrow::lastBoxSays(seams, {file, reason});
 }
 
+// The records games kept aside when they could not save.
+QStringList keptRecords(const QString &dir)
+{
+    return QDir(dir).entryList({QStringLiteral("vora.kept-*")}, QDir::Files);
+}
+
 // A record directory of the given mode inside a home another account may enter but not write
 // (mode 755); empty when it cannot be made.
 QString recordDirInOpenHome(const QTemporaryDir &base, mode_t mode)
@@ -418,13 +424,11 @@ struct LockRow {
 void anotherGameSaves(LockScene &s)
 {
     s.rival.letGo();
-    QProcess other; // it keeps its record aside if it cannot have the lock
-    other.start(QStringLiteral(RECORD_SAVER),
-                {s.seams.dir(), QStringLiteral("Zeta"), QStringLiteral("20"), QStringLiteral("1"),
-                 QStringLiteral("1"), QStringLiteral("--create")});
-    other.waitForFinished(60000);
+    // Windowless, it keeps its record aside if it cannot have the lock.
+    faultrow::saveElsewhere({s.seams.dir(), QStringLiteral("Zeta"), QStringLiteral("20"),
+                             QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("--create")});
     s.seenWhileAsked = pairIn(s.seams);
-    s.keptWhileAsked = QDir(s.seams.dir()).entryList({QStringLiteral("vora.kept-*")}, QDir::Files);
+    s.keptWhileAsked = keptRecords(s.seams.dir());
 }
 
 // The other game lets go and the session ends while the question is open.
@@ -626,19 +630,13 @@ AccountRow lockFileMadeReadOnly(const char *tag, bool ownFile, const QString &ad
         if (::chmod(lock, ownFile ? 0444 : 0644) != 0 ||
             (ownFile && ::chown(lock, s.other.uid(), s.other.gid()) != 0))
             return QStringList{QStringLiteral("the lock file could not be made read-only")};
-        QProcess saver;
-        saver.setChildProcessModifier([&s] {
-            if (!s.other.become())
-                ::_exit(99);
-        });
-        saver.start(QStringLiteral(RECORD_SAVER),
-                    {s.seams.dir(), QStringLiteral("B"), QStringLiteral("9"), QStringLiteral("1"),
-                     QStringLiteral("1")});
-        saver.waitForFinished(30000);
-        const QString said = QString::fromUtf8(saver.readAllStandardOutput());
+        const auto [code, said] =
+            faultrow::saveElsewhere({s.seams.dir(), QStringLiteral("B"), QStringLiteral("9"),
+                                     QStringLiteral("1"), QStringLiteral("1")},
+                                    &s.other);
         const bool refused =
-            saver.exitCode() == 2 && said.contains(records::lockFileName) &&
-            said.contains(advice) && said.contains(QStringLiteral("un altro utente")) == !ownFile &&
+            code == 2 && said.contains(records::lockFileName) && said.contains(advice) &&
+            said.contains(QStringLiteral("un altro utente")) == !ownFile &&
             said.startsWith(QStringLiteral("Il tuo record non è stato registrato"));
         return refused ? QStringList{} : QStringList{QStringLiteral("said: ") + said};
     };
@@ -749,39 +747,6 @@ void TestFaults::everyWayOutFromOutsideSaves_data()
         << QList<int>{SIGTERM} << true << -1;
 }
 
-namespace {
-
-// A display of its own for a game, to be killed: null when there is no Xvfb here.
-std::unique_ptr<QProcess> startDisplay(QProcessEnvironment &env)
-{
-    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-    if (xvfb.isEmpty())
-        return nullptr;
-    auto display = std::make_unique<QProcess>();
-    display->start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                          QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    if (!display->waitForReadyRead(30000))
-        return nullptr;
-    env.insert(QStringLiteral("DISPLAY"), u':' + QString::fromLatin1(display->readAll().trimmed()));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    return display;
-}
-
-bool readLine(QProcess &game, const QByteArray &line)
-{
-    while (!game.canReadLine())
-        if (!game.waitForReadyRead(30000))
-            return false;
-    return game.readLine().trimmed() == line;
-}
-
-QStringList keptRecords(const QString &dir)
-{
-    return QDir(dir).entryList({QStringLiteral("vora.kept-*")}, QDir::Files);
-}
-
-} // namespace
-
 // A game in a process of its own, with a beaten record, ended from outside by any catchable
 // signal or its display going away: mid-game, or while its save waits for another game's lock.
 // The record is saved with no box once the lock is free, or kept aside when the other game holds
@@ -795,43 +760,31 @@ void TestFaults::everyWayOutFromOutsideSaves()
     QTemporaryDir dir;
     GameSeams seams(dir.path());
     writeOldPair(seams);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    std::unique_ptr<QProcess> display;
-    if (sent.isEmpty() && !(display = startDisplay(env))) {
+    faultrow::GameInAProcess play(dir.path(), leaving, sent.isEmpty());
+    if (!play.game.waitForStarted() && sent.isEmpty()) {
         reliability::skipped(rowName, QStringLiteral("Xvfb killed"),
                              QStringLiteral("no Xvfb on this machine"));
         QSKIP("no Xvfb on this machine");
     }
+    QVERIFY2(play.says("ready"), play.game.readAllStandardError().constData());
     std::optional<rivals::GameHoldingTheLock> rival;
-    QProcess game;
-    game.setProcessEnvironment(env);
-    QStringList arguments{dir.path()};
-    if (leaving)
-        arguments << QStringLiteral("--leave");
-    game.start(QStringLiteral(GAME_IN_A_PROCESS), arguments);
-    QVERIFY(game.waitForStarted());
-    QVERIFY2(readLine(game, "ready"), game.readAllStandardError().constData());
     if (freedAfterMs != 0)
         rival.emplace(seams.dir());
     if (leaving) {
-        game.write("\n");
-        QVERIFY2(readLine(game, "waiting"), game.readAllStandardError().constData());
+        play.game.write("\n");
+        QVERIFY2(play.says("waiting"), play.game.readAllStandardError().constData());
     }
     for (const int sig : sent) {
-        QCOMPARE(::kill(pid_t(game.processId()), sig), 0);
+        QCOMPARE(::kill(pid_t(play.game.processId()), sig), 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     if (sent.isEmpty())
-        display->kill();
+        play.display.kill();
     if (freedAfterMs > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(freedAfterMs));
         rival->letGo();
     }
-    const bool ended = game.waitForFinished(15000);
-    if (!ended) {
-        game.kill();
-        game.waitForFinished();
-    }
+    const bool ended = play.ends();
     bool kept = true;
     if (freedAfterMs < 0) {
         // Held on: the old pair stays, the record waits aside for the next game.
@@ -844,14 +797,10 @@ void TestFaults::everyWayOutFromOutsideSaves()
                          sent.isEmpty() ? QStringLiteral("Xvfb killed") : QStringLiteral("kill"),
                          ended && saved && kept, saved ? 0 : 1, ended ? 0 : 1);
     QVERIFY2(ended, "the game did not end");
-    QVERIFY2(kept, game.readAllStandardError().constData());
-    QVERIFY2(saved, game.readAllStandardError().constData());
+    QVERIFY2(kept, play.game.readAllStandardError().constData());
+    QVERIFY2(saved, play.game.readAllStandardError().constData());
     if (!sent.isEmpty())
-        QCOMPARE(game.exitCode(), 0);
-    if (display) {
-        display->kill();
-        display->waitForFinished();
-    }
+        QCOMPARE(play.game.exitCode(), 0);
 }
 
 // The session's logout request saves a beaten record with no box on screen; the session then ends
