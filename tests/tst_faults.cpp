@@ -488,7 +488,6 @@ Q_DECLARE_METATYPE(LockRow)
 
 void TestFaults::lockHeldByAnotherGame_data()
 {
-    QTest::addColumn<LockRow>("row");
     const LockRow rows[] = {
         heldThenFreed("at the start, freed while waiting", true, 1, {}),
         heldOn("at the start, the player stops waiting", true),
@@ -511,10 +510,7 @@ void TestFaults::lockHeldByAnotherGame_data()
                 return code == 0 && s.seenWhileAsked == faultrow::annasPair;
             },
             faultrow::annasPair)};
-    for (const LockRow &row : rows) // the held-lock rows are named after their moment
-        QTest::newRow(
-            qPrintable(row.name.startsWith(heldLock) ? row.name.mid(heldLock.size()) : row.name))
-            << row;
+    faultrow::addRows(rows, &LockRow::name);
 }
 
 // A game that finds the record's lock held says so on screen while it waits, asks before giving
@@ -650,15 +646,13 @@ Q_DECLARE_METATYPE(AccountRow)
 
 void TestFaults::anotherAccountOfTheGroup_data()
 {
-    QTest::addColumn<AccountRow>("row");
     const AccountRow rows[] = {
         AccountRow(QStringLiteral("another account locks the record directory"), 0755,
                    strangerHoldsWhatItCan, faultrow::annasPair),
         lockFileMadeReadOnly("by another account", false, QStringLiteral("amministratore")),
         lockFileMadeReadOnly("the player's own, at 0444", true,
                              QStringLiteral("Cancella questo file"))};
-    for (const AccountRow &row : rows)
-        QTest::newRow(qPrintable(row.name)) << row;
+    faultrow::addRows(rows, &AccountRow::name);
 }
 
 // A pupil of another account of the group, in a process of its own, meets the record directory
@@ -851,7 +845,6 @@ Q_DECLARE_METATYPE(EnvRow)
 
 void TestFaults::dataDirectoryFromTheEnvironment_data()
 {
-    QTest::addColumn<EnvRow>("row");
     const QString environment = QStringLiteral("environment");
     QByteArray deep = "%h";
     while (deep.size() < 5000)
@@ -874,8 +867,7 @@ void TestFaults::dataDirectoryFromTheEnvironment_data()
                "%a/.local/share/vorandi")};
     rows[1].fileInTheWay = true;
     rows[2].readOnlyHome = true;
-    for (const EnvRow &row : rows)
-        QTest::newRow(qPrintable(row.name)) << row;
+    faultrow::addRows(rows, &EnvRow::name);
 }
 
 // The record directory follows XDG_DATA_HOME when it is absolute, else HOME, else the account's
@@ -1096,7 +1088,6 @@ Q_DECLARE_METATYPE(FoundRow)
 
 void TestFaults::startKeepsOnePairWhateverItFinds_data()
 {
-    QTest::addColumn<FoundRow>("row");
     QList<FoundRow> rows{
         planted("pipe at vora.txt.new", "pipe",
                 [](Found &f) { QCOMPARE(::mkfifo(f.at(scoreNew), 0666), 0); }),
@@ -1152,8 +1143,7 @@ void TestFaults::startKeepsOnePairWhateverItFinds_data()
                                    .arg(QString::fromLatin1(before))
                                    .arg(step),
                                before, step, false);
-    for (const FoundRow &row : rows)
-        QTest::newRow(qPrintable(row.tag)) << row;
+    faultrow::addRows(rows, &FoundRow::tag);
 }
 
 // What a start finds beside the record is put in place only when a game wrote it whole and it

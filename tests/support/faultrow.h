@@ -134,6 +134,14 @@ inline bool lastBoxSays(const GameSeams &seams, const QStringList &pieces)
                        [&box](const QString &piece) { return box.prompt.contains(piece); });
 }
 
+// A table's rows in one column, each under its name.
+template <typename R, typename Rows> void addRows(const Rows &rows, QString R::*name)
+{
+    QTest::addColumn<R>("row");
+    for (const R &row : rows)
+        QTest::newRow(qPrintable(row.*name)) << row;
+}
+
 // Plays what may end the program; returns the end code, or -1 when the game goes on.
 inline int endCode(const std::function<void()> &play)
 {
