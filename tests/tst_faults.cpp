@@ -1155,6 +1155,7 @@ void TestFaults::startKeepsOnePairWhateverItFinds()
     QFETCH(FoundRow, row);
     const QString name = row.figures.isEmpty() ? QString() : row.figures + row.tag;
     Found f;
+    // The rows that plant another account's file say "foreign".
     if (row.how == QStringLiteral("foreign") || row.tag.contains(QStringLiteral("foreign"))) {
         f.other.emplace("vorandi-altro");
         SKIP_WITHOUT(*f.other, name);
