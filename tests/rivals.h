@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What other games and other accounts do to the record directory in the fault tests: hold the
-// record's lock, lock the directory itself, and a watch that frees them when a game would hang.
+// record's lock, act as another account from a process of their own, and a watch that frees them
+// when a game would hang.
 #pragma once
 
 #include "records/directorylock.h"
@@ -12,12 +13,14 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <fcntl.h>
 #include <functional>
 #include <grp.h>
 #include <mutex>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -138,6 +141,52 @@ private:
     bool made_ = false;
     uid_t uid_ = 0;
     gid_t gid_ = 0;
+};
+
+// A child process that becomes another account, does what the case asks and reports it through a
+// pipe, then holds what it opened until the case lets it go (or the watch kills it).
+class AsAnotherAccount {
+public:
+    AsAnotherAccount(const Account &account, const std::function<int()> &act)
+    {
+        if (::pipe(toChild_) != 0 || ::pipe(fromChild_) != 0 || (pid_ = ::fork()) < 0)
+            return;
+        if (pid_ == 0) {
+            ::close(toChild_[1]);
+            ::close(fromChild_[0]);
+            const int report = account.become() ? act() : -1;
+            (void)!::write(fromChild_[1], &report, sizeof report);
+            char byte;
+            (void)!::read(toChild_[0], &byte, 1);
+            ::_exit(0);
+        }
+        ::close(toChild_[0]);
+        ::close(fromChild_[1]);
+        if (::read(fromChild_[0], &report_, sizeof report_) != ssize_t(sizeof report_))
+            report_ = -1;
+    }
+    ~AsAnotherAccount() { letGo(); }
+    AsAnotherAccount(const AsAnotherAccount &) = delete;
+    AsAnotherAccount &operator=(const AsAnotherAccount &) = delete;
+
+    // What the child did; -1 when it could not become the account.
+    int report() const { return report_; }
+    // Safe from the watch's thread.
+    void kill() const { ::kill(pid_, SIGKILL); }
+    void letGo()
+    {
+        if (pid_ <= 0)
+            return;
+        ::close(toChild_[1]);
+        ::close(fromChild_[0]);
+        ::waitpid(std::exchange(pid_, -1), nullptr, 0);
+    }
+
+private:
+    int toChild_[2] = {-1, -1};
+    int fromChild_[2] = {-1, -1};
+    pid_t pid_ = -1;
+    int report_ = -1;
 };
 
 } // namespace rivals

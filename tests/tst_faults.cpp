@@ -40,35 +40,20 @@ class TestFaults : public QObject {
 private slots:
     void directoryFaultIsToldAndKeepsThePair_data();
     void directoryFaultIsToldAndKeepsThePair();
-    void dataDirectoryIsCreatedWhenMissing();
-    void dataDirectoryCannotBeCreated();
     void oldNameThatCannotGoBackIsSaidSo();
-    void plantedNewFilesNeverReplaceTheRecord_data();
-    void plantedNewFilesNeverReplaceTheRecord();
     void lockHeldByAnotherGame_data();
     void lockHeldByAnotherGame();
-    void questionLeftOpenStopsNoOtherGame();
-    void accountThatMayNotWriteCannotHoldTheGame();
-    void lockFileMadeReadOnly_data();
-    void lockFileMadeReadOnly();
+    void anotherAccountOfTheGroup_data();
+    void anotherAccountOfTheGroup();
     void pairIsReadWholeWhileAnotherGameSaves();
     void everyWayOutFromOutsideSaves_data();
     void everyWayOutFromOutsideSaves();
     void logoutSavesWithoutABox();
-    void logoutWhileThePlayerIsAskedUsesThatWait();
     void dataDirectoryFromTheEnvironment_data();
     void dataDirectoryFromTheEnvironment();
-    void readOnlyHome();
-    void unusableDataDirectory_data();
-    void unusableDataDirectory();
     void recordDirectoryOf300Characters();
-    void leftoverSwappedAfterItsCheck();
-    void keptRecordIsPutInPlaceWhenItStillBeats_data();
-    void keptRecordIsPutInPlaceWhenItStillBeats();
-    void leftoversNeverReplaceTheRecord_data();
-    void leftoversNeverReplaceTheRecord();
-    void killedSaveLeavesOnePairOrTheOther_data();
-    void killedSaveLeavesOnePairOrTheOther();
+    void startKeepsOnePairWhateverItFinds_data();
+    void startKeepsOnePairWhateverItFinds();
     void killedSavesLeaveACompletePair();
 };
 
@@ -121,6 +106,12 @@ int startWithTheRealDirectory(GameSeams &seams)
 bool saidWhy(const GameSeams &seams, const QString &file, const QString &reason)
 {
     return faultrow::lastBoxSays(seams, {file, reason});
+}
+
+// The records games kept aside when they could not save.
+QStringList keptRecords(const QString &dir)
+{
+    return QDir(dir).entryList({QStringLiteral("vora.kept-*")}, QDir::Files);
 }
 
 // A record directory of the given mode inside a home another account may enter but not write
@@ -176,66 +167,58 @@ Row readOnlyDisk(const QString &how, bool atStart)
         said << notSaved; // at the save the box first says that the record was not saved
     if (byPermissions && atStart)
         said.clear();
-    return {QStringLiteral("read-only disk %1").arg(atStart ? "at the start" : "at the save"),
-            how,
-            how == QStringLiteral("tmpfs") ? Disk::Tmpfs : Disk::Private,
-            atStart,
-            [how](World &w) {
-                if (how == QStringLiteral("tmpfs"))
-                    return w.tmpfs.remountReadOnly() ? QString() : withoutPrivateMounts(w);
-                if (how == QStringLiteral("permissions")) {
-                    if (::geteuid() == 0)
-                        return QStringLiteral("permissions do not stop root");
-                    QFile::setPermissions(w.dir, QFile::ReadOwner | QFile::ExeOwner);
-                    return QString();
-                }
-                w.injected = std::make_unique<InjectedFailure>(w.dir, EROFS);
+    return Row(
+        QStringLiteral("read-only disk %1").arg(atStart ? "at the start" : "at the save"), how,
+        how == QStringLiteral("tmpfs") ? Disk::Tmpfs : Disk::Private, atStart,
+        [how](World &w) {
+            if (how == QStringLiteral("tmpfs"))
+                return w.tmpfs.remountReadOnly() ? QString() : withoutPrivateMounts(w);
+            if (how == QStringLiteral("permissions")) {
+                if (::geteuid() == 0)
+                    return QStringLiteral("permissions do not stop root");
+                QFile::setPermissions(w.dir, QFile::ReadOwner | QFile::ExeOwner);
                 return QString();
-            },
-            byPermissions && atStart ? -1 : 1,
-            said};
+            }
+            w.injected = std::make_unique<InjectedFailure>(w.dir, EROFS);
+            return QString();
+        },
+        byPermissions && atStart ? -1 : 1, said);
 }
 
 Row fullDisk(const QString &how)
 {
-    return {QStringLiteral("full disk at the save"),
-            how,
-            how == QStringLiteral("tmpfs") ? Disk::Tmpfs : Disk::Private,
-            false,
-            [how](World &w) {
-                if (how == QStringLiteral("tmpfs"))
-                    return w.tmpfs.fill() ? QString() : withoutPrivateMounts(w);
-                w.injected = std::make_unique<InjectedFailure>(w.dir, ENOSPC);
-                return QString();
-            },
-            1,
-            {records::scoreFileName, QStringLiteral("il disco è pieno"), notSaved}};
+    return Row(QStringLiteral("full disk at the save"), how,
+               how == QStringLiteral("tmpfs") ? Disk::Tmpfs : Disk::Private, false,
+               [how](World &w) {
+                   if (how == QStringLiteral("tmpfs"))
+                       return w.tmpfs.fill() ? QString() : withoutPrivateMounts(w);
+                   w.injected = std::make_unique<InjectedFailure>(w.dir, ENOSPC);
+                   return QString();
+               },
+               1, {records::scoreFileName, QStringLiteral("il disco è pieno"), notSaved});
 }
 
 // The other file keeps the old half of the pair and nothing of the save waits beside it: the save
 // did not go ahead with one file.
 Row replacedByDirectory(const QString &file, bool atStart)
 {
-    return {QStringLiteral("%1 replaced by a directory %2")
-                .arg(file, atStart ? "at the start" : "during the game"),
-            QStringLiteral("mkdir"),
-            Disk::Private,
-            atStart,
-            [file](World &w) {
-                const bool made =
-                    QFile::remove(w.seams.path(file)) && QDir().mkdir(w.seams.path(file));
-                return made ? QString() : QStringLiteral("the file could not be replaced");
-            },
-            1,
-            {file, QStringLiteral("al suo posto c'è una cartella")},
-            [file](World &w) {
-                const bool score = file == records::scoreFileName;
-                const QString other = score ? records::nameFileName : records::scoreFileName;
-                return w.seams.bytes(other) == (score ? oldHolder : oldScore) &&
-                       QFileInfo(w.seams.path(file)).isDir() &&
-                       !QFileInfo::exists(w.seams.path(records::scoreFileName + ".new")) &&
-                       !QFileInfo::exists(w.seams.path(records::nameFileName + ".new"));
-            }};
+    return Row(
+        QStringLiteral("%1 replaced by a directory %2")
+            .arg(file, atStart ? "at the start" : "during the game"),
+        QStringLiteral("mkdir"), Disk::Private, atStart,
+        [file](World &w) {
+            const bool made = QFile::remove(w.seams.path(file)) && QDir().mkdir(w.seams.path(file));
+            return made ? QString() : QStringLiteral("the file could not be replaced");
+        },
+        1, {file, QStringLiteral("al suo posto c'è una cartella")},
+        [file](World &w) {
+            const bool score = file == records::scoreFileName;
+            const QString other = score ? records::nameFileName : records::scoreFileName;
+            return w.seams.bytes(other) == (score ? oldHolder : oldScore) &&
+                   QFileInfo(w.seams.path(file)).isDir() &&
+                   !QFileInfo::exists(w.seams.path(records::scoreFileName + ".new")) &&
+                   !QFileInfo::exists(w.seams.path(records::nameFileName + ".new"));
+        });
 }
 
 // Removes the record directory; whatever the game says, it makes nothing up in its place.
@@ -254,31 +237,29 @@ bool directoryStaysAway(World &w)
 // record was not saved.
 Row scoreFileCannotBeReplaced()
 {
-    return {QStringLiteral("score file cannot be replaced at the save"),
-            QStringLiteral("immutable"),
-            Disk::Private,
-            false,
-            [](World &w) {
-                const QString score = w.seams.path(records::scoreFileName);
-                return QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), score}) ==
-                               0
-                           ? QString()
-                           : QStringLiteral("chattr +i needs root and ext4");
-            },
-            1,
-            {records::scoreFileName,
-             QStringLiteral("Il tuo record non è stato registrato: errore sul file")},
-            [](World &w) {
-                const QStringList left =
-                    QDir(w.dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-                return faultrow::oldPairWhole(w) &&
-                       left == QStringList{records::nameFileName, records::lockFileName,
-                                           records::scoreFileName};
-            },
-            [](World &w) {
-                QProcess::execute(QStringLiteral("chattr"),
-                                  {QStringLiteral("-i"), w.seams.path(records::scoreFileName)});
-            }};
+    return Row(
+        QStringLiteral("score file cannot be replaced at the save"), QStringLiteral("immutable"),
+        Disk::Private, false,
+        [](World &w) {
+            const QString score = w.seams.path(records::scoreFileName);
+            return QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), score}) == 0
+                       ? QString()
+                       : QStringLiteral("chattr +i needs root and ext4");
+        },
+        1,
+        {records::scoreFileName,
+         QStringLiteral("Il tuo record non è stato registrato: errore sul file")},
+        [](World &w) {
+            const QStringList left =
+                QDir(w.dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+            return faultrow::oldPairWhole(w) &&
+                   left == QStringList{records::nameFileName, records::lockFileName,
+                                       records::scoreFileName};
+        },
+        [](World &w) {
+            QProcess::execute(QStringLiteral("chattr"),
+                              {QStringLiteral("-i"), w.seams.path(records::scoreFileName)});
+        });
 }
 
 // A link at a record file's name is never followed: at the start the game names it and ends,
@@ -303,15 +284,12 @@ Row linkAt(const QString &file, const QString &target, const QString &what, bool
                           pairIn(w.seams) == faultrow::annasPair;
         return kept && (!target.isEmpty() || faultrow::diaryUntouched(w));
     };
-    return {QStringLiteral("record file is a link: %1 %2 %3")
-                .arg(file, what, atStart ? "at the start" : "during the game"),
-            QStringLiteral("symlink"),
-            Disk::Private,
-            atStart,
-            plant,
-            atStart ? 1 : 0,
-            atStart ? QStringList{file, QStringLiteral("collegamento simbolico")} : QStringList{},
-            intact};
+    return Row(QStringLiteral("record file is a link: %1 %2 %3")
+                   .arg(file, what, atStart ? "at the start" : "during the game"),
+               QStringLiteral("symlink"), Disk::Private, atStart, plant, atStart ? 1 : 0,
+               atStart ? QStringList{file, QStringLiteral("collegamento simbolico")}
+                       : QStringList{},
+               intact);
 }
 
 // A second name for another pupil's private file, made where hard links are not protected (the
@@ -319,21 +297,18 @@ Row linkAt(const QString &file, const QString &target, const QString &what, bool
 // the group nor shown.
 Row hardLinkAt(const QString &file)
 {
-    return {QStringLiteral("%1 is a hard link").arg(file),
-            QStringLiteral("hard link"),
-            Disk::Private,
-            true,
-            [file](World &w) {
-                const QString diary = writeDiary(w);
-                QFile::remove(w.seams.path(file));
-                const bool made =
-                    !diary.isEmpty() && ::chmod(QFile::encodeName(w.dir), 0770) == 0 &&
-                    ::link(QFile::encodeName(diary), QFile::encodeName(w.seams.path(file))) == 0;
-                return made ? QString() : QStringLiteral("the hard link could not be made");
-            },
-            1,
-            {file, QStringLiteral("collegamento fisso")},
-            faultrow::diaryUntouched};
+    return Row(
+        QStringLiteral("%1 is a hard link").arg(file), QStringLiteral("hard link"), Disk::Private,
+        true,
+        [file](World &w) {
+            const QString diary = writeDiary(w);
+            QFile::remove(w.seams.path(file));
+            const bool made =
+                !diary.isEmpty() && ::chmod(QFile::encodeName(w.dir), 0770) == 0 &&
+                ::link(QFile::encodeName(diary), QFile::encodeName(w.seams.path(file))) == 0;
+            return made ? QString() : QStringLiteral("the hard link could not be made");
+        },
+        1, {file, QStringLiteral("collegamento fisso")}, faultrow::diaryUntouched);
 }
 } // namespace
 
@@ -341,23 +316,13 @@ void TestFaults::directoryFaultIsToldAndKeepsThePair_data()
 {
     QTest::addColumn<Row>("row");
     QTest::newRow("directory missing at the start")
-        << Row{QStringLiteral("record directory missing at the start"),
-               QStringLiteral("directory removed"),
-               Disk::Private,
-               true,
-               removeTheDirectory,
-               1,
-               {records::scoreFileName, noFile},
-               directoryStaysAway};
+        << Row(QStringLiteral("record directory missing at the start"),
+               QStringLiteral("directory removed"), Disk::Private, true, removeTheDirectory, 1,
+               {records::scoreFileName, noFile}, directoryStaysAway);
     QTest::newRow("directory removed during the game")
-        << Row{QStringLiteral("record directory removed during the game"),
-               QStringLiteral("directory removed"),
-               Disk::Private,
-               false,
-               removeTheDirectory,
-               1,
-               {QStringLiteral("record"), noFile},
-               directoryStaysAway};
+        << Row(QStringLiteral("record directory removed during the game"),
+               QStringLiteral("directory removed"), Disk::Private, false, removeTheDirectory, 1,
+               {QStringLiteral("record"), noFile}, directoryStaysAway);
     for (const bool atStart : {true, false}) {
         const char *when = atStart ? "at the start" : "at the save";
         for (const char *how : {"tmpfs", "permissions", "injected"})
@@ -396,45 +361,12 @@ void TestFaults::directoryFaultIsToldAndKeepsThePair()
     faultrow::run(row);
 }
 
-void TestFaults::dataDirectoryIsCreatedWhenMissing()
-{
-    QTemporaryDir home;
-    const ScopedEnv xdg("XDG_DATA_HOME", QFile::encodeName(home.path() + QStringLiteral("/a/b")));
-    const QString dir = records::recordDirectory();
-    const bool made = QFileInfo(dir).isDir() && dir.endsWith(QStringLiteral("/a/b/vorandi"));
-    reliability::outcome("fault", QStringLiteral("data directory missing"),
-                         QStringLiteral("fresh account"), made, 0);
-    QVERIFY2(made, qPrintable(dir));
-}
-
-void TestFaults::dataDirectoryCannotBeCreated()
-{
-    QTemporaryDir home;
-    QFile blocker(home.path() + QStringLiteral("/file"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    const ScopedEnv xdg("XDG_DATA_HOME", QFile::encodeName(blocker.fileName()));
-    GameSeams seams;
-    const int code = startWithTheRealDirectory(seams);
-    // The message names the folder that cannot be made, and the file standing in its place.
-    const bool told =
-        saidWhy(seams, QStringLiteral("Errore sulla cartella ") + blocker.fileName() + u':',
-                QStringLiteral("non si può creare, al suo posto c'è un file"));
-    reliability::outcome("fault", QStringLiteral("data directory cannot be created"),
-                         QStringLiteral("a file where the folder goes"), code == 1 && told, 0);
-    QCOMPARE(code, 1);
-    QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
-}
-
 // The score file cannot follow the new name, and the old name cannot go back either: the box says
 // that the save is only half done and that the next game completes it, which it does.
 void TestFaults::oldNameThatCannotGoBackIsSaidSo()
 {
-    GameSeams seams;
-    writeOldPair(seams);
-    Tavola game(seams.services());
-    seams.start(game);
-    beatTheRecord(game);
+    faultrow::Scene scene;
+    auto &[seams, game] = scene;
     int nameMoves = 0;
     seams.calls.rename = [&nameMoves](const char *from, const char *to) {
         const QByteArray target(to);
@@ -462,352 +394,286 @@ void TestFaults::oldNameThatCannotGoBackIsSaidSo()
              qPrintable(faultrow::leftovers(seams.dir()).join(u' ')));
 }
 
-void TestFaults::plantedNewFilesNeverReplaceTheRecord_data()
-{
-    QTest::addColumn<QString>("planted"); // the name it lies at
-    QTest::addColumn<QString>("what");
-    QTest::addColumn<bool>("staysInTheWay"); // the next save must name it and keep the old pair
-    const QString score = records::scoreFileName + QStringLiteral(".new");
-    const QString holder = records::nameFileName + QStringLiteral(".new");
-    QTest::newRow("pipe at vora.txt.new") << score << "pipe" << false;
-    QTest::newRow("link at vora.txt.new") << score << "link" << false;
-    QTest::newRow("empty folder at vora.txt.new") << score << "folder" << false;
-    QTest::newRow("no number in vora.txt.new") << score << "words" << false;
-    QTest::newRow("a fraction in vora.txt.new") << score << "fraction" << false;
-    QTest::newRow("60 digits in vora.txt.new") << score << "huge" << false;
-    QTest::newRow("two lines in nvora.txt.new") << score << "two lines" << false;
-    QTest::newRow("a hard link at vora.txt.new") << score << "hard link" << false;
-    QTest::newRow("another account's vora.txt.new") << score << "foreign" << false;
-    QTest::newRow("link at nvora.txt.new beside a sound vora.txt.new") << holder << "link" << false;
-    QTest::newRow("folder with files at vora.journal") << "vora.journal"
-                                                       << "full folder" << true;
-}
+namespace {
 
-// What no game writes, planted as a whole ".new" pair.
-const std::map<QString, std::pair<QByteArray, QByteArray>> plantedPairs = {
-    {QStringLiteral("words"), {"novantanove\r\n", "Bruno\r\n"}},
-    {QStringLiteral("fraction"), {"99.5\r\n", "Bruno\r\n"}},
-    {QStringLiteral("huge"), {QByteArray(60, '9') + "\r\n", "Bruno\r\n"}},
-    {QStringLiteral("two lines"), {"99\r\n", "Bru\r\nno\r\n"}},
+// A game meeting the record's lock held by another game, at the start or at the save, watched so
+// that a wait that never ends still ends the case.
+struct LockScene {
+    explicit LockScene(bool atStart)
+        : scene(atStart ? faultrow::Scene::Loaded : faultrow::Scene::Beaten)
+    {}
+    faultrow::Scene scene;
+    GameSeams &seams = scene.seams;
+    Tavola &game = scene.game;
+    rivals::GameHoldingTheLock rival{seams.dir()};
+    Pair seenWhileAsked; // the pair on disk while the player is asked to wait more
+    QStringList keptWhileAsked;
 };
 
-// The start-up repair moves a ".new" file in place only when a game could have written it;
-// anything else planted there is removed, or left alone, and the current pair stays.
-void TestFaults::plantedNewFilesNeverReplaceTheRecord()
+struct LockRow {
+    QString name; // in the figures
+    bool atStart = false;
+    int freedInRound = 0; // the wait in which the other game lets go; 0: none
+    QList<int> answers;   // to "shall I wait more?"
+    std::function<void(LockScene &)> whileAsked; // as the first of those questions is open
+    std::function<bool(LockScene &, int code)> asExpected;
+    Pair kept; // the pair on disk afterwards
+};
+
+// The other game lets go while the question is open, and a windowless game saves 20 meanwhile.
+void anotherGameSaves(LockScene &s)
 {
-    QFETCH(QString, planted);
-    QFETCH(QString, what);
-    QFETCH(bool, staysInTheWay);
-    const QString holder = records::nameFileName + QStringLiteral(".new");
-    const QString rowName = QStringLiteral("planted %1").arg(QTest::currentDataTag());
-    std::optional<rivals::Account> other;
-    if (what == QStringLiteral("foreign")) {
-        other.emplace("vorandi-altro");
-        if (!other->ok()) {
-            reliability::skipped(rowName, what, other->why());
-            QSKIP(qPrintable(other->why()));
-        }
-    }
-    GameSeams seams;
-    writeOldPair(seams);
-    QTemporaryDir elsewhere;
-    const QString path = seams.path(planted);
-    const QByteArray name = QFile::encodeName(path);
-    if (planted == holder)
-        seams.write(records::scoreFileName + QStringLiteral(".new"), "99\r\n");
-    if (what == QStringLiteral("pipe")) {
-        QCOMPARE(::mkfifo(name, 0666), 0);
-    } else if (what == QStringLiteral("link")) {
-        const QString target = elsewhere.path() + QStringLiteral("/x");
-        QFile f(target);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("99\r\n");
-        QVERIFY(QFile::link(target, path));
-    } else if (what == QStringLiteral("folder")) {
-        QVERIFY(QDir().mkdir(path));
-    } else if (what == QStringLiteral("full folder")) {
-        QVERIFY(QDir().mkdir(path));
-        seams.write(planted + QStringLiteral("/x"), "x");
-    } else if (what == QStringLiteral("hard link")) {
-        const QString target = elsewhere.path() + QStringLiteral("/x");
-        QFile f(target);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("99\r\n");
-        QCOMPARE(::link(QFile::encodeName(target), name), 0);
-        seams.write(records::nameFileName + QStringLiteral(".new"), "Bruno\r\n");
-    } else if (const auto pair = plantedPairs.find(what); pair != plantedPairs.end()) {
-        seams.write(planted, pair->second.first);
-        seams.write(records::nameFileName + QStringLiteral(".new"), pair->second.second);
-    } else {
-        seams.write(planted, "99\r\n");
-        QCOMPARE(::chown(name, other->uid(), other->gid()), 0);
-    }
-    Tavola game(seams.services());
-    seams.start(game);
-    const bool keptAtStart = game.lblpunti->Caption() == QStringLiteral("3\r\n") &&
-                             game.lblnome->Caption() == QStringLiteral("Vecchio campione\r\n") &&
-                             pairIn(seams) == faultrow::oldPair;
-    const bool cleared =
-        staysInTheWay || (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink());
-    beatTheRecord(game);
-    const int code = leaveByExit(seams, game);
-    bool saved = code == 0 && pairIn(seams) == faultrow::annasPair;
-    if (staysInTheWay)
-        saved = code == 1 && saidWhy(seams, planted, QStringLiteral("cartella")) &&
-                pairIn(seams) == faultrow::oldPair;
-    reliability::outcome("fault", rowName, what, keptAtStart && cleared && saved,
-                         keptAtStart && (saved || staysInTheWay) ? 0 : 1);
-    QVERIFY(keptAtStart);
-    QVERIFY(cleared);
-    QVERIFY2(saved, qPrintable(seams.dialogs.prompts().join(u'|')));
+    s.rival.letGo();
+    // Windowless, it keeps its record aside if it cannot have the lock.
+    faultrow::saveElsewhere({s.seams.dir(), QStringLiteral("Zeta"), QStringLiteral("20"),
+                             QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("--create")});
+    s.seenWhileAsked = pairIn(s.seams);
+    s.keptWhileAsked = keptRecords(s.seams.dir());
 }
+
+// The other game lets go and the session ends while the question is open.
+void sessionEndsWhileAsked(LockScene &s)
+{
+    s.rival.letGo();
+    platform::runBeforeEveryWayOut([&s] { s.game.SilentRecordCheck(); });
+    platform::sessionEnding();
+    platform::runBeforeEveryWayOut({});
+    s.seenWhileAsked = pairIn(s.seams);
+}
+
+bool startsWithTheOldRecord(LockScene &s, int code)
+{
+    return code == -1 && s.game.isLoaded() && s.game.lblpunti->Caption() == "3\r\n";
+}
+
+bool savesAndSaysSo(LockScene &s, int code)
+{
+    return code == 0 &&
+           s.seams.dialogs.prompts().last().startsWith(QStringLiteral("Ok ho registrato"));
+}
+
+// The player's own choice is named, and the folder, never the hidden lock file.
+bool endsAtThePlayersChoice(LockScene &s, bool atStart)
+{
+    const QString dir = s.seams.dir();
+    return saidWhy(s.seams, QDir::toNativeSeparators(dir),
+                   QStringLiteral("hai scelto di non aspettare")) &&
+           !s.seams.dialogs.prompts().join(u'|').contains(records::lockFileName) &&
+           (atStart ||
+            saidWhy(s.seams, dir, QStringLiteral("Il tuo record non è stato registrato")));
+}
+
+const QString heldLock = QStringLiteral("record lock held by another game ");
+const Pair zetasPair{"20\r\n", "Zeta-20\r\n"};
+
+LockRow heldThenFreed(const char *when, bool atStart, int freedInRound, QList<int> answers)
+{
+    return LockRow(heldLock + QString::fromLatin1(when), atStart, freedInRound, std::move(answers),
+                   {}, atStart ? startsWithTheOldRecord : savesAndSaysSo,
+                   atStart ? faultrow::oldPair : faultrow::annasPair);
+}
+
+LockRow heldOn(const char *when, bool atStart)
+{
+    const auto ends = [atStart](LockScene &s, int code) {
+        return code == 1 && endsAtThePlayersChoice(s, atStart);
+    };
+    return LockRow(heldLock + QString::fromLatin1(when), atStart, 0, {vbNo}, {}, ends,
+                   faultrow::oldPair);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(LockRow)
 
 void TestFaults::lockHeldByAnotherGame_data()
 {
-    QTest::addColumn<bool>("atStart");
-    QTest::addColumn<int>("freedInRound");   // 0: never, -1: while the player is asked
-    QTest::addColumn<QList<int>>("answers"); // to "shall I wait more?"
-    QTest::addColumn<bool>("goesOn");        // the game starts, or the record is saved
-    QTest::newRow("at the start, freed while waiting") << true << 1 << QList<int>{} << true;
-    QTest::newRow("at the start, the player stops waiting")
-        << true << 0 << QList<int>{vbNo} << false;
-    QTest::newRow("at the save, freed while waiting") << false << 1 << QList<int>{} << true;
-    QTest::newRow("at the save, freed after the player chose to wait more")
-        << false << 2 << QList<int>{vbYes} << true;
-    QTest::newRow("at the save, the player gives up") << false << 0 << QList<int>{vbNo} << false;
-    QTest::newRow("at the save, freed while the player is asked, who answers No")
-        << false << -1 << QList<int>{vbNo} << true;
+    const LockRow rows[] = {
+        heldThenFreed("at the start, freed while waiting", true, 1, {}),
+        heldOn("at the start, the player stops waiting", true),
+        heldThenFreed("at the save, freed while waiting", false, 1, {}),
+        heldThenFreed("at the save, freed after the player chose to wait more", false, 2, {vbYes}),
+        heldOn("at the save, the player gives up", false),
+        heldThenFreed("at the save, freed while the player is asked, who answers No", false, -1,
+                      {vbNo}),
+        LockRow(
+            QStringLiteral("a question left open while another game saves"), false, 0, {vbYes},
+            anotherGameSaves,
+            [](LockScene &s, int code) {
+                return code == 0 && s.seenWhileAsked == zetasPair && s.keptWhileAsked.isEmpty();
+            },
+            zetasPair),
+        LockRow(
+            QStringLiteral("logout while the player is asked to wait more"), false, 0, {vbNo},
+            sessionEndsWhileAsked,
+            [](LockScene &s, int code) {
+                return code == 0 && s.seenWhileAsked == faultrow::annasPair;
+            },
+            faultrow::annasPair)};
+    faultrow::addRows(rows, &LockRow::name);
 }
 
 // A game that finds the record's lock held says so on screen while it waits, asks before giving
-// up, and gives up only with a message naming the lock file; it never waits silently.
+// up, and gives up only with a message naming the folder; it never waits silently. Another game
+// may start and save while a question is left open, and a logout during the question takes the
+// lock through the wait already in progress, not a second request that the first would beat.
 void TestFaults::lockHeldByAnotherGame()
 {
-    QFETCH(bool, atStart);
-    QFETCH(int, freedInRound);
-    QFETCH(QList<int>, answers);
-    QFETCH(bool, goesOn);
-    GameSeams seams;
-    writeOldPair(seams);
-    Tavola game(seams.services());
-    if (!atStart) {
-        seams.start(game);
-        beatTheRecord(game);
-    }
-    rivals::GameHoldingTheLock rival(seams.dir());
-    QVERIFY(rival.held());
+    QFETCH(LockRow, row);
+    LockScene s(row.atStart);
+    QVERIFY(s.rival.held());
     for (int round = 1; round <= 3; ++round)
-        seams.wait.rounds.push_back([&rival, round, freedInRound] {
-            if (round == freedInRound)
-                rival.letGo();
+        s.seams.wait.rounds.push_back([&s, round, freed = row.freedInRound] {
+            if (round == freed)
+                s.rival.letGo();
         });
-    rivals::HangWatch watch([&rival] { rival.letGo(); });
-    int code = -1;
-    try {
-        if (atStart) {
-            seams.dialogs.type(QStringLiteral("Anna"));
-            seams.dialogs.answer(vbOK);
-        } else {
-            seams.dialogs.answer(vbYes);
-        }
-        for (const int a : answers) // -1: the other game lets go while the question is asked
-            seams.dialogs.answer(a, [&rival, freedInRound](const ScriptedDialogs::Call &) {
-                if (freedInRound < 0)
-                    rival.letGo();
-            });
-        if (atStart)
-            game.Show();
-        else
-            game.runEvent([&game] { game.cmdExit_Click(); });
-    } catch (const ProgramEnded &end) {
-        code = end.code;
+    rivals::HangWatch watch([&s] { s.rival.letGo(); });
+    if (row.atStart) {
+        s.seams.dialogs.type(QStringLiteral("Anna"));
+        s.seams.dialogs.answer(vbOK);
+    } else {
+        s.seams.dialogs.answer(vbYes);
     }
+    for (const int a : row.answers)
+        s.seams.dialogs.answer(a, [&s, &row](const ScriptedDialogs::Call &) {
+            if (row.freedInRound < 0)
+                s.rival.letGo();
+            if (row.whileAsked)
+                row.whileAsked(s);
+        });
+    const int code =
+        row.atStart ? faultrow::endCode([&s] { s.game.Show(); }) : faultrow::clickExit(s.game);
     const bool hung = watch.stop();
     // The start's wait speaks of the start, the save's of the save.
+    const QString waited = s.seams.wait.messages.value(0);
     const bool toldWhileWaiting =
-        !seams.wait.messages.isEmpty() &&
-        seams.wait.messages.first().startsWith(QStringLiteral("Un'altra partita di Vorandi")) &&
-        seams.wait.messages.first().contains(QStringLiteral("La partita comincia")) == atStart &&
-        seams.wait.messages.first().contains(QStringLiteral("registrato")) == !atStart;
-    bool asExpected = false;
-    if (atStart && goesOn)
-        asExpected = code == -1 && game.isLoaded() && game.lblpunti->Caption() == "3\r\n";
-    else if (!atStart && goesOn)
-        asExpected = code == 0 && pairIn(seams) == faultrow::annasPair &&
-                     seams.dialogs.prompts().last().startsWith(QStringLiteral("Ok ho registrato"));
-    else // the player's own choice, and the folder, never the hidden lock file
-        asExpected = code == 1 &&
-                     saidWhy(seams, QDir::toNativeSeparators(seams.dir()),
-                             QStringLiteral("hai scelto di non aspettare")) &&
-                     !seams.dialogs.prompts().join(u'|').contains(records::lockFileName) &&
-                     (atStart || saidWhy(seams, seams.dir(),
-                                         QStringLiteral("Il tuo record non è stato registrato")));
-    const bool lost = (goesOn && !atStart && pairIn(seams) != faultrow::annasPair) ||
-                      (pairIn(seams) != faultrow::oldPair && pairIn(seams) != faultrow::annasPair);
-    reliability::outcome(
-        "fault", QStringLiteral("record lock held by another game %1").arg(QTest::currentDataTag()),
-        QStringLiteral("lock file"), asExpected && toldWhileWaiting, lost ? 1 : 0, hung ? 1 : 0);
+        waited.startsWith(QStringLiteral("Un'altra partita di Vorandi")) &&
+        waited.contains(QStringLiteral("La partita comincia")) == row.atStart &&
+        waited.contains(QStringLiteral("registrato")) == !row.atStart;
+    const bool asExpected = row.asExpected(s, code);
+    const bool lost = pairIn(s.seams) != row.kept;
+    reliability::outcome("fault", row.name, QStringLiteral("lock file"),
+                         asExpected && toldWhileWaiting, lost ? 1 : 0, hung ? 1 : 0);
     QVERIFY(!hung);
-    QVERIFY(toldWhileWaiting);
-    QVERIFY2(asExpected, qPrintable(seams.dialogs.prompts().join(u'|')));
+    QVERIFY2(toldWhileWaiting, qPrintable(waited));
+    QVERIFY2(asExpected, qPrintable(s.seams.dialogs.prompts().join(u'|')));
     QVERIFY(!lost);
 }
 
-// A save waits for the lock and asks whether to wait more; the other game lets go while the
-// question is open, and nobody answers it: another game starts and saves meanwhile, as if nobody
-// were waiting.
-void TestFaults::questionLeftOpenStopsNoOtherGame()
-{
-    GameSeams seams;
-    writeOldPair(seams);
-    Tavola game(seams.services());
-    seams.start(game);
-    beatTheRecord(game);
-    rivals::GameHoldingTheLock rival(seams.dir());
-    QVERIFY(rival.held());
-    seams.wait.rounds.push_back([] {}); // the first wait ends with the lock still held
-    rivals::HangWatch watch([&rival] { rival.letGo(); });
-    Pair duringTheQuestion;
-    QStringList keptMeanwhile;
-    seams.dialogs.answer(vbYes);
-    seams.dialogs.answer(vbYes, [&](const ScriptedDialogs::Call &) {
-        rival.letGo();
-        QProcess other; // windowless: it keeps its record aside if it cannot have the lock
-        other.start(QStringLiteral(RECORD_SAVER),
-                    {seams.dir(), QStringLiteral("Zeta"), QStringLiteral("20"), QStringLiteral("1"),
-                     QStringLiteral("1"), QStringLiteral("--create")});
-        other.waitForFinished(60000);
-        duringTheQuestion = pairIn(seams);
-        keptMeanwhile = QDir(seams.dir()).entryList({QStringLiteral("vora.kept-*")}, QDir::Files);
-    });
-    int code = -1;
-    try {
-        game.runEvent([&game] { game.cmdExit_Click(); });
-    } catch (const ProgramEnded &end) {
-        code = end.code;
-    }
-    const bool hung = watch.stop();
-    const bool savedMeanwhile =
-        duringTheQuestion == Pair{"20\r\n", "Zeta-20\r\n"} && keptMeanwhile.isEmpty();
-    reliability::outcome("fault", QStringLiteral("a question left open while another game saves"),
-                         QStringLiteral("lock file"), savedMeanwhile && code == 0,
-                         pairIn(seams) == Pair{"20\r\n", "Zeta-20\r\n"} ? 0 : 1, hung ? 1 : 0);
-    QVERIFY(!hung);
-    QVERIFY2(savedMeanwhile, qPrintable(duringTheQuestion.score + '/' + keptMeanwhile.join(u' ')));
-    QCOMPARE(code, 0);
-}
+namespace {
 
-// A pupil of another account can read the record directory (a home directory at 755) and lock
-// it, but cannot open the record's lock file at all: the games of the account that owns the
-// record go on as if nobody were there.
-void TestFaults::accountThatMayNotWriteCannotHoldTheGame()
+// Another account of the group meets the record directory, in a home it may enter but not write.
+struct AccountScene {
+    AccountScene(const rivals::Account &other, const QString &dir) : other(other), seams(dir) {}
+    const rivals::Account &other;
+    GameSeams seams;
+    Tavola game{seams.services()};
+    bool hung = false;
+};
+
+struct AccountRow {
+    QString name; // in the figures
+    mode_t dirMode = 0755;
+    std::function<QStringList(AccountScene &)> play; // returns what went wrong
+    Pair kept;                                       // the pair on disk afterwards
+};
+
+// The other account can read the directory and lock it, but cannot open the record's lock file at
+// all: the save of the account that owns the record goes on as if nobody were there.
+QStringList strangerHoldsWhatItCan(AccountScene &s)
 {
-    const QString rowName = QStringLiteral("another account locks the record directory");
-    rivals::Account other("vorandi-altro");
-    SKIP_WITHOUT(other, rowName);
-    QTemporaryDir base;
-    const QString dir = recordDirInOpenHome(base, 0755);
-    QVERIFY(!dir.isEmpty());
-    GameSeams seams(dir);
-    writeOldPair(seams);
-    Tavola game(seams.services());
-    seams.start(game);
-    beatTheRecord(game);
-    int toChild[2];
-    int fromChild[2];
-    QVERIFY(::pipe(toChild) == 0 && ::pipe(fromChild) == 0);
-    const QByteArray dirName = QFile::encodeName(dir);
-    const QByteArray lockName = QFile::encodeName(seams.path(records::lockFileName));
-    const pid_t child = ::fork();
-    if (child == 0) {
-        // The other account: lock the directory itself, which any account that may read it can
-        // do, then try the lock file in every way that could hold it.
-        ::close(toChild[1]);
-        ::close(fromChild[0]);
-        int report = other.become() ? 0 : 4;
-        const int d = ::open(dirName.constData(), O_RDONLY | O_DIRECTORY);
-        if (d >= 0 && ::flock(d, LOCK_EX) == 0)
-            report |= 1;
+    s.seams.start(s.game);
+    beatTheRecord(s.game);
+    const QByteArray dir = QFile::encodeName(s.seams.dir());
+    const QByteArray lock = QFile::encodeName(s.seams.path(records::lockFileName));
+    rivals::AsAnotherAccount stranger(s.other, [&dir, &lock] {
+        // The directory itself, which any account that may read it can lock, then the lock file
+        // in every way that could hold it.
+        const int d = ::open(dir.constData(), O_RDONLY | O_DIRECTORY);
+        int report = d >= 0 && ::flock(d, LOCK_EX) == 0 ? 1 : 0;
         for (const int flags : {O_WRONLY | O_CREAT, O_RDONLY, O_RDWR}) {
-            const int f = ::open(lockName.constData(), flags, 0666);
+            const int f = ::open(lock.constData(), flags, 0666);
             struct flock whole {};
             whole.l_type = flags == O_RDONLY ? F_RDLCK : F_WRLCK;
             if (f >= 0 && ::fcntl(f, F_OFD_SETLK, &whole) == 0)
                 report |= 2;
         }
-        (void)!::write(fromChild[1], &report, sizeof report);
-        char byte;
-        (void)!::read(toChild[0], &byte, 1); // holds everything until the game is over
-        ::_exit(0);
-    }
-    ::close(toChild[0]);
-    ::close(fromChild[1]);
-    int report = 4;
-    QCOMPARE(::read(fromChild[0], &report, sizeof report), ssize_t(sizeof report));
-    rivals::HangWatch watch([child] { ::kill(child, SIGKILL); });
-    const int code = leaveByExit(seams, game);
-    const bool hung = watch.stop();
-    ::close(toChild[1]);
-    ::close(fromChild[0]);
-    ::waitpid(child, nullptr, 0);
-    const bool saved = code == 0 && pairIn(seams) == faultrow::annasPair;
-    reliability::outcome("fault", rowName, QStringLiteral("second account"),
-                         saved && seams.wait.messages.isEmpty(), saved ? 0 : 1, hung ? 1 : 0);
-    QCOMPARE(report & 4, 0);
-    QVERIFY2(report & 1, "the other account could not even lock the directory");
-    QVERIFY2(!(report & 2), "the other account took the record's lock");
-    QVERIFY(!hung);
-    QVERIFY(seams.wait.messages.isEmpty());
-    QVERIFY(saved);
-}
-
-void TestFaults::lockFileMadeReadOnly_data()
-{
-    addColumns<bool, QString>({"ownFile", "advice"});
-    QTest::newRow("by another account") << false << "amministratore";
-    QTest::newRow("the player's own, at 0444") << true << "Cancella questo file";
+        return report;
+    });
+    rivals::HangWatch watch([&stranger] { stranger.kill(); });
+    const int code = leaveByExit(s.seams, s.game);
+    s.hung = watch.stop();
+    stranger.letGo();
+    QStringList wrong;
+    if (stranger.report() < 0 || !(stranger.report() & 1))
+        wrong << QStringLiteral("the other account could not even lock the directory");
+    if (stranger.report() & 2)
+        wrong << QStringLiteral("the other account took the record's lock");
+    if (s.hung || code != 0 || !s.seams.wait.messages.isEmpty())
+        wrong << QStringLiteral("the save waited, hung or failed: %1").arg(code);
+    return wrong;
 }
 
 // The first player to save owns the lock file; taking its write permission away must not switch
 // the lock off for the other accounts of the group: their save stops with a message naming the
 // file and saying what an administrator should do. A player's own lock file made read-only is
 // the player's to mend, and the message says so, blaming no other account.
-void TestFaults::lockFileMadeReadOnly()
+AccountRow lockFileMadeReadOnly(const char *tag, bool ownFile, const QString &advice)
 {
-    QFETCH(bool, ownFile);
-    QFETCH(QString, advice);
-    const QString rowName =
-        QStringLiteral("lock file made read-only %1").arg(QTest::currentDataTag());
-    rivals::Account player("vorandi-altro");
-    SKIP_WITHOUT(player, rowName);
+    const auto play = [ownFile, advice](AccountScene &s) {
+        s.seams.write(records::lockFileName, QByteArray());
+        const QByteArray lock = QFile::encodeName(s.seams.path(records::lockFileName));
+        if (::chmod(lock, ownFile ? 0444 : 0644) != 0 ||
+            (ownFile && ::chown(lock, s.other.uid(), s.other.gid()) != 0))
+            return QStringList{QStringLiteral("the lock file could not be made read-only")};
+        const auto [code, said] =
+            faultrow::saveElsewhere({s.seams.dir(), QStringLiteral("B"), QStringLiteral("9"),
+                                     QStringLiteral("1"), QStringLiteral("1")},
+                                    &s.other);
+        const bool refused =
+            code == 2 && said.contains(records::lockFileName) && said.contains(advice) &&
+            said.contains(QStringLiteral("un altro utente")) == !ownFile &&
+            said.startsWith(QStringLiteral("Il tuo record non è stato registrato"));
+        return refused ? QStringList{} : QStringList{QStringLiteral("said: ") + said};
+    };
+    return AccountRow(QStringLiteral("lock file made read-only ") + tag, 0777, play,
+                      faultrow::oldPair);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(AccountRow)
+
+void TestFaults::anotherAccountOfTheGroup_data()
+{
+    const AccountRow rows[] = {
+        AccountRow(QStringLiteral("another account locks the record directory"), 0755,
+                   strangerHoldsWhatItCan, faultrow::annasPair),
+        lockFileMadeReadOnly("by another account", false, QStringLiteral("amministratore")),
+        lockFileMadeReadOnly("the player's own, at 0444", true,
+                             QStringLiteral("Cancella questo file"))};
+    faultrow::addRows(rows, &AccountRow::name);
+}
+
+// A pupil of another account of the group, in a process of its own, meets the record directory
+// of a home it may enter: it never holds the owner's games, and never saves past a lock it may
+// not take.
+void TestFaults::anotherAccountOfTheGroup()
+{
+    QFETCH(AccountRow, row);
+    rivals::Account other("vorandi-altro");
+    SKIP_WITHOUT(other, row.name);
     QTemporaryDir base;
-    const QString dir = recordDirInOpenHome(base, 0777);
+    const QString dir = recordDirInOpenHome(base, row.dirMode);
     QVERIFY(!dir.isEmpty());
-    GameSeams seams(dir);
-    writeOldPair(seams);
-    seams.write(records::lockFileName, QByteArray());
-    const QByteArray lockName = QFile::encodeName(seams.path(records::lockFileName));
-    QCOMPARE(::chmod(lockName, ownFile ? 0444 : 0644), 0);
-    if (ownFile)
-        QCOMPARE(::chown(lockName, player.uid(), player.gid()), 0);
-    QProcess saver;
-    saver.setChildProcessModifier([&player] {
-        if (!player.become())
-            ::_exit(99);
-    });
-    saver.start(QStringLiteral(RECORD_SAVER), {dir, QStringLiteral("B"), QStringLiteral("9"),
-                                               QStringLiteral("1"), QStringLiteral("1")});
-    QVERIFY(saver.waitForFinished(30000));
-    const QString said = QString::fromUtf8(saver.readAllStandardOutput());
-    const bool refused = saver.exitCode() == 2 && said.contains(records::lockFileName) &&
-                         said.contains(advice) &&
-                         said.contains(QStringLiteral("un altro utente")) == !ownFile &&
-                         said.startsWith(QStringLiteral("Il tuo record non è stato registrato"));
-    const bool intact = pairIn(seams) == faultrow::oldPair;
-    reliability::outcome("fault", rowName, QStringLiteral("second account"), refused,
-                         intact ? 0 : 1);
-    QVERIFY2(refused, qPrintable(said));
-    QVERIFY(intact);
+    AccountScene s(other, dir);
+    writeOldPair(s.seams);
+    const QStringList wrong = row.play(s);
+    const bool kept = pairIn(s.seams) == row.kept;
+    reliability::outcome("fault", row.name, QStringLiteral("second account"), wrong.isEmpty(),
+                         kept ? 0 : 1, s.hung ? 1 : 0);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
+    QVERIFY(kept);
 }
 
 // Another game half-way through its save (its name in place, its score not yet) when this game
@@ -875,39 +741,6 @@ void TestFaults::everyWayOutFromOutsideSaves_data()
         << QList<int>{SIGTERM} << true << -1;
 }
 
-namespace {
-
-// A display of its own for a game, to be killed: null when there is no Xvfb here.
-std::unique_ptr<QProcess> startDisplay(QProcessEnvironment &env)
-{
-    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-    if (xvfb.isEmpty())
-        return nullptr;
-    auto display = std::make_unique<QProcess>();
-    display->start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                          QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    if (!display->waitForReadyRead(30000))
-        return nullptr;
-    env.insert(QStringLiteral("DISPLAY"), u':' + QString::fromLatin1(display->readAll().trimmed()));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    return display;
-}
-
-bool readLine(QProcess &game, const QByteArray &line)
-{
-    while (!game.canReadLine())
-        if (!game.waitForReadyRead(30000))
-            return false;
-    return game.readLine().trimmed() == line;
-}
-
-QStringList keptRecords(const QString &dir)
-{
-    return QDir(dir).entryList({QStringLiteral("vora.kept-*")}, QDir::Files);
-}
-
-} // namespace
-
 // A game in a process of its own, with a beaten record, ended from outside by any catchable
 // signal or its display going away: mid-game, or while its save waits for another game's lock.
 // The record is saved with no box once the lock is free, or kept aside when the other game holds
@@ -921,43 +754,31 @@ void TestFaults::everyWayOutFromOutsideSaves()
     QTemporaryDir dir;
     GameSeams seams(dir.path());
     writeOldPair(seams);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    std::unique_ptr<QProcess> display;
-    if (sent.isEmpty() && !(display = startDisplay(env))) {
+    faultrow::GameInAProcess play(dir.path(), leaving, sent.isEmpty());
+    if (!play.game.waitForStarted() && sent.isEmpty()) {
         reliability::skipped(rowName, QStringLiteral("Xvfb killed"),
                              QStringLiteral("no Xvfb on this machine"));
         QSKIP("no Xvfb on this machine");
     }
+    QVERIFY2(play.says("ready"), play.game.readAllStandardError().constData());
     std::optional<rivals::GameHoldingTheLock> rival;
-    QProcess game;
-    game.setProcessEnvironment(env);
-    QStringList arguments{dir.path()};
-    if (leaving)
-        arguments << QStringLiteral("--leave");
-    game.start(QStringLiteral(GAME_IN_A_PROCESS), arguments);
-    QVERIFY(game.waitForStarted());
-    QVERIFY2(readLine(game, "ready"), game.readAllStandardError().constData());
     if (freedAfterMs != 0)
         rival.emplace(seams.dir());
     if (leaving) {
-        game.write("\n");
-        QVERIFY2(readLine(game, "waiting"), game.readAllStandardError().constData());
+        play.game.write("\n");
+        QVERIFY2(play.says("waiting"), play.game.readAllStandardError().constData());
     }
     for (const int sig : sent) {
-        QCOMPARE(::kill(pid_t(game.processId()), sig), 0);
+        QCOMPARE(::kill(pid_t(play.game.processId()), sig), 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     if (sent.isEmpty())
-        display->kill();
+        play.display.kill();
     if (freedAfterMs > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(freedAfterMs));
         rival->letGo();
     }
-    const bool ended = game.waitForFinished(15000);
-    if (!ended) {
-        game.kill();
-        game.waitForFinished();
-    }
+    const bool ended = play.ends();
     bool kept = true;
     if (freedAfterMs < 0) {
         // Held on: the old pair stays, the record waits aside for the next game.
@@ -970,25 +791,18 @@ void TestFaults::everyWayOutFromOutsideSaves()
                          sent.isEmpty() ? QStringLiteral("Xvfb killed") : QStringLiteral("kill"),
                          ended && saved && kept, saved ? 0 : 1, ended ? 0 : 1);
     QVERIFY2(ended, "the game did not end");
-    QVERIFY2(kept, game.readAllStandardError().constData());
-    QVERIFY2(saved, game.readAllStandardError().constData());
+    QVERIFY2(kept, play.game.readAllStandardError().constData());
+    QVERIFY2(saved, play.game.readAllStandardError().constData());
     if (!sent.isEmpty())
-        QCOMPARE(game.exitCode(), 0);
-    if (display) {
-        display->kill();
-        display->waitForFinished();
-    }
+        QCOMPARE(play.game.exitCode(), 0);
 }
 
 // The session's logout request saves a beaten record with no box on screen; the session then ends
 // the program.
 void TestFaults::logoutSavesWithoutABox()
 {
-    GameSeams seams;
-    writeOldPair(seams);
-    Tavola game(seams.services());
-    seams.start(game);
-    beatTheRecord(game);
+    faultrow::Scene scene;
+    auto &[seams, game] = scene;
     platform::runBeforeEveryWayOut([&game] { game.SilentRecordCheck(); });
     const bool connected = platform::sessionLogoutWatched();
     const qsizetype boxes = seams.dialogs.calls().size();
@@ -1004,127 +818,114 @@ void TestFaults::logoutSavesWithoutABox()
     QVERIFY(silent);
 }
 
-// The session ends while "Record occupato" is on screen and the other game lets go: the record
-// check of the logout takes the lock through the wait already in progress, not a second request
-// that the first would beat.
-void TestFaults::logoutWhileThePlayerIsAskedUsesThatWait()
+namespace {
+
+// Where the game looks for its record directory: XDG_DATA_HOME and HOME as a row sets them, %h
+// standing for a fresh home and %a for the account's own (null: unset).
+struct EnvRow {
+    QString name; // in the figures
+    QString how;
+    QByteArray xdg;
+    QByteArray home = "%h";
+    QString found; // the directory the game makes and uses; empty: the start ends with a box
+    QStringList said{};
+    bool fileInTheWay = false; // a file at %h/file
+    bool readOnlyHome = false; // %h on a disk mounted read-only
+};
+
+QByteArray accountHome()
 {
-    GameSeams seams;
-    writeOldPair(seams);
-    Tavola game(seams.services());
-    seams.start(game);
-    beatTheRecord(game);
-    platform::runBeforeEveryWayOut([&game] { game.SilentRecordCheck(); });
-    rivals::GameHoldingTheLock rival(seams.dir());
-    rivals::HangWatch watch([&rival] { rival.letGo(); });
-    Pair duringTheQuestion;
-    seams.dialogs.answer(vbYes);
-    seams.dialogs.answer(vbNo, [&](const ScriptedDialogs::Call &) {
-        rival.letGo();
-        platform::sessionEnding();
-        duringTheQuestion = pairIn(seams);
-    });
-    int code = -1;
-    try {
-        game.runEvent([&game] { game.cmdExit_Click(); });
-    } catch (const ProgramEnded &end) {
-        code = end.code;
-    }
-    platform::runBeforeEveryWayOut({});
-    const bool hung = watch.stop();
-    const bool saved = duringTheQuestion == faultrow::annasPair && code == 0;
-    reliability::outcome("fault", QStringLiteral("logout while the player is asked to wait more"),
-                         QStringLiteral("lock file"), saved, saved ? 0 : 1, hung ? 1 : 0);
-    QVERIFY(!hung);
-    QVERIFY2(saved, qPrintable(seams.dialogs.prompts().join(u'|')));
+    const passwd *account = ::getpwuid(::geteuid());
+    return account ? QByteArray(account->pw_dir) : QByteArray();
 }
+
+} // namespace
+
+Q_DECLARE_METATYPE(EnvRow)
 
 void TestFaults::dataDirectoryFromTheEnvironment_data()
 {
-    QTest::addColumn<QByteArray>("xdg"); // null: unset
-    QTest::addColumn<bool>("homeSet");
-    QTest::newRow("a relative XDG_DATA_HOME is ignored") << QByteArray("dati") << true;
-    QTest::newRow("HOME unset: the account's home") << QByteArray() << false;
-}
-
-void TestFaults::dataDirectoryFromTheEnvironment()
-{
-    QFETCH(QByteArray, xdg);
-    QFETCH(bool, homeSet);
-    QTemporaryDir home;
-    const passwd *account = ::getpwuid(::geteuid());
-    const QString accountHome = account ? QFile::decodeName(account->pw_dir) : QString();
-    const QString expected =
-        (homeSet ? home.path() : accountHome) + QStringLiteral("/.local/share/vorandi");
-    const bool existed = QFileInfo::exists(expected);
-    std::optional<ScopedEnv> xdgSet, homeSetTo;
-    xdgSet.emplace("XDG_DATA_HOME", xdg);
-    homeSetTo.emplace("HOME", homeSet ? QFile::encodeName(home.path()) : QByteArray());
-    const QString dir = records::recordDirectory();
-    homeSetTo.reset();
-    xdgSet.reset();
-    const bool right = dir == expected && QFileInfo(dir).isDir();
-    if (!existed)
-        QDir().rmdir(expected);
-    reliability::outcome("fault", QStringLiteral("environment: %1").arg(QTest::currentDataTag()),
-                         QStringLiteral("environment"), right, 0);
-    QCOMPARE(dir, expected);
-}
-
-// A home where nothing can be made: the message names the folder that could not be made and
-// gives the real reason.
-void TestFaults::readOnlyHome()
-{
-    Tmpfs disk;
-    if (!disk.mounted()) {
-        reliability::skipped(QStringLiteral("read-only home"), QStringLiteral("tmpfs"),
-                             QStringLiteral("no private mount namespace"));
-        QSKIP("no private mount namespace here");
-    }
-    QVERIFY(disk.remountReadOnly());
-    const ScopedEnv xdg("XDG_DATA_HOME", QByteArray());
-    const ScopedEnv homeAt("HOME", QFile::encodeName(disk.path()));
-    GameSeams seams;
-    const int code = startWithTheRealDirectory(seams);
-    const bool told = saidWhy(seams, disk.path() + QStringLiteral("/.local:"),
-                              QStringLiteral("il disco è di sola lettura"));
-    reliability::outcome("fault", QStringLiteral("read-only home"), QStringLiteral("tmpfs"),
-                         code == 1 && told, 0);
-    QCOMPARE(code, 1);
-    QVERIFY2(told, qPrintable(seams.dialogs.prompts().join(u'|')));
-}
-
-void TestFaults::unusableDataDirectory_data()
-{
-    QTest::addColumn<QByteArray>("below"); // what XDG_DATA_HOME adds to a fresh folder
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("a byte that is not UTF-8") << QByteArray("/caf\xe9") << "UTF-8";
-    QByteArray deep;
+    const QString environment = QStringLiteral("environment");
+    QByteArray deep = "%h";
     while (deep.size() < 5000)
         deep += '/' + QByteArray(199, 'a');
-    QTest::newRow("5,000 characters") << deep << "troppo lungo";
+    const auto refused = [](const char *name, const QString &how, const QByteArray &xdg,
+                            const QStringList &said) {
+        return EnvRow{name, how, xdg, "%h", {}, said};
+    };
+    EnvRow rows[] = {
+        EnvRow("data directory missing", "fresh account", "%h/a/b", "%h", "%h/a/b/vorandi"),
+        refused("data directory cannot be created", "a file where the folder goes", "%h/file",
+                {"Errore sulla cartella %h/file:", "non si può creare, al suo posto c'è un file"}),
+        refused("read-only home", "tmpfs", {}, {"%h/.local:", "il disco è di sola lettura"}),
+        refused("data directory with a byte that is not UTF-8", environment, "%h/caf\xe9",
+                {"UTF-8"}),
+        refused("data directory with 5,000 characters", environment, deep, {"troppo lungo"}),
+        EnvRow("environment: a relative XDG_DATA_HOME is ignored", environment, "dati", "%h",
+               "%h/.local/share/vorandi"),
+        EnvRow("environment: HOME unset: the account's home", environment, {}, {},
+               "%a/.local/share/vorandi")};
+    rows[1].fileInTheWay = true;
+    rows[2].readOnlyHome = true;
+    faultrow::addRows(rows, &EnvRow::name);
 }
 
-// A data directory the game cannot use ends the start with a message that fits a screen, and no
-// other folder is made in its place.
-void TestFaults::unusableDataDirectory()
+// The record directory follows XDG_DATA_HOME when it is absolute, else HOME, else the account's
+// home, and is made when missing; one the game cannot make or use ends the start with a box that
+// names it, gives the real reason and fits a screen, and nothing else is made in its place.
+void TestFaults::dataDirectoryFromTheEnvironment()
 {
-    QFETCH(QByteArray, below);
-    QFETCH(QString, reason);
-    QTemporaryDir home;
-    const ScopedEnv xdg("XDG_DATA_HOME", QFile::encodeName(home.path()) + below);
+    QFETCH(EnvRow, row);
+    Tmpfs disk;
+    QTemporaryDir fresh;
+    QString home = fresh.path();
+    if (row.readOnlyHome && !disk.mounted()) {
+        reliability::skipped(row.name, row.how, QStringLiteral("no private mount namespace"));
+        QSKIP("no private mount namespace here");
+    }
+    if (row.readOnlyHome)
+        home = disk.path();
+    if (row.fileInTheWay) {
+        QFile blocker(home + QStringLiteral("/file"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(!row.readOnlyHome || disk.remountReadOnly());
+    const auto filled = [&home](QByteArray value) {
+        return value.isNull()
+                   ? value
+                   : value.replace("%h", QFile::encodeName(home)).replace("%a", accountHome());
+    };
+    std::optional<ScopedEnv> xdg(std::in_place, "XDG_DATA_HOME", filled(row.xdg));
+    std::optional<ScopedEnv> homeVar(std::in_place, "HOME", filled(row.home));
+    if (!row.found.isEmpty()) {
+        const QString expected = QFile::decodeName(filled(row.found.toUtf8()));
+        const bool existed = QFileInfo::exists(expected);
+        const QString dir = records::recordDirectory();
+        homeVar.reset();
+        xdg.reset();
+        const bool right = dir == expected && QFileInfo(dir).isDir();
+        if (!existed)
+            QDir().rmdir(expected);
+        reliability::outcome("fault", row.name, row.how, right, 0);
+        QCOMPARE(dir, expected);
+        QVERIFY(right);
+        return;
+    }
     GameSeams seams;
     const int code = startWithTheRealDirectory(seams);
-    const QString box =
-        seams.dialogs.calls().isEmpty() ? QString() : seams.dialogs.calls().constLast().prompt;
-    const bool told = code == 1 && box.contains(reason) && box.size() < 400;
-    const bool nothingElse =
-        QDir(home.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    reliability::outcome("fault",
-                         QStringLiteral("data directory with %1").arg(QTest::currentDataTag()),
-                         QStringLiteral("environment"), told && nothingElse, 0);
+    homeVar.reset();
+    xdg.reset();
+    QStringList said;
+    for (const QString &piece : row.said)
+        said << QString(piece).replace(QStringLiteral("%h"), home);
+    const QString box = seams.dialogs.prompts().value(seams.dialogs.prompts().size() - 1);
+    const bool told = code == 1 && faultrow::lastBoxSays(seams, said) && box.size() < 400;
+    const QStringList made =
+        QDir(home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const bool nothingElse = made == (row.fileInTheWay ? QStringList{"file"} : QStringList{});
+    reliability::outcome("fault", row.name, row.how, told && nothingElse, 0);
     QVERIFY2(told, qPrintable(box.left(600)));
-    QVERIFY(nothingElse);
+    QVERIFY2(nothingElse, qPrintable(made.join(u' ')));
 }
 
 // A record directory of 300 characters: the game starts, saves and reads the record back.
@@ -1136,11 +937,8 @@ void TestFaults::recordDirectoryOf300Characters()
         dir += QStringLiteral("/cartella-dei-record");
     dir.truncate(300);
     QVERIFY(QDir().mkpath(dir));
-    GameSeams seams(dir);
-    writeOldPair(seams);
-    Tavola game(seams.services());
-    seams.start(game);
-    beatTheRecord(game);
+    faultrow::Scene scene{faultrow::Scene::Beaten, dir};
+    auto &[seams, game] = scene;
     const int code = leaveByExit(seams, game);
     Tavola next(seams.services());
     seams.start(next, QStringLiteral("Bruno"));
@@ -1151,178 +949,243 @@ void TestFaults::recordDirectoryOf300Characters()
     QVERIFY(works);
 }
 
+namespace {
+
+// What a start finds beside the old pair: what a cut-short save left, or what someone planted.
+struct Found {
+    GameSeams seams;
+    QTemporaryDir elsewhere;
+    std::optional<rivals::Account> other; // made for the rows that plant another account's file
+    bool faultMade = true;                // a fault made while the game starts says when it came
+
+    QString outside() const { return elsewhere.path() + QStringLiteral("/x"); }
+    // A file elsewhere holding a score, for a link to point at.
+    QByteArray scoreOutside() const
+    {
+        QFile f(outside());
+        const bool written = f.open(QIODevice::WriteOnly) && f.write("99\r\n") == 4;
+        return written ? QFile::encodeName(f.fileName()) : QByteArray();
+    }
+    QByteArray at(const QString &name) const { return QFile::encodeName(seams.path(name)); }
+};
+
+struct FoundRow {
+    QString tag;
+    QString figures; // the row's name in the figures, before its tag; empty: not reported there
+    QString how;
+    std::function<void(Found &)> plant;
+    Pair shown = faultrow::oldPair; // on screen and on disk once the game has started
+    QStringList left{};             // what stays beside the pair and the lock
+    int savedCode = -1; // the exit's end code once Anna beats the record; -1: no save is played
+};
+
+const QString scoreNew = records::scoreFileName + QStringLiteral(".new");
+const QString holderNew = records::nameFileName + QStringLiteral(".new");
+const QString journal = QStringLiteral("vora.journal");
+const Pair nuova{"9\r\n", "Nuova\r\n"};
+const QByteArray nuovaKept = "9\r\nNuova\r\n";
+
+// Planted at a ".new" name: the start removes it, or leaves it alone, and keeps the current pair;
+// the next save then goes ahead.
+FoundRow planted(const char *tag, const char *what, std::function<void(Found &)> plant)
+{
+    return FoundRow(tag, QStringLiteral("planted "), what, std::move(plant), faultrow::oldPair, {},
+                    0);
+}
+
+// What no game writes, planted as a whole ".new" pair.
+FoundRow plantedPair(const char *tag, const char *what, const QByteArray &score,
+                     const QByteArray &holder = "Bruno\r\n")
+{
+    return planted(tag, what, [score, holder](Found &f) {
+        f.seams.write(scoreNew, score);
+        f.seams.write(holderNew, holder);
+    });
+}
+
+// A record kept aside by a game that had to end; null: a link to such a file elsewhere.
+FoundRow keptAside(const char *tag, const QByteArray &kept, const Pair &shown)
+{
+    const QString name = QStringLiteral("vora.kept-0123abcd");
+    const auto plant = [kept, name](Found &f) {
+        if (!kept.isNull())
+            return f.seams.write(name, kept);
+        QFile target(f.outside());
+        QVERIFY(target.open(QIODevice::WriteOnly) && target.write(nuovaKept));
+        QVERIFY(QFile::link(target.fileName(), f.seams.path(name)));
+    };
+    return FoundRow(QStringLiteral("kept: ") + tag, {}, {}, plant, shown);
+}
+
+// Leftovers no save of this game left; names in capitals are no name a game uses, left alone.
+FoundRow leftover(const char *tag, const QStringList &pending)
+{
+    const auto plant = [pending](Found &f) {
+        for (const QString &name : pending)
+            f.seams.write(name, name.contains(QStringLiteral("KEPT"))  ? nuovaKept
+                                : name.contains(records::nameFileName) ? nuova.holder
+                                                                       : nuova.score);
+    };
+    return FoundRow(tag, QStringLiteral("leftover: "), QStringLiteral("planted"), plant,
+                    faultrow::oldPair, pending.filter(QStringLiteral("KEPT")));
+}
+
+// A save of 9 by "Nuova" killed after one of its renames, whatever stood at the name file's place
+// when it began; a pair copied in by hand after the kill stays.
+FoundRow killedSave(const QString &tag, const QString &before, int killedAfter, bool byHand)
+{
+    const Pair handsPair{"50\r\n", "Mano\r\n"};
+    const auto plant = [=](Found &f) {
+        const QString holder = f.seams.path(records::nameFileName);
+        if (before != QStringLiteral("whole"))
+            QVERIFY(QFile::remove(holder));
+        if (before == QStringLiteral("link"))
+            QVERIFY(QFile::link(f.outside(), holder));
+        if (before == QStringLiteral("foreign")) {
+            f.seams.write(records::nameFileName, oldHolder);
+            QCOMPARE(::chown(f.at(records::nameFileName), f.other->uid(), f.other->gid()), 0);
+            QCOMPARE(::chmod(f.at(records::nameFileName), 0666), 0);
+        }
+        killSaveAfterRename(f.seams, killedAfter);
+        if (byHand) {
+            f.seams.write(records::scoreFileName, handsPair.score);
+            f.seams.write(records::nameFileName, handsPair.holder);
+        }
+    };
+    return FoundRow(tag, QStringLiteral("save killed, "), QStringLiteral("killed at a step"), plant,
+                    byHand ? handsPair : nuova);
+}
+
 // A group member swaps the journal of a save cut short for a link once the start has checked it:
 // what is put in place is the content checked, never the object found there afterwards.
-void TestFaults::leftoverSwappedAfterItsCheck()
+void journalSwappedAfterItsCheck(Found &f)
 {
-    GameSeams seams;
-    writeOldPair(seams);
-    killSaveAfterRename(seams, 1);
-    QTemporaryDir elsewhere;
-    const QString target = elsewhere.path() + QStringLiteral("/x");
-    const QString journal = seams.path(QStringLiteral("vora.journal"));
-    bool swapped = false;
-    seams.calls.rename = [&](const char *from, const char *to) {
-        if (!std::exchange(swapped, true)) {
-            QFile::remove(journal);
-            QFile::link(target, journal);
+    killSaveAfterRename(f.seams, 1);
+    f.faultMade = false;
+    f.seams.calls.rename = [&f](const char *from, const char *to) {
+        if (!std::exchange(f.faultMade, true)) {
+            QFile::remove(f.seams.path(journal));
+            QFile::link(f.outside(), f.seams.path(journal));
         }
         return records::systemRename(from, to);
     };
-    Tavola game(seams.services());
-    seams.start(game);
-    QVERIFY(swapped);
-    QVERIFY(!QFileInfo(seams.path(records::scoreFileName)).isSymLink());
-    QCOMPARE(pairIn(seams), (Pair{"9\r\n", "Nuova\r\n"}));
 }
 
-void TestFaults::keptRecordIsPutInPlaceWhenItStillBeats_data()
+// Everything in the record directory beyond the pair and the lock.
+QStringList besideThePair(const QString &dir)
 {
-    QTest::addColumn<QByteArray>("kept");  // null: a link to such a file elsewhere
-    QTest::addColumn<QByteArray>("score"); // what the next game reads
-    QTest::addColumn<QByteArray>("holder");
-    QTest::newRow("beats the record")
-        << QByteArray("9\r\nNuova\r\n") << QByteArray("9\r\n") << QByteArray("Nuova\r\n");
-    QTest::newRow("a line break in the name")
-        << QByteArray("6\r\nAnna\nBruno\r\n") << QByteArray("6\r\n")
-        << QByteArray("Anna Bruno\r\n");
-    QTest::newRow("CR LF in the name") << QByteArray("6\r\nAnna\r\nBruno\r\n")
-                                       << QByteArray("6\r\n") << QByteArray("Anna Bruno\r\n");
-    QTest::newRow("beaten meanwhile") << QByteArray("2\r\nNuova\r\n") << oldScore << oldHolder;
-    QTest::newRow("not what a game keeps")
-        << QByteArray("99.5\r\nNuova\r\n") << oldScore << oldHolder;
-    QTest::newRow("a link") << QByteArray() << oldScore << oldHolder;
+    QStringList names =
+        QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &own :
+         {records::scoreFileName, records::nameFileName, records::lockFileName})
+        names.removeAll(own);
+    return names;
 }
 
-// A record kept aside by a game that had to end is put in place by the next start, under the
-// lock, only when it is what a game keeps and still beats the record; it never stays behind.
-void TestFaults::keptRecordIsPutInPlaceWhenItStillBeats()
-{
-    QFETCH(QByteArray, kept);
-    QFETCH(QByteArray, score);
-    QFETCH(QByteArray, holder);
-    GameSeams seams;
-    writeOldPair(seams);
-    QTemporaryDir elsewhere;
-    const QString name = QStringLiteral("vora.kept-0123abcd");
-    if (kept.isNull()) {
-        QFile f(elsewhere.path() + QStringLiteral("/x"));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("9\r\nNuova\r\n");
-        QVERIFY(QFile::link(f.fileName(), seams.path(name)));
-    } else {
-        seams.write(name, kept);
-    }
-    Tavola game(seams.services());
-    seams.start(game);
-    QCOMPARE(toCp1252(game.lblpunti->Caption()), score);
-    QCOMPARE(toCp1252(game.lblnome->Caption()), holder);
-    QVERIFY(!QFileInfo::exists(seams.path(name)) && !QFileInfo(seams.path(name)).isSymLink());
-}
+} // namespace
 
-// Leftovers no save of this game left, and what the next game reads beside them: the record on
-// file, always.
-void TestFaults::leftoversNeverReplaceTheRecord_data()
-{
-    QTest::addColumn<QStringList>("pending"); // files besides the old pair
-    QTest::newRow("a kept record's name in capitals") << QStringList{"VORA.KEPT-000000AA"};
-    QTest::newRow("killed while writing")
-        << QStringList{".vora.txt-0a1b2c3d", ".nvora.txt-99887766"};
-    QTest::newRow("killed keeping a record aside") << QStringList{".vora.kept-0a1b2c3d-99887766"};
-    QTest::newRow("a .new pair of an earlier version")
-        << QStringList{"nvora.txt.new", "vora.txt.new"};
-    QTest::newRow("a lone vora.txt.new beside nvora.txt.old")
-        << QStringList{"vora.txt.new", "nvora.txt.old"};
-    QTest::newRow("a lone vora.txt.new") << QStringList{"vora.txt.new"};
-}
+Q_DECLARE_METATYPE(FoundRow)
 
-void TestFaults::leftoversNeverReplaceTheRecord()
+void TestFaults::startKeepsOnePairWhateverItFinds_data()
 {
-    QFETCH(QStringList, pending);
-    GameSeams seams;
-    writeOldPair(seams);
-    QStringList notOurs; // no name a game uses: left alone
-    for (const QString &name : pending) {
-        const bool isScore = !name.contains(records::nameFileName);
-        seams.write(name, name.contains(QStringLiteral("KEPT")) ? "9\r\nNuova\r\n"
-                          : isScore                             ? "9\r\n"
-                                                                : "Nuova\r\n");
-        if (name.contains(QStringLiteral("KEPT")))
-            notOurs << name;
-    }
-    Tavola game(seams.services());
-    seams.start(game);
-    const bool kept = pairIn(seams) == faultrow::oldPair;
-    reliability::outcome("fault", QStringLiteral("leftover: %1").arg(QTest::currentDataTag()),
-                         QStringLiteral("planted"), kept, kept ? 0 : 1);
-    QCOMPARE(toCp1252(game.lblpunti->Caption()), oldScore);
-    QCOMPARE(toCp1252(game.lblnome->Caption()), oldHolder);
-    QVERIFY(kept);
-    QStringList files = QDir(seams.dir()).entryList(QDir::Files | QDir::Hidden);
-    files.removeAll(records::lockFileName);
-    QStringList expected = notOurs + QStringList{records::nameFileName, records::scoreFileName};
-    files.sort();
-    expected.sort();
-    QCOMPARE(files, expected);
-}
-
-// A save killed after each of its steps, whatever stood at the name file's place when it began
-// (the pair whole, no name file, a link, another account's file open to all): the next game
-// finds the new pair whole, never one game's score with another's name; a pair copied in by hand
-// after the kill stays.
-void TestFaults::killedSaveLeavesOnePairOrTheOther_data()
-{
-    addColumns<QString, int, bool>({"before", "killedAfter", "copiedByHand"});
+    QList<FoundRow> rows{
+        planted("pipe at vora.txt.new", "pipe",
+                [](Found &f) { QCOMPARE(::mkfifo(f.at(scoreNew), 0666), 0); }),
+        planted("link at vora.txt.new", "link",
+                [](Found &f) { QCOMPARE(::symlink(f.scoreOutside(), f.at(scoreNew)), 0); }),
+        planted("empty folder at vora.txt.new", "folder",
+                [](Found &f) { QVERIFY(QDir().mkdir(f.seams.path(scoreNew))); }),
+        plantedPair("no number in vora.txt.new", "words", "novantanove\r\n"),
+        plantedPair("a fraction in vora.txt.new", "fraction", "99.5\r\n"),
+        plantedPair("60 digits in vora.txt.new", "huge", QByteArray(60, '9') + "\r\n"),
+        plantedPair("two lines in nvora.txt.new", "two lines", "99\r\n", "Bru\r\nno\r\n"),
+        planted("a hard link at vora.txt.new", "hard link",
+                [](Found &f) {
+                    QCOMPARE(::link(f.scoreOutside(), f.at(scoreNew)), 0);
+                    f.seams.write(holderNew, "Bruno\r\n");
+                }),
+        planted("another account's vora.txt.new", "foreign",
+                [](Found &f) {
+                    f.seams.write(scoreNew, "99\r\n");
+                    QCOMPARE(::chown(f.at(scoreNew), f.other->uid(), f.other->gid()), 0);
+                }),
+        planted("link at nvora.txt.new beside a sound vora.txt.new", "link",
+                [](Found &f) {
+                    f.seams.write(scoreNew, "99\r\n");
+                    QCOMPARE(::symlink(f.scoreOutside(), f.at(holderNew)), 0);
+                }),
+        // It stays in the way: the next save names it and keeps the old pair.
+        FoundRow(
+            "folder with files at vora.journal", QStringLiteral("planted "), "full folder",
+            [](Found &f) {
+                QVERIFY(QDir().mkdir(f.seams.path(journal)));
+                f.seams.write(journal + QStringLiteral("/x"), "x");
+            },
+            faultrow::oldPair, {journal}, 1),
+        keptAside("beats the record", nuovaKept, nuova),
+        keptAside("a line break in the name", "6\r\nAnna\nBruno\r\n", {"6\r\n", "Anna Bruno\r\n"}),
+        keptAside("CR LF in the name", "6\r\nAnna\r\nBruno\r\n", {"6\r\n", "Anna Bruno\r\n"}),
+        keptAside("beaten meanwhile", "2\r\nNuova\r\n", faultrow::oldPair),
+        keptAside("not what a game keeps", "99.5\r\nNuova\r\n", faultrow::oldPair),
+        keptAside("a link", QByteArray(), faultrow::oldPair),
+        leftover("a kept record's name in capitals", {"VORA.KEPT-000000AA"}),
+        leftover("killed while writing", {".vora.txt-0a1b2c3d", ".nvora.txt-99887766"}),
+        leftover("killed keeping a record aside", {".vora.kept-0a1b2c3d-99887766"}),
+        leftover("a .new pair of an earlier version", {"nvora.txt.new", "vora.txt.new"}),
+        leftover("a lone vora.txt.new beside nvora.txt.old", {"vora.txt.new", "nvora.txt.old"}),
+        leftover("a lone vora.txt.new", {"vora.txt.new"}),
+        killedSave("a pair copied in by hand after the kill", "whole", 1, true),
+        killedSave("a pair copied in by hand, the save killed half-way", "whole", 2, true),
+        FoundRow("journal swapped after its check", {}, {}, journalSwappedAfterItsCheck, nuova)};
     for (const char *before : {"whole", "missing", "link", "foreign"})
         for (const int step : {1, 2, 3})
-            QTest::addRow("nvora.txt %s, killed after rename %d", before, step)
-                << before << step << false;
-    QTest::newRow("a pair copied in by hand after the kill") << "whole" << 1 << true;
-    QTest::newRow("a pair copied in by hand, the save killed half-way") << "whole" << 2 << true;
+            rows << killedSave(QStringLiteral("nvora.txt %1, killed after rename %2")
+                                   .arg(QString::fromLatin1(before))
+                                   .arg(step),
+                               before, step, false);
+    faultrow::addRows(rows, &FoundRow::tag);
 }
 
-void TestFaults::killedSaveLeavesOnePairOrTheOther()
+// What a start finds beside the record is put in place only when a game wrote it whole and it
+// still beats the record; anything else is removed, or left alone, and the game shows and keeps
+// one whole pair, never one game's score with another's name; a save afterwards goes ahead, or
+// names what stays in its way.
+void TestFaults::startKeepsOnePairWhateverItFinds()
 {
-    QFETCH(QString, before);
-    QFETCH(int, killedAfter);
-    QFETCH(bool, copiedByHand);
-    std::optional<rivals::Account> other;
-    if (before == QStringLiteral("foreign")) {
-        other.emplace("vorandi-altro");
-        SKIP_WITHOUT(*other, QStringLiteral("killed save, another account's nvora.txt"));
+    QFETCH(FoundRow, row);
+    const QString name = row.figures.isEmpty() ? QString() : row.figures + row.tag;
+    Found f;
+    // The rows that plant another account's file say "foreign".
+    if (row.how == QStringLiteral("foreign") || row.tag.contains(QStringLiteral("foreign"))) {
+        f.other.emplace("vorandi-altro");
+        SKIP_WITHOUT(*f.other, name);
     }
-    GameSeams seams;
-    writeOldPair(seams);
-    QTemporaryDir elsewhere;
-    const QByteArray holder = QFile::encodeName(seams.path(records::nameFileName));
-    if (before != QStringLiteral("whole"))
-        QVERIFY(QFile::remove(seams.path(records::nameFileName)));
-    if (before == QStringLiteral("link"))
-        QVERIFY(QFile::link(elsewhere.path() + QStringLiteral("/x"),
-                            seams.path(records::nameFileName)));
-    if (before == QStringLiteral("foreign")) {
-        seams.write(records::nameFileName, oldHolder);
-        QCOMPARE(::chown(holder, other->uid(), other->gid()), 0);
-        QCOMPARE(::chmod(holder, 0666), 0);
+    writeOldPair(f.seams);
+    row.plant(f);
+    if (QTest::currentTestFailed())
+        return;
+    Tavola game(f.seams.services());
+    f.seams.start(game);
+    const bool shown = pairIn(f.seams) == row.shown &&
+                       toCp1252(game.lblpunti->Caption()) == row.shown.score &&
+                       toCp1252(game.lblnome->Caption()) == row.shown.holder;
+    QStringList left = besideThePair(f.seams.dir());
+    bool saved = true;
+    if (row.savedCode >= 0) {
+        beatTheRecord(game);
+        const int code = leaveByExit(f.seams, game);
+        saved = code == row.savedCode &&
+                pairIn(f.seams) == (code == 0 ? faultrow::annasPair : faultrow::oldPair) &&
+                (code == 0 || saidWhy(f.seams, row.left.value(0), QStringLiteral("cartella")));
     }
-    killSaveAfterRename(seams, killedAfter);
-    const Pair byHand{"50\r\n", "Mano\r\n"};
-    if (copiedByHand) {
-        seams.write(records::scoreFileName, byHand.score);
-        seams.write(records::nameFileName, byHand.holder);
-    }
-    Tavola game(seams.services());
-    seams.start(game);
-    const Pair expected = copiedByHand ? byHand : Pair{"9\r\n", "Nuova\r\n"};
-    const bool whole = pairIn(seams) == expected &&
-                       toCp1252(game.lblpunti->Caption()) == expected.score &&
-                       toCp1252(game.lblnome->Caption()) == expected.holder;
-    reliability::outcome("fault", QStringLiteral("save killed, %1").arg(QTest::currentDataTag()),
-                         QStringLiteral("killed at a step"), whole, whole ? 0 : 1);
-    QVERIFY2(whole, qPrintable(seams.bytes(records::scoreFileName) + '/' +
-                               seams.bytes(records::nameFileName)));
-    QVERIFY2(faultrow::leftovers(seams.dir()).isEmpty(),
-             qPrintable(faultrow::leftovers(seams.dir()).join(u' ')));
+    const Pair kept = row.savedCode == 0 ? faultrow::annasPair : row.shown;
+    if (!name.isEmpty())
+        reliability::outcome("fault", name, row.how, shown && left == row.left && saved,
+                             pairIn(f.seams) == kept ? 0 : 1);
+    QVERIFY(f.faultMade);
+    QVERIFY2(shown, qPrintable(game.lblpunti->Caption() + game.lblnome->Caption()));
+    QCOMPARE(left, row.left);
+    QVERIFY2(saved, qPrintable(f.seams.dialogs.prompts().join(u'|')));
 }
 
 // A child process saves records in a loop and is killed with SIGKILL at a random moment, again

@@ -2,14 +2,20 @@
 // A fault scenario as a row of a table: a game with an old record of 3 meets a fault of its
 // record directory, before it starts or once the player has beaten the record and leaves; the row
 // says what the last box must name and what must be left on the disk. faultrow::run plays a row,
-// reports it to the reliability figures and asserts each of its checks.
+// reports it to the reliability figures and asserts each of its checks. The other scenarios'
+// tables build on the same pieces: the scene of a beaten record, the end code of what may end the
+// program, and second processes (the windowless saver, a game of its own on a display of its own)
+// run as this account or another one (rivals.h: a held lock, another account, a hang watch).
 #pragma once
 
 #include "fixture.h"
 #include "reliability.h"
+#include "rivals.h"
 #include "scratchdisk.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <functional>
 #include <memory>
@@ -128,18 +134,54 @@ inline bool lastBoxSays(const GameSeams &seams, const QStringList &pieces)
                        [&box](const QString &piece) { return box.prompt.contains(piece); });
 }
 
-// Starts the game; returns the end code, or -1 when it goes on.
-inline int start(GameSeams &seams, Tavola &game)
+// A table's rows in one column, each under its name.
+template <typename R, typename Rows> void addRows(const Rows &rows, QString R::*name)
 {
-    seams.dialogs.type(QStringLiteral("Anna"));
-    seams.dialogs.answer(platform::vbOK);
+    QTest::addColumn<R>("row");
+    for (const R &row : rows)
+        QTest::newRow(qPrintable(row.*name)) << row;
+}
+
+// Plays what may end the program; returns the end code, or -1 when the game goes on.
+inline int endCode(const std::function<void()> &play)
+{
     try {
-        game.Show();
+        play();
     } catch (const platform::ProgramEnded &end) {
         return end.code;
     }
     return -1;
 }
+
+// Starts the game; returns the end code, or -1 when it goes on.
+inline int start(GameSeams &seams, Tavola &game)
+{
+    seams.dialogs.type(QStringLiteral("Anna"));
+    seams.dialogs.answer(platform::vbOK);
+    return endCode([&game] { game.Show(); });
+}
+
+// The exit button's click, its question answered by the boxes the row scripted.
+inline int clickExit(Tavola &game)
+{
+    return endCode([&game] { game.runEvent([&game] { game.cmdExit_Click(); }); });
+}
+
+// Where most process and account scenarios begin: the old pair on file and the game on screen,
+// beaten by Anna's four right answers unless the row stops before the start.
+struct Scene {
+    enum Stage { Loaded, Beaten };
+    explicit Scene(Stage stage = Beaten, const QString &dir = QString()) : seams(dir)
+    {
+        writeOldPair(seams);
+        if (stage == Beaten) {
+            seams.start(game);
+            beatTheRecord(game);
+        }
+    }
+    GameSeams seams;
+    Tavola game{seams.services()};
+};
 
 // Plays the row: the fault made before the start, or after four right answers and before the exit
 // button's Yes.
@@ -186,6 +228,74 @@ inline void run(const Row &row)
     QVERIFY(intact);
     QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
 }
+
+#if defined(RECORD_SAVER) && defined(GAME_IN_A_PROCESS)
+// The windowless record saver run to its end in a process of its own, as another account when
+// one is given: its end code and what it printed.
+inline std::pair<int, QString> saveElsewhere(const QStringList &arguments,
+                                             const rivals::Account *as = nullptr)
+{
+    QProcess saver;
+    if (as)
+        saver.setChildProcessModifier([as] {
+            if (!as->become())
+                ::_exit(99);
+        });
+    saver.start(QStringLiteral(RECORD_SAVER), arguments);
+    saver.waitForFinished(60000);
+    return {saver.exitCode(), QString::fromUtf8(saver.readAllStandardOutput())};
+}
+
+// A game in a process of its own, Anna's record beaten, on a display of its own when the case
+// takes that away; with `leaving` the player leaves once told to through the standard input.
+struct GameInAProcess {
+    GameInAProcess(const QString &dir, bool leaving, bool ownDisplay)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (ownDisplay) {
+            if (!xvfb.isEmpty())
+                display.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                     QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+            if (!display.waitForReadyRead(30000))
+                return; // no display: the game never starts
+            env.insert(QStringLiteral("DISPLAY"),
+                       u':' + QString::fromLatin1(display.readAll().trimmed()));
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        }
+        game.setProcessEnvironment(env);
+        game.start(QStringLiteral(GAME_IN_A_PROCESS),
+                   leaving ? QStringList{dir, QStringLiteral("--leave")} : QStringList{dir});
+    }
+    ~GameInAProcess()
+    {
+        display.kill();
+        display.waitForFinished();
+    }
+
+    // Waits for the next line the game prints; true when it is this one.
+    bool says(const QByteArray &line)
+    {
+        while (!game.canReadLine())
+            if (!game.waitForReadyRead(30000))
+                return false;
+        return game.readLine().trimmed() == line;
+    }
+    // Whether the game ended by itself in time; it is killed when not.
+    bool ends()
+    {
+        const bool ended = game.waitForFinished(15000);
+        if (!ended) {
+            game.kill();
+            game.waitForFinished();
+        }
+        return ended;
+    }
+
+    QProcess display;
+    QProcess game;
+};
+#endif
 
 } // namespace faultrow
 
