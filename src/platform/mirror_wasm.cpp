@@ -254,25 +254,24 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vorandi_mirror_press(int index)
 
 // Text that came with no key of its own (an input method, a touch keyboard): typed into the
 // control with the focus one character at a time, as keys with that text, so the answer box's
-// check sees each as it would from the keyboard.
+// check sees each as it would from the keyboard. It is typed at once, not from the event loop:
+// the browser runs input before timers, so an Enter pressed right after would overtake it.
 extern "C" EMSCRIPTEN_KEEPALIVE void vorandi_type_text()
 {
     const QString text = QString::fromStdString(
         emscripten::val::module_property("vorandiTypedText").as<std::string>());
-    QTimer::singleShot(0, qApp, [text] {
-        for (const QChar ch : text) {
-            // A box just opened may not have given its field the focus yet: the field is meant.
-            QWidget *focus = QApplication::focusWidget();
-            if (QWidget *box = QApplication::activeModalWidget(); !focus && box)
-                focus = box->findChild<QLineEdit *>();
-            if (!focus)
-                return;
-            const int key = ch.isLetterOrNumber() && ch.unicode() < 128 ? ch.toUpper().unicode()
-                                                                        : int(Qt::Key_unknown);
-            for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
-                QKeyEvent event(type, key, Qt::NoModifier, QString(ch));
-                QCoreApplication::sendEvent(focus, &event);
-            }
+    for (const QChar ch : text) {
+        // A box just opened may not have given its field the focus yet: the field is meant.
+        QWidget *focus = QApplication::focusWidget();
+        if (QWidget *box = QApplication::activeModalWidget(); !focus && box)
+            focus = box->findChild<QLineEdit *>();
+        if (!focus)
+            return;
+        const int key = ch.isLetterOrNumber() && ch.unicode() < 128 ? ch.toUpper().unicode()
+                                                                    : int(Qt::Key_unknown);
+        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent event(type, key, Qt::NoModifier, QString(ch));
+            QCoreApplication::sendEvent(focus, &event);
         }
-    });
+    }
 }
