@@ -596,15 +596,25 @@ def game_texts(tab):
 PAD_NAMES = ",".join(sorted([str(d) for d in range(10)] + ["meno", "cancella", "Invio"]))
 
 
+def no_box(front):
+    """Whether the front window is the game's (or its pad), not a box over it."""
+    return "lblMessage" in front["texts"] or front["title"] == "Tastierino"
+
+
+def close_box(tab, button):
+    """Taps a box's button and waits for the game's window to take taps again."""
+    tap_on(tab, button)
+    wait(lambda: no_box(tab.screen()[0]), f"the box closed by {button!r}")
+
+
 def next_question_by_touch(tab):
     """Waits for the next question, tapping OK on the news of a record that comes before it."""
     def asked():
         front = tab.screen()[0]
         if any("E' record" in text for text in front["texts"].values()):
-            tap_on(tab, "OK")
-            wait(lambda: tab.screen()[0] != front, "the news of a record gone")
+            close_box(tab, "OK")
             return False
-        return "lblMessage" in front["texts"] or front["title"] == "Tastierino"
+        return no_box(front)
     wait(asked, "the next question")
     wait(lambda: game_texts(tab).get("lblMessage") == "", "the next question")
 
@@ -698,7 +708,7 @@ def check_touch_game(browser, shots):
     tab.wait_box("Tocco", "the name in the prompt")
     tap_on(tab, "OK")
     tab.wait_box("vediamo se sei un vero campione", "the greeting")
-    tap_on(tab, "OK")
+    close_box(tab, "OK")
     wait(lambda: tab.evaluate("[...document.querySelectorAll('#numberpad button')]"
                               ".map(b => b.getAttribute('aria-label')).sort().join()") == PAD_NAMES,
          f"the pad's keys named {PAD_NAMES}")
@@ -725,7 +735,7 @@ def check_touch_game(browser, shots):
                  f"the menu {entry} {'open' if shown else 'closed'}")
     tap_on(tab, "NUOVO GIOCO")
     tab.wait_box("INIZIAMO UNA NUOVA GARA", "the new game question")
-    tap_on(tab, "No")
+    close_box(tab, "No")
     tap_on(tab, "Exit")
     tab.wait_box("Vuoi veramente lasciarmi", "the exit question")
     tap_on(tab, "Sì")
@@ -740,7 +750,7 @@ def check_touch_game(browser, shots):
     tab.wait_box("Come ti chiami", "the next game's name prompt")
     tap_on(tab, "OK")  # no name: the game starts all the same
     tab.wait_box("vediamo se sei un vero campione", "the greeting without a name")
-    tap_on(tab, "OK")
+    close_box(tab, "OK")
     texts = tab.wait_box("Risposte errate", "the game's window")["texts"]
     check(texts["lblnome"].startswith("Tocco"), f"the record holder shown: {texts['lblnome']!r}")
     print("a whole game by touch alone: the record stored", record)

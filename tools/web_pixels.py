@@ -58,7 +58,8 @@ def page_window(folder):
 
         def at_design_size():
             shown = tab.wait_box("Risposte errate", "the game's window")
-            return shown["places"]["cmdNext"] == e2e_web.DESIGN_BUTTONS["cmdNext"] and shown
+            x, y, w, h = e2e_web.DESIGN_BUTTONS["cmdNext"]
+            return shown["places"]["cmdNext"] == [x, y + bar, w, h] and shown
         window = e2e_web.wait(at_design_size, "the window at the design's size")
         x, y, width, height = window["geometry"]
         shot = tab.call("Page.captureScreenshot", format="png",
