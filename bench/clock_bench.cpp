@@ -5,7 +5,7 @@
 //   vorandi-clock-bench [--ticks N] [--runs R]
 //
 // Prints one line a run: "run I ELAPSED_MS SHORTEST_TICK_MS LONGEST_TICK_MS".
-#include "platform/controls.h"
+#include "widgets/controls.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

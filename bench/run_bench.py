@@ -366,7 +366,9 @@ def parse_ops_json(text):
     for entry in json.loads(text)["benchmarks"]:
         if entry.get("run_type", "iteration") != "iteration" or entry.get("error_occurred"):
             continue
-        item = results.setdefault(entry["run_name"], {"cpu_ns": [], "label": "", "bg_px": []})
+        # A benchmark with a fixed count of iterations is named with it ("/iterations:900").
+        name = entry["run_name"].split("/")[0]
+        item = results.setdefault(name, {"cpu_ns": [], "label": "", "bg_px": []})
         item["cpu_ns"].append(entry["cpu_time"] * scale[entry.get("time_unit", "ns")])
         item["label"] = entry.get("label", "")
         if "bg_px" in entry:

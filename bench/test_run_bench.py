@@ -137,7 +137,8 @@ class Figures(unittest.TestCase):
             {"run_name": "BM_A", "run_type": "aggregate", "cpu_time": 1, "time_unit": "ns"},
             {"run_name": "BM_B", "run_type": "iteration", "cpu_time": 1, "time_unit": "ns",
              "error_occurred": True},
-            {"run_name": "BM_T", "run_type": "iteration", "cpu_time": 20, "time_unit": "ns",
+            {"run_name": "BM_T/iterations:900", "run_type": "iteration", "cpu_time": 20,
+             "time_unit": "ns",
              "bg_px": 4953, "label": "game background"},
         ]})
         ops = rb.parse_ops_json(text)

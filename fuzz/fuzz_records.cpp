@@ -4,6 +4,7 @@
 // replaces the pair as the stored score says.
 #include "fuzzgame.h"
 #include "platform/cp1252.h"
+#include "rules/texts.h"
 
 #include <QStringDecoder>
 
@@ -127,9 +128,7 @@ void play(const Case &c)
     const QByteArray newHolder = beaten ? toCp1252(name) + "\r\n" : holder;
     FUZZ_CHECK_EQ(seams.bytes(records::scoreFileName), newScore);
     FUZZ_CHECK_EQ(seams.bytes(records::nameFileName), newHolder);
-    FUZZ_CHECK_EQ(seams.dialogs.prompts().contains(
-                      QStringLiteral("Ok ho registrato il tuo record, C A M P I O N E\"")),
-                  beaten);
+    FUZZ_CHECK_EQ(seams.dialogs.prompts().contains(game::text::recordSaved), beaten);
     if (!ended) {
         // The next game shows the pair just kept or written.
         FUZZ_CHECK_EQ(game.lblpunti->Caption(), shownText(newScore));

@@ -5,6 +5,7 @@
 #include "fixture.h"
 #include "fuzzcheck.h"
 #include "platform/files.h"
+#include "rules/texts.h"
 #include "support/probes.h"
 #include "ui/tavola_design.h"
 
@@ -67,9 +68,8 @@ inline void checkSteady(const Tavola &game)
     FUZZ_CHECK_EQ(game.lblScore2->Caption(), QString::number(total));
     FUZZ_CHECK(game.txtAnswer->text().size() <= ui::answerLength);
     const QString verdict = game.lblMessage->Caption();
-    FUZZ_CHECK(verdict.isEmpty() || verdict == QStringLiteral("Esatto, è incredibile!!!") ||
-               verdict ==
-                   QStringLiteral("Sbagliato!! ") + QString::number(game.drill().expectedAnswer()));
+    FUZZ_CHECK(verdict.isEmpty() || verdict == game::text::right ||
+               verdict == game::text::wrong.arg(game.drill().expectedAnswer()));
     FUZZ_CHECK(game.drill().base() >= game::baseMin && game.drill().base() <= game::baseMax &&
                game.drill().exponent() >= game::exponentMin &&
                game.drill().exponent() <= game::exponentMax);

@@ -2,9 +2,9 @@
 // Vorandi: a drill on powers for schoolchildren.
 #include "game/commandline.h"
 #include "game/tavola.h"
-#include "platform/appstyle.h"
-#include "platform/display.h"
 #include "platform/ending.h"
+#include "widgets/appstyle.h"
+#include "widgets/display.h"
 
 #include <QApplication>
 
@@ -45,7 +45,7 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral(VORANDI_APP_ID));
     QApplication::setStyle(platform::applicationStyle());
     // The real world: the system's boxes, wait, calls, record directory and clock.
-    Tavola tavola(game::Services{});
+    Tavola tavola(game::realServices());
     // A signal, the logout or a display gone still saves a beaten record.
     platform::runBeforeEveryWayOut([&tavola] { tavola.SilentRecordCheck(); });
     if (command.numberPad)

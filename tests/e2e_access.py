@@ -117,7 +117,7 @@ def check_verdict(bus, desk, app, expected):
                       "the focus on Nuovo calcolo")
     spoken = f"{button.name}: {button.description}"
     print(f"focus after Enter: {spoken!r}")
-    want = (f"Nuovo calcolo: Sbagliato!! La risposta giusta era {expected}. Risposte esatte: 0, "
+    want = (f"Nuovo calcolo: {desktop.game_text('wrongSpoken', expected)}. Risposte esatte: 0, "
             f"errate: 1, totali: 1")
     if spoken != want:
         raise Failure(f"the focused button says {spoken!r}, not {want!r}")
@@ -164,7 +164,7 @@ def top_window(title):
 def check_new_game_by_keys(bus, desk):
     desk.key("F10")
     desk.key("Right", "Right", "Return")
-    box = bus.wait(lambda: top_window("INIZIARE NUOVA GARA"),
+    box = bus.wait(lambda: top_window(desktop.game_text("newGameTitle")),
                    "the new-game question reached by keys")
     print(f"F10, Right, Right, Return: {box.getRoleName()} {box.name!r}")
     desk.key("Escape")
@@ -185,7 +185,7 @@ def play(env, program):
         check_next_question(bus, desk, app)
         check_new_game_by_keys(bus, desk)
         desk.key("alt+x")
-        box = bus.wait(lambda: top_window("Uscire dal programma"), "the exit box")
+        box = bus.wait(lambda: top_window(desktop.game_text("leaveTitle")), "the exit box")
         print(f"Alt+X: {box.getRoleName()} {box.name!r}")
         desk.key("Tab", "Return")
         desk.wait(lambda: app_process.poll() is not None, "the program to end")

@@ -47,7 +47,7 @@ def play(env, program, records):
         # NUOVO GIOCO, third on the menu bar, from the keyboard; Tab moves from No to Yes.
         desk.key("alt")
         desk.key("Right", "Right", "Return")
-        question = desk.new_window("INIZIARE NUOVA GARA", seen, "the new-game question")
+        question = desk.new_window(desktop.game_text("newGameTitle"), seen, "the new-game question")
         desk.key("Tab", "Return")
         desk.gone(question, "the new-game question to close")
         # The record check writes before it confirms, so the file tells which box comes next.

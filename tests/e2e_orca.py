@@ -157,7 +157,7 @@ def one_game(speech, desk, seen, name, log):
     right one, Enter in the box after the verdict, the menus through F10 left with No. Returns
     what flat review found."""
     desktop.start_game(desk, name, seen, prompt_shown=lambda: speech.wait(
-        desk, r"Come ti chiami", f"the name prompt for {name}"))
+        desk, desktop.spoken_pattern("namePrompt"), f"the name prompt for {name}"))
     speech.next()
     expected = question(speech, desk)
     # A screen reader's word keys ask for the word at the end of the box's text too.
@@ -176,7 +176,7 @@ def one_game(speech, desk, seen, name, log):
     desk.key("BackSpace", "BackSpace")
     speech.next()
     answer(speech, desk, str(expected + 1),
-           rf"^Sbagliato!! La risposta giusta era {expected}\b",
+           "^" + re.escape(desktop.game_text("wrongSpoken", expected)) + r"\b",
            "Risposte esatte: 0, errate: 1, totali: 1")
     time_left(speech, desk, "ctrl+t")
     time_left(speech, desk, "F2")
@@ -185,7 +185,7 @@ def one_game(speech, desk, seen, name, log):
     speech.next()
     desk.key("Return")
     expected = question(speech, desk)
-    answer(speech, desk, str(expected), r"^Esatto, è incredibile!!!",
+    answer(speech, desk, str(expected), "^" + re.escape(desktop.game_text("right")),
            "Risposte esatte: 1, errate: 1, totali: 2")
     # Back in the box, Enter asks the next question: the answer is not counted twice.
     desk.key("Tab")
@@ -199,12 +199,12 @@ def one_game(speech, desk, seen, name, log):
     desk.key("Left")
     speech.wait(desk, r"NUOVO GIOCO", "the new-game entry")
     desk.key("Return")
-    speech.wait(desk, r"INIZIAMO UNA NUOVA GARA", "the new-game question")
+    speech.wait(desk, desktop.spoken_pattern("newGameQuestion"), "the new-game question")
     speech.next()
     desk.key("Return")  # No, the default
     speech.wait(desk, r"Quanto fa", "the focus back in the box")
     speech.next()
-    answer(speech, desk, str(expected), r"^Esatto, è incredibile!!!",
+    answer(speech, desk, str(expected), "^" + re.escape(desktop.game_text("right")),
            "Risposte esatte: 2, errate: 1, totali: 3")
     return shown
 
@@ -232,7 +232,7 @@ def play(env, program, home):
         desk.key("alt")
         speech.wait(desk, r"INFORMAZIONI", "the first menu entry after Alt")
         desk.key("Left", "Return")
-        speech.wait(desk, r"INIZIAMO UNA NUOVA GARA", "the new-game question")
+        speech.wait(desk, desktop.spoken_pattern("newGameQuestion"), "the new-game question")
         desk.key("Tab", "Return")  # Sì
         speech.next()
         second = one_game(speech, desk, seen, "Ugo", speech.path)

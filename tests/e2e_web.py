@@ -3,17 +3,17 @@
 """The browser build played in headless Chromium with real key events (DevTools protocol).
 
 Serves the folder on 127.0.0.1 and plays: a name with an accent, one right and one wrong answer,
-Alt+X and Sì; checks the record files' bytes in the browser's storage and the end screen; reloads
-and checks that the new game shows the record holder; then two tabs end together and the higher
-record is kept with its own name. A record just beaten is in storage already when the page goes
-(a reload, a link followed, the tab closed, the browser killed), and no way out stores an empty
-file. Around the game: the loading progress while the files download, the tab's title while
-hidden, the clock of a frozen tab, the screen reader's copy of the page (Chromium's
-accessibility tree, keys typed there), what a browser without WebAssembly or WebGL or storage is
-told, an offline start from the service worker's copy with the server gone, and a new version
-on the server seen after one reload. Last, a whole game by touch alone, with the page filling
-screens of three shapes (a screenshot of each in SHOTS_FOLDER, by default the system's temporary
-folder).
+Alt alone and Down, Alt+X and Sì; checks the record files' bytes in the browser's storage and the
+end screen; reloads and checks that the new game shows the record holder; then two tabs end
+together and the higher record is kept with its own name. A record just beaten is in storage
+already when the page goes (a reload, a link followed, the tab closed, the browser killed), and no
+way out stores an empty file. Around the game: the loading progress while the files download, the
+tab's title while hidden, the clock of a frozen tab, the screen reader's copy of the page
+(Chromium's accessibility tree, keys typed there), what a browser without WebAssembly or WebGL or
+storage is told, an offline start from the service worker's copy with the server gone, and a new
+version on the server seen after one reload. Last, a whole game by touch alone, with the page
+filling screens of three shapes (a screenshot of each in SHOTS_FOLDER, by default the system's
+temporary folder).
 
 Usage: e2e_web.py DIST_FOLDER [SHOTS_FOLDER]
 """
@@ -596,25 +596,26 @@ def game_texts(tab):
 PAD_NAMES = ",".join(sorted([str(d) for d in range(10)] + ["meno", "cancella", "Invio"]))
 
 
-def no_box(front):
+def no_box(windows):
     """Whether the front window is the game's (or its pad), not a box over it."""
+    front = (windows or [{"texts": {}, "title": ""}])[0]
     return "lblMessage" in front["texts"] or front["title"] == "Tastierino"
 
 
 def close_box(tab, button):
     """Taps a box's button and waits for the game's window to take taps again."""
     tap_on(tab, button)
-    wait(lambda: no_box(tab.screen()[0]), f"the box closed by {button!r}")
+    wait(lambda: no_box(tab.screen()), f"the box closed by {button!r}")
 
 
 def next_question_by_touch(tab):
     """Waits for the next question, tapping OK on the news of a record that comes before it."""
     def asked():
-        front = tab.screen()[0]
-        if any("E' record" in text for text in front["texts"].values()):
+        windows = tab.screen()
+        if windows and any("E' record" in text for text in windows[0]["texts"].values()):
             close_box(tab, "OK")
             return False
-        return no_box(front)
+        return no_box(windows)
     wait(asked, "the next question")
     wait(lambda: game_texts(tab).get("lblMessage") == "", "the next question")
 
@@ -757,6 +758,20 @@ def check_touch_game(browser, shots):
     browser.close_tab(tab)
 
 
+def check_alt_alone(tab):
+    """Alt pressed and released alone enters the menu bar, as on the desktop: Down opens the first
+    menu; Escape twice gives the keys back to the answer box."""
+    for kind, modifiers in (("rawKeyDown", 1), ("keyUp", 0)):
+        tab.call("Input.dispatchKeyEvent", type=kind, key="Alt", code="AltLeft",
+                 windowsVirtualKeyCode=18, modifiers=modifiers)
+    tab.key("ArrowDown", vk=40)
+    wait(lambda: len(tab.screen()) == 2, "the first menu, open after Alt alone and Down")
+    for _ in range(2):
+        tab.key("Escape", vk=27)
+    wait(lambda: tab.screen()[0].get("focus") == "txtAnswer", "the answer box after Escape")
+    print("Alt alone enters the menu bar; Escape gives the keys back")
+
+
 def main():
     folder = os.path.abspath(sys.argv[1])
     shots = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else tempfile.gettempdir())
@@ -780,6 +795,7 @@ def main():
         tab.enter()
         tab.wait_box("Sbagliato", "the verdict")
         check_screen_reader_copy(tab, base ** exponent)
+        check_alt_alone(tab)
         leave(tab, record_notice=True)
         wait(lambda: tab.visible("end"), "the end screen")
         record = tab.stored_record()

@@ -3,11 +3,11 @@
 #pragma once
 
 #include "game/tavola.h"
-#include "platform/dialogs.h"
 #include "platform/program.h"
 #include "records/recordfiles.h"
 #include "support/doubles.h"
 #include "support/probes.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -27,7 +27,7 @@ public:
     GameSeams &operator=(const GameSeams &) = delete;
 
     // A game's world: these boxes, waits and calls, an End the test catches, this record
-    // directory, questions from fixed seeds.
+    // directory, this date, questions from fixed seeds.
     game::Services services()
     {
         game::Services s;
@@ -36,6 +36,7 @@ public:
         s.systemCalls = &calls;
         s.end = throwEnd;
         s.recordDirectory = records::windowsDirectoryReturning(dir_.toUtf8());
+        s.today = [this] { return today; };
         std::uint64_t seed = 1;
         s.random = std::make_shared<platform::Random>([seed]() mutable { return seed++; });
         return s;
@@ -71,6 +72,8 @@ public:
 
     platform::ScriptedDialogs dialogs;
     platform::ScriptedWait wait;
+    // The clock's date the game reads, never the day the test runs.
+    QDate today{2031, 12, 25};
     // The real calls until a test replaces one.
     records::SystemCalls calls;
 

@@ -6,11 +6,11 @@
 // to wait for the record's lock. Boxes are
 // scripted; the ways out are installed as the program does.
 #include "game/tavola.h"
-#include "platform/dialogs.h"
 #include "platform/ending.h"
-#include "platform/waiting.h"
 #include "records/recordfiles.h"
 #include "support/doubles.h"
+#include "widgets/dialogs.h"
+#include "widgets/waitbox.h"
 
 #include <QApplication>
 #include <QFile>
@@ -45,7 +45,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Vorandi"));
     platform::ScriptedDialogs dialogs;
     AnnouncedWait wait;
-    game::Services services;
+    // The real system calls, clock and End, as the program has them; boxes answered by script.
+    game::Services services = game::realServices();
     services.boxes = &dialogs;
     services.wait = &wait;
     services.recordDirectory = records::windowsDirectoryReturning(argv[1]);

@@ -5,9 +5,9 @@
 // Each save is FIRST + i * STEP with the name PREFIX-score; prints the error of a failed save.
 // For the fault test that kills saves: record_saver DIR --until-killed FIRST prints "ready" once,
 // then saves FIRST, FIRST+1, ... with the names of saverecordname.h until it is killed.
-#include "game/drill.h"
 #include "platform/runtime.h"
 #include "records/recordfiles.h"
+#include "rules/drill.h"
 #include "saverecordname.h"
 #include "systemtest.h"
 
@@ -29,7 +29,7 @@ void waitForStdinToClose()
 }
 
 // No window: no box to show, and a held record is waited for briefly and silently.
-const records::RecordServices windowless = records::quietly(records::RecordServices());
+const records::RecordServices windowless = records::silently(records::realSystemCalls());
 
 [[noreturn]] void saveUntilKilled(const QString &dir, int score)
 {

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The drill's rules without a window: questions, scoring, counters, countdown and the record.
 #include "columns.h"
-#include "game/drill.h"
-#include "platform/timer.h"
+#include "rules/drill.h"
+#include "rules/texts.h"
+#include "widgets/timer.h"
 
 #include <QtTest>
 
@@ -54,6 +55,8 @@ private slots:
     void clockCountsTheIntervalsThatPassed_data();
     void clockCountsTheIntervalsThatPassed();
     void designNumbers();
+    void designTexts_data();
+    void designTexts();
 };
 
 namespace {
@@ -273,6 +276,45 @@ void TestDrill::designNumbers()
     QCOMPARE(game::exponentMin, 0);
     QCOMPARE(game::exponentMax, 2);
     QCOMPARE(game::largestAnswer, power(game::baseMax, game::exponentMax));
+}
+
+void TestDrill::designTexts_data()
+{
+    namespace text = game::text;
+    addColumns<QString, QString>({"text", "designed"});
+    const std::pair<const QString &, const char *> texts[] = {
+        {text::namePrompt, "Come ti chiami"},
+        {text::greeting, " %1 vediamo se sei un vero campione  "},
+        {text::recordPassed, "E' record"},
+        {text::right, "Esatto, è incredibile!!!"},
+        {text::wrong, "Sbagliato!! %1"},
+        {text::wrongSpoken, "Sbagliato!! La risposta giusta era %1"},
+        {text::caption, "Vorandi"},
+        {text::goodbye, "Ciao a presto. Ore %1"},
+        {text::goodbyeTitle, "Data %1"},
+        {text::goodbyeSpoken, "Ciao a presto. Il tempo è finito: %1 risposte esatte su %2. "},
+        {text::recordBeaten, "Hai battuto il record!"},
+        {text::recordNotBeaten, "Il record non è battuto."},
+        {text::leaveQuestion, "Vuoi veramente lasciarmi  ?"},
+        {text::leaveTitle, "Uscire dal programma"},
+        {text::newGameQuestion, "INIZIAMO UNA NUOVA GARA  ?"},
+        {text::newGameTitle, "INIZIARE NUOVA GARA"},
+        {text::recordSaved, "Ok ho registrato il tuo record, C A M P I O N E\""},
+        {text::recordKeptAside, "Il tuo record è stato messo da parte: un'altra partita di "
+                                "Vorandi stava usando il record. Lo registrerà la prossima "
+                                "partita."},
+    };
+    for (const auto &[text, designed] : texts)
+        QTest::newRow(designed) << text << QString::fromUtf8(designed);
+}
+
+// The design's texts, pinned once here: every other test, the fuzzers and the scripts take them
+// from the table.
+void TestDrill::designTexts()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, designed);
+    QCOMPARE(text, designed);
 }
 
 QTEST_GUILESS_MAIN(TestDrill)

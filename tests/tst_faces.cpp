@@ -3,8 +3,8 @@
 // set): outline faces at the designed sizes and weights, every caption whole, every control where
 // the design puts it, and boxes and menus in the system's fonts.
 #include "fixture.h"
-#include "platform/form.h"
 #include "ui/tavola_design.h"
+#include "widgets/form.h"
 
 #include <QAbstractButton>
 #include <QFontDatabase>

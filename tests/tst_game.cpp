@@ -3,6 +3,7 @@
 #include "columns.h"
 #include "fixture.h"
 #include "platform/files.h"
+#include "rules/texts.h"
 
 #include <QDir>
 #include <QMenuBar>
@@ -40,14 +41,15 @@ private slots:
     void closeButtonSettlesTheRecord_data();
     void closeButtonSettlesTheRecord();
     void newGamesLeaveNothingBehind();
+    void aMissingServiceIsRefused_data();
+    void aMissingServiceIsRefused();
 };
 
 namespace {
 
-const QString goodbyeText = QStringLiteral("Ciao a presto. Ore ");
-const QString savedText = QStringLiteral("Ok ho registrato il tuo record, C A M P I O N E\"");
-const QString exitQuestion = QStringLiteral("Vuoi veramente lasciarmi  ?");
-const QString newGameQuestion = QStringLiteral("INIZIAMO UNA NUOVA GARA  ?");
+const QString &savedText = game::text::recordSaved;
+const QString &exitQuestion = game::text::leaveQuestion;
+const QString &newGameQuestion = game::text::newGameQuestion;
 
 void tick(Tavola &game, int count)
 {
@@ -74,10 +76,14 @@ int boxesShown(const ScriptedDialogs &dialogs, const QString &prompt)
     return int(dialogs.prompts().count(prompt));
 }
 
-QString shortDateTitle()
+// Whether a title names the game's date (GameSeams::today, 25 December 2031) in any short
+// format: the day and the year, in whatever order and words the system's language writes them.
+bool titleNamesGameDate(const QString &title)
 {
-    return QStringLiteral("Data ") +
-           QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    const QString before = game::text::goodbyeTitle.section(QStringLiteral("%1"), 0, 0);
+    const QString date = title.mid(before.size());
+    return title.startsWith(before) && date.contains(QStringLiteral("25")) &&
+           date.contains(QStringLiteral("31"));
 }
 
 int liveWidgets()
@@ -134,12 +140,9 @@ void chooseNewGameFromTheMenu(Tavola &game)
 void TestGame::startAsksNameAndGreetsBeforeShowing_data()
 {
     addColumns<bool, QString, QString>({"cancel", "typed", "greeting"});
-    QTest::newRow("a name") << false << "Anna"
-                            << " Anna vediamo se sei un vero campione  ";
-    QTest::newRow("blanks kept") << false << " Anna  "
-                                 << "  Anna   vediamo se sei un vero campione  ";
-    QTest::newRow("cancel") << true << ""
-                            << "  vediamo se sei un vero campione  ";
+    QTest::newRow("a name") << false << "Anna" << game::text::greeting.arg("Anna");
+    QTest::newRow("blanks kept") << false << " Anna  " << game::text::greeting.arg(" Anna  ");
+    QTest::newRow("cancel") << true << "" << game::text::greeting.arg("");
 }
 
 void TestGame::startAsksNameAndGreetsBeforeShowing()
@@ -168,7 +171,7 @@ void TestGame::startAsksNameAndGreetsBeforeShowing()
     const auto &calls = seams.dialogs.calls();
     QCOMPARE(calls.size(), 2);
     QCOMPARE(calls[0].kind, ScriptedDialogs::Kind::Input);
-    QCOMPARE(calls[0].prompt, QStringLiteral("Come ti chiami"));
+    QCOMPARE(calls[0].prompt, game::text::namePrompt);
     QCOMPARE(calls[0].title, QStringLiteral("Vorandi"));
     QCOMPARE(calls[1].prompt, greeting);
     QCOMPARE(calls[1].style, 0);
@@ -283,15 +286,11 @@ void TestGame::gameRunsOutOnTheTickAfterZero()
     QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.Timer1_Timer());
     const auto &calls = seams.dialogs.calls();
     QCOMPARE(calls.size(), saved ? 2 : 1);
-    QCOMPARE(calls[0].prompt, goodbyeText + u'0');
+    QCOMPARE(calls[0].prompt, game::text::goodbye.arg(0));
     QCOMPARE(calls[0].style, 0);
-    QCOMPARE(calls[0].title, shortDateTitle());
-    QCOMPARE(calls[0].spoken,
-             QStringLiteral("Ciao a presto. Il tempo è finito: %1 risposte esatte "
-                            "su %2. %3")
-                 .arg(right)
-                 .arg(std::max(right, 1))
-                 .arg(saved ? "Hai battuto il record!" : "Il record non è battuto."));
+    QVERIFY2(titleNamesGameDate(calls[0].title), qPrintable(calls[0].title));
+    QCOMPARE(calls[0].spoken, game::text::goodbyeSpoken.arg(right).arg(std::max(right, 1)) +
+                                  (saved ? game::text::recordBeaten : game::text::recordNotBeaten));
     if (saved) {
         QCOMPARE(calls[1].prompt, savedText);
         QCOMPARE(calls[1].style, 0);
@@ -316,7 +315,7 @@ void TestGame::exitAnsweredNoGoesOn()
     QCOMPARE(calls.size(), 1);
     QCOMPARE(calls[0].prompt, exitQuestion);
     QCOMPARE(calls[0].style, 292);
-    QCOMPARE(calls[0].title, QStringLiteral("Uscire dal programma"));
+    QCOMPARE(calls[0].title, game::text::leaveTitle);
     QVERIFY(game.isLoaded());
     QVERIFY(game.Timer1->Enabled());
     QVERIFY(game.Timer1->isRunning());
@@ -406,11 +405,10 @@ void TestGame::newGame()
     QStringList expected{newGameQuestion};
     if (saved)
         expected << savedText;
-    expected << QStringLiteral("Come ti chiami")
-             << QStringLiteral(" Carla vediamo se sei un vero campione  ");
+    expected << game::text::namePrompt << game::text::greeting.arg("Carla");
     QCOMPARE(seams.dialogs.prompts(), expected);
     QCOMPARE(seams.dialogs.calls().constFirst().style, 292);
-    QCOMPARE(seams.dialogs.calls().constFirst().title, QStringLiteral("INIZIARE NUOVA GARA"));
+    QCOMPARE(seams.dialogs.calls().constFirst().title, game::text::newGameTitle);
 
     const QByteArray scoreNow = saved ? QByteArray::number(right) + "\r\n" : storedScore;
     const QByteArray nameNow = saved ? QByteArray("Anna\r\n") : QByteArray("Bea\r\n");
@@ -498,7 +496,7 @@ void TestGame::ticksAreHeldWhileABoxIsOpen()
     game.cmdExit_Click();
     QCOMPARE(seams.dialogs.prompts(), QStringList{exitQuestion});
     QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.Timer1->fire());
-    QCOMPARE(boxesShown(seams.dialogs, goodbyeText + u'0'), 1);
+    QCOMPARE(boxesShown(seams.dialogs, game::text::goodbye.arg(0)), 1);
 }
 
 void TestGame::goodbyeIsNotEnteredTwice()
@@ -512,7 +510,7 @@ void TestGame::goodbyeIsNotEnteredTwice()
             game.Timer1->fire();
     });
     QVERIFY_THROWS_EXCEPTION(ProgramEnded, game.Timer1->fire());
-    QCOMPARE(seams.dialogs.prompts(), (QStringList{goodbyeText + u'0', savedText}));
+    QCOMPARE(seams.dialogs.prompts(), (QStringList{game::text::goodbye.arg(0), savedText}));
     QCOMPARE(seams.bytes(records::scoreFileName), QByteArray("1\r\n"));
 }
 
@@ -587,6 +585,33 @@ void TestGame::newGamesLeaveNothingBehind()
     QCOMPARE(openFileCount(), 0);
     QCOMPARE(game.Caption(), QStringLiteral("Vorandi"));
     QCOMPARE(seams.bytes(records::scoreFileName), QByteArray("1\r\n"));
+}
+
+using Forget = void (*)(game::Services &);
+Q_DECLARE_METATYPE(Forget)
+
+void TestGame::aMissingServiceIsRefused_data()
+{
+    addColumns<Forget>({"forget"});
+    QTest::newRow("boxes") << Forget([](game::Services &s) { s.boxes = nullptr; });
+    QTest::newRow("wait") << Forget([](game::Services &s) { s.wait = nullptr; });
+    QTest::newRow("calls") << Forget([](game::Services &s) { s.systemCalls = nullptr; });
+    QTest::newRow("random") << Forget([](game::Services &s) { s.random.reset(); });
+    QTest::newRow("directory") << Forget([](game::Services &s) { s.recordDirectory = {}; });
+    QTest::newRow("end") << Forget([](game::Services &s) { s.end = {}; });
+    QTest::newRow("today") << Forget([](game::Services &s) { s.today = {}; });
+}
+
+// A world with a service left out is refused before any box or file is touched.
+void TestGame::aMissingServiceIsRefused()
+{
+    QFETCH(Forget, forget);
+    GameSeams seams;
+    game::Services services = seams.services();
+    QVERIFY(game::complete(services));
+    forget(services);
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, Tavola{services});
+    QVERIFY(seams.dialogs.calls().empty());
 }
 
 QTEST_MAIN(TestGame)

@@ -5,6 +5,7 @@
 #include "fixture.h"
 #include "platform/cp1252.h"
 #include "reliability.h"
+#include "rules/texts.h"
 
 #include <QElapsedTimer>
 
@@ -24,8 +25,6 @@ private slots:
 };
 
 namespace {
-
-const QString greetingTail = QStringLiteral(" vediamo se sei un vero campione  ");
 
 // Starts a game and says how long the start took, for the report.
 qint64 timedStart(GameSeams &seams, Tavola &game, const QString &name)
@@ -100,7 +99,7 @@ void TestHostile::strangeNames()
         if (name.size() >= 10000)
             recordTiming(QStringLiteral("start with a name of 10,000 characters"), ms);
         const bool greeted = seams.dialogs.calls().size() >= 2 &&
-                             seams.dialogs.calls().at(1).prompt == u' ' + name + greetingTail;
+                             seams.dialogs.calls().at(1).prompt == game::text::greeting.arg(name);
         const bool shown =
             game.lblnome1->Caption() == name && game.lblnome1->textFormat() == Qt::PlainText;
         answer(game, rightAnswer(game));

@@ -3,8 +3,9 @@
 // bar from F10, and the boxes' size on the screen.
 #include "columns.h"
 #include "fixture.h"
-#include "platform/accessibility.h"
-#include "platform/numberpad.h"
+#include "rules/texts.h"
+#include "widgets/accessibility.h"
+#include "widgets/numberpad.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -221,7 +222,7 @@ void TestKeyboard::numberPadByTouch()
     QVERIFY(!pad->frameGeometry().intersects(game.window()->frameGeometry()));
     QString answer = rightAnswer(game);
     tapKeys(pad, answer.split(QString(), Qt::SkipEmptyParts).join(u' ') + QStringLiteral(" Invio"));
-    QCOMPARE(game.lblMessage->Caption(), QStringLiteral("Esatto, è incredibile!!!"));
+    QCOMPARE(game.lblMessage->Caption(), game::text::right);
     tapKeys(pad, QStringLiteral("Invio")); // the next question, as Enter in the box
     QCOMPARE(game.lblMessage->Caption(), QString());
     QTest::keyClicks(nullptr, QStringLiteral("7"));
@@ -305,7 +306,7 @@ void TestKeyboard::f10ReachesNewGame()
     QTest::keyClick(win, Qt::Key_Right);
     QTRY_COMPARE(game.window()->menuBar()->activeAction(), game.Next);
     QTest::keyClick(win, Qt::Key_Return);
-    QTRY_COMPARE(seams.dialogs.prompts().value(0), QStringLiteral("INIZIAMO UNA NUOVA GARA  ?"));
+    QTRY_COMPARE(seams.dialogs.prompts().value(0), game::text::newGameQuestion);
     QTRY_COMPARE(QApplication::focusWidget(), game.txtAnswer); // the keys go back to the box
 }
 
@@ -594,7 +595,7 @@ void TestKeyboard::refusedKeysRing()
 
 void TestKeyboard::boxAsWideAsItsTitle()
 {
-    const QString title = QStringLiteral("Uscire dal programma");
+    const QString title = game::text::leaveTitle;
     int width = 0;
     int titleWidth = 0;
     onNextBox([&](QWidget *box) {
@@ -604,8 +605,9 @@ void TestKeyboard::boxAsWideAsItsTitle()
         titleWidth = QFontMetrics(bold).horizontalAdvance(title);
         static_cast<QMessageBox *>(box)->button(QMessageBox::No)->click();
     });
-    QCOMPARE(MsgBox(QStringLiteral("Vuoi?"), vbYesNo | vbQuestion | vbDefaultButton2, title),
-             int(vbNo));
+    QCOMPARE(
+        qtDialogs().msgBox(QStringLiteral("Vuoi?"), vbYesNo | vbQuestion | vbDefaultButton2, title),
+        int(vbNo));
     QVERIFY2(width >= titleWidth + 100,
              qPrintable(QStringLiteral("%1 %2").arg(width).arg(titleWidth)));
 }
@@ -622,7 +624,8 @@ void TestKeyboard::longNameBoxStaysOnScreen()
         ok = QRect(button->mapToGlobal(QPoint(0, 0)), button->size());
         QTest::keyClick(shown, Qt::Key_Return);
     });
-    QCOMPARE(MsgBox(u' ' + name + QStringLiteral(" vediamo se sei un vero campione  ")), int(vbOK));
+    const QString greeting = game::text::greeting.arg(name);
+    QCOMPARE(qtDialogs().msgBox(greeting, vbOKOnly, QString()), int(vbOK));
     QVERIFY2(box.width() <= screen.width() && box.height() <= screen.height(),
              qPrintable(QStringLiteral("%1x%2").arg(box.width()).arg(box.height())));
     QVERIFY(box.contains(ok));

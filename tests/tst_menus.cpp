@@ -2,6 +2,7 @@
 // The menu bar by real clicks and keys: NUOVO GIOCO at any moment, the two notices inert.
 #include "columns.h"
 #include "fixture.h"
+#include "rules/texts.h"
 
 #include <QMenu>
 #include <QMenuBar>
@@ -22,7 +23,7 @@ private slots:
 
 namespace {
 
-const QString newGamePrompt = QStringLiteral("INIZIAMO UNA NUOVA GARA  ?");
+const QString &newGamePrompt = game::text::newGameQuestion;
 
 enum class Way { Mouse, Keyboard };
 
@@ -162,7 +163,7 @@ void TestMenus::newGameAskedAtAnyMoment()
     const auto &box = seams.dialogs.calls().constFirst();
     QCOMPARE(box.prompt, newGamePrompt);
     QCOMPARE(box.style, vbYesNo | vbQuestion | vbDefaultButton2);
-    QCOMPARE(box.title, QStringLiteral("INIZIARE NUOVA GARA"));
+    QCOMPARE(box.title, game::text::newGameTitle);
     before.boxes = 1;
     QTRY_VERIFY(!bar(game)->hasFocus()); // the bar lets go of the keyboard
     QCOMPARE(snapshot(game, seams), before);
@@ -194,7 +195,7 @@ void TestMenus::newGameConfirmedStartsAgain()
     QCOMPARE(prompts.size(), 4);
     QCOMPARE(prompts.at(0), newGamePrompt);
     QVERIFY(prompts.at(1).startsWith(QStringLiteral("Ok ho registrato")));
-    QCOMPARE(prompts.at(2), QStringLiteral("Come ti chiami"));
+    QCOMPARE(prompts.at(2), game::text::namePrompt);
     QCOMPARE(seams.dialogs.pendingAnswers(), qsizetype(0));
     QCOMPARE(game.lblnome1->Caption(), QStringLiteral("Bruno"));
     QCOMPARE(game.lblScore->Caption(), QStringLiteral("0"));

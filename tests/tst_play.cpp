@@ -2,6 +2,7 @@
 // Questions and answers through real key presses into the real window.
 #include "columns.h"
 #include "fixture.h"
+#include "rules/texts.h"
 
 #include <QLabel>
 
@@ -122,8 +123,7 @@ void TestPlay::scoring()
     QCOMPARE(int(game.drill().correct()), right ? 1 : 0);
     QCOMPARE(int(game.drill().wrong()), right ? 0 : 1);
     const QString verdict =
-        right ? QStringLiteral("Esatto, è incredibile!!!")
-              : QStringLiteral("Sbagliato!! %1").arg(game.drill().expectedAnswer());
+        right ? game::text::right : game::text::wrong.arg(game.drill().expectedAnswer());
     QCOMPARE(game.lblMessage->Caption(), verdict);
     QCOMPARE(game.lblScore->Caption(), right ? QStringLiteral("1") : QStringLiteral("0"));
     QCOMPARE(game.lblScore1->Caption(), right ? QStringLiteral("0") : QStringLiteral("1"));
@@ -137,7 +137,7 @@ void TestPlay::enterTwiceDrawsTheNextQuestion()
 {
     auto &&[seams, game] = StartedGame();
     answer(game, rightAnswer(game));
-    QCOMPARE(game.lblMessage->Caption(), QStringLiteral("Esatto, è incredibile!!!"));
+    QCOMPARE(game.lblMessage->Caption(), game::text::right);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QCOMPARE(game.lblMessage->Caption(), QString());
     QCOMPARE(game.txtAnswer->text(), QString());
@@ -199,7 +199,7 @@ void TestPlay::outOfRangeAnswerIsWrong()
     game.txtAnswer->setText(QStringLiteral("99999999999999999999"));
     QTest::keyClick(game.txtAnswer, Qt::Key_Return);
     QCOMPARE(int(game.drill().wrong()), 1);
-    QVERIFY(game.lblMessage->Caption().startsWith(QStringLiteral("Sbagliato!! ")));
+    QCOMPARE(game.lblMessage->Caption(), game::text::wrong.arg(game.drill().expectedAnswer()));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); // the next question
     game.txtAnswer->setText(QStringLiteral("-40000"));
     QTest::keyClick(game.txtAnswer, Qt::Key_Return);
@@ -276,7 +276,7 @@ void TestPlay::recordNotice()
     answerRight(game, correct);
     seams.dialogs.clearCalls();
     game.cmdNext_Click();
-    QCOMPARE(seams.dialogs.prompts().contains(QStringLiteral("E' record")), notice);
+    QCOMPARE(seams.dialogs.prompts().contains(game::text::recordPassed), notice);
     if (notice) {
         const auto &box = seams.dialogs.calls().constLast();
         QCOMPARE(box.style, 0);

@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "records/directorylock.h"
 #include "records/systemcalls.h"
+#include "rules/texts.h"
 #include "systemtest.h"
 
 #include <QProcess>
@@ -46,7 +47,7 @@ private slots:
 
 namespace {
 
-const QString confirmation = QStringLiteral("Ok ho registrato il tuo record, C A M P I O N E\"");
+const QString &confirmation = game::text::recordSaved;
 
 // Leaves through cmdExit, confirming, as a player does.
 void leave(GameSeams &seams, Tavola &game)

@@ -2,6 +2,8 @@
 // The window as the player sees it: frame, sizes, stacking, fonts, focus, access keys, tooltips.
 #include "columns.h"
 #include "fixture.h"
+#include "rules/texts.h"
+#include "ui/tavola_design.h"
 
 #include <QAccessible>
 #include <QImage>
@@ -44,6 +46,17 @@ private slots:
 };
 
 namespace {
+
+// The labels and images of the window description, in its stored order (front-most first).
+QStringList labelsAndImages()
+{
+    QStringList names;
+    for (const platform::ControlDesc &c : ui::tavolaDesign().controls) {
+        if (c.kind == platform::ControlKind::Label || c.kind == platform::ControlKind::Image)
+            names << QString::fromLatin1(c.name);
+    }
+    return names;
+}
 
 QWidget *widget(Tavola &game, const char *name)
 {
@@ -264,10 +277,9 @@ void TestWindow::fixedLabelsHoldTheirText_data()
                               << "Esponente";
     QTest::newRow("base") << "Label2"
                           << "Base";
-    QTest::newRow("right verdict") << "lblMessage"
-                                   << "Esatto, è incredibile!!!";
+    QTest::newRow("right verdict") << "lblMessage" << game::text::right;
     const auto largest = std::lround(std::pow(game::baseMax, game::exponentMax));
-    QTest::newRow("wrong verdict") << "lblMessage" << QStringLiteral("Sbagliato!! %1").arg(largest);
+    QTest::newRow("wrong verdict") << "lblMessage" << game::text::wrong.arg(largest);
 }
 
 // Labels without automatic size keep their designed rectangle; the stand-in fonts must not
@@ -295,11 +307,8 @@ void TestWindow::fixedLabelsHoldTheirText()
 void TestWindow::windowedControlsLieOverEveryLabelAndImage_data()
 {
     QTest::addColumn<QString>("name");
-    for (const char *n : {"Label5",  "Label2",   "lblNum1",    "lblNum2",   "Label11",  "lblconto",
-                          "Label14", "Label13",  "lblpunti",   "Label12",   "lblnome1", "lblnome",
-                          "Label3",  "Label1",   "lblScore2",  "lblScore1", "Image1",   "lblTime",
-                          "Label4",  "lblScore", "lblMessage", "Label6",    "Image2"})
-        QTest::newRow(n) << n;
+    for (const QString &name : labelsAndImages())
+        QTest::newRow(qPrintable(name)) << name;
 }
 
 void TestWindow::windowedControlsLieOverEveryLabelAndImage()
@@ -322,11 +331,7 @@ void TestWindow::labelsAndImagesStackInStoredOrder()
         if (qobject_cast<Label *>(*it) || qobject_cast<Image *>(*it))
             frontFirst << (*it)->objectName();
     }
-    QCOMPARE(frontFirst,
-             QStringList({"Label5",  "Label2",   "lblNum1",    "lblNum2",   "Label11",  "lblconto",
-                          "Label14", "Label13",  "lblpunti",   "Label12",   "lblnome1", "lblnome",
-                          "Label3",  "Label1",   "lblScore2",  "lblScore1", "Image1",   "lblTime",
-                          "Label4",  "lblScore", "lblMessage", "Label6",    "Image2"}));
+    QCOMPARE(frontFirst, labelsAndImages());
 }
 
 void TestWindow::fonts_data()
@@ -403,7 +408,7 @@ void TestWindow::altXAsksToLeave()
     auto &&[seams, game] = StartedGame();
     seams.dialogs.answer(vbNo);
     QTest::keyClick(game.window()->windowHandle(), Qt::Key_X, Qt::AltModifier);
-    QTRY_VERIFY(seams.dialogs.prompts().contains(QStringLiteral("Vuoi veramente lasciarmi  ?")));
+    QTRY_VERIFY(seams.dialogs.prompts().contains(game::text::leaveQuestion));
     QVERIFY(game.isLoaded());
 }
 
@@ -416,7 +421,7 @@ void TestWindow::altNClicksOnlyWhileEnabled()
     // Alt+X's click comes after any click Alt+N could have started.
     seams.dialogs.answer(vbNo);
     QTest::keyClick(win, Qt::Key_X, Qt::AltModifier);
-    QTRY_VERIFY(seams.dialogs.prompts().contains(QStringLiteral("Vuoi veramente lasciarmi  ?")));
+    QTRY_VERIFY(seams.dialogs.prompts().contains(game::text::leaveQuestion));
     QCOMPARE(game.txtAnswer->text(), QStringLiteral("1"));
 
     QTest::keyClick(game.txtAnswer, Qt::Key_Return);
@@ -516,8 +521,8 @@ void TestWindow::wrongVerdictSaysTheRightAnswer()
     auto &&[seams, game] = StartedGame();
     const int expected = game.drill().expectedAnswer();
     answer(game, QString::number(expected + 1));
-    QCOMPARE(game.lblMessage->Caption(), QStringLiteral("Sbagliato!! %1").arg(expected));
-    const QString spoken = QStringLiteral("Sbagliato!! La risposta giusta era %1").arg(expected);
+    QCOMPARE(game.lblMessage->Caption(), game::text::wrong.arg(expected));
+    const QString spoken = game::text::wrongSpoken.arg(expected);
     QCOMPARE(spokenName(game.lblMessage), spoken);
     QVERIFY2(game.cmdNext->accessibleDescription().startsWith(spoken),
              qPrintable(game.cmdNext->accessibleDescription()));

@@ -27,15 +27,41 @@ class Failure(Exception):
     pass
 
 
+def rules_header(name):
+    """The text of a header of the rules (src/rules/)."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "src", "rules", name)
+    with open(path, encoding="utf-8") as text:
+        return text.read()
+
+
 def game_seconds():
     """A game's length as the rules give it (game::gameSeconds), so that no script repeats it."""
-    header = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "src", "game",
-                          "drill.h")
-    with open(header, encoding="utf-8") as text:
-        found = re.search(r"constexpr int gameSeconds = (\d+);", text.read())
+    found = re.search(r"constexpr int gameSeconds = (\d+);", rules_header("drill.h"))
     if not found:
-        raise Failure(f"no gameSeconds in {header}")
+        raise Failure("no gameSeconds in src/rules/drill.h")
     return int(found.group(1))
+
+
+def game_text(name, *values):
+    """A text of the game as its table gives it (game::text::<name>, src/rules/texts.h), %1, %2
+    filled in with the values, so that no script repeats it."""
+    literals = r'((?:\s*"(?:[^"\\]|\\.)*")+)'
+    found = re.search(rf"inline const QString {name} =\s*QStringLiteral\({literals}\);",
+                      rules_header("texts.h"))
+    if not found:
+        raise Failure(f"no text {name} in src/rules/texts.h")
+    pieces = re.findall(r'"((?:[^"\\]|\\.)*)"', found.group(1))
+    text = re.sub(r"\\(.)", r"\1", "".join(pieces))
+    for number, value in enumerate(values, start=1):
+        text = text.replace(f"%{number}", str(value))
+    return text
+
+
+def spoken_pattern(name):
+    """A pattern for a game's text as a screen reader says it: its words, however it spaces them
+    or sounds the question mark at their end."""
+    words = game_text(name).replace("?", " ").split()
+    return r"\s+".join(re.escape(word) for word in words)
 
 
 @contextlib.contextmanager
@@ -313,7 +339,7 @@ def answer(desk, main, answers):
 def leave_by_exit(desk, seen):
     """Alt+X, and Sì: Tab moves there from the default No."""
     desk.key("alt+x")
-    desk.new_window("Uscire dal programma", seen, "the exit question")
+    desk.new_window(game_text("leaveTitle"), seen, "the exit question")
     desk.key("Tab", "Return")
 
 

@@ -4,10 +4,10 @@
 //   screenshot wrong-long-name out.png  a long player name, the largest question answered wrongly
 //   screenshot menu-open out.png        a new game with the INFORMAZIONI menu open
 #include "game/tavola.h"
-#include "platform/appstyle.h"
-#include "platform/dialogs.h"
 #include "records/recordfiles.h"
 #include "support/doubles.h"
+#include "widgets/appstyle.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -127,7 +127,7 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     writeRecord(dir.path());
     platform::ScriptedDialogs dialogs;
-    game::Services services;
+    game::Services services = game::realServices();
     services.boxes = &dialogs;
     services.recordDirectory = records::windowsDirectoryReturning(QFile::encodeName(dir.path()));
     std::uint64_t seed = 1;

@@ -12,6 +12,7 @@ import argparse
 import json
 import os
 import pathlib
+import re
 import sys
 import tempfile
 import time
@@ -20,6 +21,8 @@ import desktop
 from desktop import Failure
 
 GAME_SECONDS = desktop.game_seconds()
+# The goodbye box's title, up to its date.
+GOODBYE_TITLE = "^" + re.escape(desktop.game_text("goodbyeTitle").split("%1")[0])
 
 
 def rss_kb(pid):
@@ -91,7 +94,7 @@ def play(desk, answers, samples, goodbye_after):
     goodbye = None
     while goodbye is None and time.monotonic() - started < GAME_SECONDS + 120:
         samples.append((time.monotonic() - started, rss_kb(desk.app.pid)))
-        goodbye = desk.within(lambda: next(iter(desk.windows_matching("^Data ")), None),
+        goodbye = desk.within(lambda: next(iter(desk.windows_matching(GOODBYE_TITLE)), None),
                               "the goodbye box", seconds=30)
     if goodbye is None:
         raise Failure("no goodbye box after fifteen minutes")

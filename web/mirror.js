@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The game for a screen reader: the canvas holds pixels only, so the page keeps a copy of what a
-// screen reader should find, out of sight beside it, fed by the program (src/platform/
+// screen reader should find, out of sight beside it, fed by the program (src/widgets/
 // mirror_wasm.cpp) with the texts the desktop gives its screen reader. The control with the focus
 // is one focusable element (named with the question for the answer box); what it says comes
 // again in a live region; the labels' readings are a list; a box is a dialog, a menu a menu. Keys

@@ -1,20 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tavola.h"
-#include "platform/accessibility.h"
-#include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/program.h"
 #include "records/recordfiles.h"
+#include "rules/texts.h"
 #include "ui/tavola_design.h"
+#include "widgets/accessibility.h"
+#include "widgets/dialogs.h"
 
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
 
 #include <cstdlib>
+#include <stdexcept>
 #include <utility>
 
 using namespace platform;
+namespace text = game::text;
 
 namespace {
 
@@ -28,8 +31,20 @@ static_assert(ui::answerLength >= digitsOf(game::largestAnswer) + 1);
 
 } // namespace
 
+namespace {
+
+game::Services checked(game::Services services)
+{
+    if (!game::complete(services))
+        throw std::invalid_argument("Tavola: a service is missing");
+    return services;
+}
+
+} // namespace
+
 Tavola::Tavola(game::Services services, QObject *parent)
-    : Form(ui::tavolaDesign(), parent), services_(std::move(services)), drill_(*services_.random)
+    : Form(ui::tavolaDesign(), parent), services_(checked(std::move(services))),
+      drill_(*services_.random)
 {
     ui::initResources();
     platform::onFirstTouch(this, [this] { showNumberPad(); });
@@ -119,8 +134,8 @@ void Tavola::unbindControls()
 void Tavola::Form_Load()
 {
     Timer1->setEnabled(false);
-    const QString name = records::recordName(InputBox(QStringLiteral("Come ti chiami")));
-    MsgBox(u' ' + name + QStringLiteral(" vediamo se sei un vero campione  "));
+    const QString name = records::recordName(InputBox(text::namePrompt));
+    MsgBox(text::greeting.arg(name));
     lblnome1->setCaption(name);
     playerName_ = name;
     StartClock();
@@ -214,7 +229,7 @@ void Tavola::cmdNext_Click()
     setBackColor(RGB(base * 20, exponent * 20, base * 50));
     txtAnswer->SetFocus();
     if (drill_.recordJustPassed())
-        MsgBox(QStringLiteral("E' record"));
+        MsgBox(text::recordPassed);
 }
 
 // --- Answers ----------------------------------------------------------------------------------
@@ -235,11 +250,10 @@ void Tavola::txtAnswer_KeyPress(Integer &KeyAscii)
         return;
     }
     if (drill_.score(txtAnswer->Text())) {
-        lblMessage->setCaption(QStringLiteral("Esatto, è incredibile!!!"));
+        lblMessage->setCaption(text::right);
     } else {
         const QString expected = Format(drill_.expectedAnswer(), QStringLiteral("####0"));
-        lblMessage->setCaption(QStringLiteral("Sbagliato!! ") + expected,
-                               QStringLiteral("Sbagliato!! La risposta giusta era ") + expected);
+        lblMessage->setCaption(text::wrong.arg(expected), text::wrongSpoken.arg(expected));
         lblScore1->setCaption(Format(drill_.wrong(), QStringLiteral("###0")));
     }
     lblScore->setCaption(Format(drill_.correct(), QStringLiteral("####0")));
@@ -287,7 +301,7 @@ void Tavola::Form_Resize()
     if (WindowState() == 1)
         ShowMinutesCaption();
     else
-        setCaption(QStringLiteral("Vorandi"));
+        setCaption(text::caption);
 }
 
 void Tavola::ShowMinutesCaption()
@@ -299,35 +313,28 @@ void Tavola::ShowMinutesCaption()
 
 void Tavola::EndGame()
 {
-    services_.boxes->spokenMsgBox(
-        QStringLiteral("Ciao a presto. Ore ") + QString::number(drill_.secondsLeft()),
-        SpokenGoodbye(), vbOKOnly, QStringLiteral("Data ") + dateText(services_.today()));
+    services_.boxes->spokenMsgBox(text::goodbye.arg(drill_.secondsLeft()), SpokenGoodbye(),
+                                  vbOKOnly, text::goodbyeTitle.arg(dateText(services_.today())));
     EndKeepingRecord();
 }
 
 // The screen says goodbye as designed; a child who cannot see the window hears the score too.
 QString Tavola::SpokenGoodbye() const
 {
-    const QString score =
-        QStringLiteral("Ciao a presto. Il tempo è finito: %1 risposte esatte su %2. ")
-            .arg(drill_.correct())
-            .arg(drill_.total());
-    return score + (drill_.scoreBeatsRecord() ? QStringLiteral("Hai battuto il record!")
-                                              : QStringLiteral("Il record non è battuto."));
+    const QString score = text::goodbyeSpoken.arg(drill_.correct()).arg(drill_.total());
+    return score + (drill_.scoreBeatsRecord() ? text::recordBeaten : text::recordNotBeaten);
 }
 
 void Tavola::cmdExit_Click()
 {
-    if (!Confirmed(QStringLiteral("Vuoi veramente lasciarmi  ?"),
-                   QStringLiteral("Uscire dal programma")))
+    if (!Confirmed(text::leaveQuestion, text::leaveTitle))
         return;
     EndKeepingRecord();
 }
 
 void Tavola::Next_Click()
 {
-    if (!Confirmed(QStringLiteral("INIZIAMO UNA NUOVA GARA  ?"),
-                   QStringLiteral("INIZIARE NUOVA GARA")))
+    if (!Confirmed(text::newGameQuestion, text::newGameTitle))
         return;
     CheckRecord(recordServices());
     Unload();
@@ -374,14 +381,10 @@ void Tavola::CheckRecord(const records::RecordServices &world)
     case records::SaveOutcome::NotBeaten:
         return;
     case records::SaveOutcome::KeptAside: // only while the program is ended from outside
-        world.boxes->msgBox(
-            QStringLiteral("Il tuo record è stato messo da parte: un'altra partita di Vorandi "
-                           "stava usando il record. Lo registrerà la prossima partita."),
-            vbOKOnly, QString());
+        world.boxes->msgBox(text::recordKeptAside, vbOKOnly, QString());
         return;
     case records::SaveOutcome::Saved:
-        world.boxes->msgBox(QStringLiteral("Ok ho registrato il tuo record, C A M P I O N E\""),
-                            vbOKOnly, QString());
+        world.boxes->msgBox(text::recordSaved, vbOKOnly, QString());
         return;
     }
 }

@@ -5,11 +5,11 @@
 // reads a caption back.
 #pragma once
 
-#include "drill.h"
-#include "platform/form.h"
-#include "platform/numberpad.h"
 #include "platform/runtime.h"
+#include "rules/drill.h"
 #include "services.h"
+#include "widgets/form.h"
+#include "widgets/numberpad.h"
 
 class QPushButton;
 class QAction;
@@ -20,7 +20,8 @@ public:
     using Integer = platform::Integer;
     using Single = platform::Single;
 
-    explicit Tavola(game::Services services = {}, QObject *parent = nullptr);
+    // Every service must be set (game::complete): a missing one throws std::invalid_argument.
+    explicit Tavola(game::Services services, QObject *parent = nullptr);
     ~Tavola() override;
 
     // The game's rules and state.
@@ -92,8 +93,6 @@ public:
     void runEvent(const std::function<void()> &handler) override;
 
 protected:
-    // The rules themselves, for a window made on this one (a benchmark that rewinds the clock).
-    game::Drill &rules() { return drill_; }
     void bindControls(platform::FormWindow &window) override;
     void unbindControls() override;
     void Form_Load() override;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "program.h"
-#include "dialogs.h"
+#include "boxes.h"
 #include "files.h"
 #include "runtime.h"
 
@@ -48,11 +48,6 @@ void runHandler(const std::function<void()> &handler, DialogService &boxes,
         boxes.msgBox(error.message(), vbCritical, QString());
         end(1);
     }
-}
-
-void runHandler(const std::function<void()> &handler)
-{
-    runHandler(handler, qtDialogs(), [](int code) { End(code); });
 }
 
 } // namespace platform

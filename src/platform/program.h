@@ -22,8 +22,6 @@ class DialogService;
 // boxes given and ends the program through end, with code 1.
 void runHandler(const std::function<void()> &handler, DialogService &boxes,
                 const std::function<void(int code)> &end);
-// The same with the program's own boxes and End.
-void runHandler(const std::function<void()> &handler);
 
 // A message for whoever reads the standard error stream, on a line of its own after "Vorandi: ".
 void tellStandardError(const QString &message);

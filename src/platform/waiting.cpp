@@ -1,14 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "waiting.h"
-#include "dialogs.h"
-#include "program.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QProgressDialog>
-#include <QPushButton>
-#include <QTimer>
 
 #include <thread>
 
@@ -16,44 +9,9 @@ namespace platform {
 
 namespace {
 
-constexpr auto pollInterval = std::chrono::milliseconds(100);
 constexpr auto silentPollInterval = std::chrono::milliseconds(2);
-// A wait shorter than this (another game's save in progress) shows nothing.
-constexpr int showAfterMs = 400;
 
 } // namespace
-
-bool QtWait::waitFor(const QString &message, const std::function<bool()> &ready,
-                     std::chrono::milliseconds limit)
-{
-    if (ready())
-        return true;
-    QProgressDialog box(message, QStringLiteral("Smetti di aspettare"), 0, 0,
-                        QApplication::activeWindow());
-    box.setWindowTitle(applicationTitle());
-    box.setWindowModality(Qt::ApplicationModal);
-    box.setAutoReset(false);
-    box.setAutoClose(false);
-    box.setMinimumDuration(showAfterMs);
-    QTimer::singleShot(showAfterMs, &box, [&box] { box.show(); });
-    QEventLoop loop;
-    QObject::connect(&box, &QProgressDialog::canceled, &loop, &QEventLoop::quit);
-    bool got = false;
-    QElapsedTimer clock;
-    clock.start();
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        got = ready();
-        if (got || clock.elapsed() >= limit.count())
-            loop.quit();
-    });
-    poll.start(pollInterval);
-    {
-        ModalScope scope;
-        loop.exec();
-    }
-    return got;
-}
 
 bool SilentWait::waitFor(const QString &, const std::function<bool()> &ready,
                          std::chrono::milliseconds limit)
@@ -67,12 +25,6 @@ bool SilentWait::waitFor(const QString &, const std::function<bool()> &ready,
         std::this_thread::sleep_for(silentPollInterval);
     }
     return true;
-}
-
-QtWait &qtWait()
-{
-    static QtWait real;
-    return real;
 }
 
 SilentWait &silentWait()

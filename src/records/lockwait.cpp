@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "lockwait.h"
-#include "platform/dialogs.h"
+#include "platform/boxes.h"
 #include "platform/runtime.h"
 #include "sharing.h"
 

@@ -14,7 +14,6 @@
 #include "recordfiles.h"
 #include "recordfolder_win.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -134,20 +133,14 @@ bool holdsRecord(const QString &dir)
            QFileInfo(dir + u'/' + nameFileName).size() > 0;
 }
 
-// The Windows directory's call has kernel32's contract, which carries no services: the take-over
-// uses the system's own, with boxes in a game's start and silently in an installer's run, which
-// has no window.
-RecordServices takeOverServices()
-{
-    const RecordServices real;
-    return qobject_cast<QApplication *>(QCoreApplication::instance()) ? real : quietly(real);
-}
-
 // Under the directory lock, so that no game's save can fall between the look and the copy. The
 // score file goes last: a copy cut short leaves no score and is made again by the next start.
 void takeOverOldRecord(const QString &dir, const QStringList &oldPlaces)
 {
-    const RecordServices services = takeOverServices();
+    // The Windows directory's call has kernel32's contract, which carries no services, and the
+    // record files know no window: the take-over waits for a held lock briefly and silently, and
+    // a record still held is taken over at a later start.
+    const RecordServices services = silently(realSystemCalls());
     DirectoryLock lock(dir, LockPurpose::Reading, services);
     if (holdsRecord(dir))
         return;

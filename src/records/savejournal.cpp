@@ -3,6 +3,7 @@
 #include "entries.h"
 #include "recordfiles.h"
 
+#include <QByteArrayList>
 #include <QCryptographicHash>
 
 namespace records {

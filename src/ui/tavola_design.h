@@ -2,7 +2,7 @@
 // The window Tavola as designed: every control, menu and picture at its design-time settings.
 #pragma once
 
-#include "platform/design.h"
+#include "widgets/design.h"
 
 namespace ui {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Must not compile: the rules see Qt Core alone.
-#include "platform/runtime.h"
+#include "rules/drill.h"
 
 #include <QWidget>

@@ -2,4 +2,4 @@
 // Must not compile: the window description knows nothing of the game.
 #include "ui/tavola_design.h"
 
-#include "game/drill.h"
+#include "rules/drill.h"

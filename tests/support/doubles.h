@@ -3,9 +3,9 @@
 // directory call over a fixed text. Linked by tests, fuzzers, benchmarks and tools only.
 #pragma once
 
-#include "platform/dialogs.h"
 #include "platform/waiting.h"
 #include "records/recordfiles.h"
+#include "widgets/dialogs.h"
 
 #include <QByteArray>
 #include <QList>

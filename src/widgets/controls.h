@@ -3,7 +3,7 @@
 // timer.h).
 #pragma once
 
-#include "runtime.h"
+#include "platform/runtime.h"
 #include "timer.h"
 
 #include <QClipboard>

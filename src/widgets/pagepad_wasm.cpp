@@ -101,10 +101,13 @@ void showNumberPadInPage()
 } // namespace platform
 
 // A key of the page's pad pressed: the program's pad's key of the same place is clicked, from the
-// event loop, as a tap on it would.
+// event loop, as a tap on it would. A box that is open keeps it from the game, as it keeps the
+// desktop's pad window.
 extern "C" EMSCRIPTEN_KEEPALIVE void vorandi_number_pad_press(int index)
 {
     QTimer::singleShot(0, qApp, [index] {
+        if (QApplication::activeModalWidget())
+            return;
         platform::NumberPad *pad = platform::shownPad();
         const QList<QAbstractButton *> keys =
             pad ? platform::keysOf(*pad) : QList<QAbstractButton *>();

@@ -116,9 +116,9 @@ public:
     // 0 normal, 1 minimized, 2 maximized.
     int WindowState() const;
 
-    // Runs one of the form's event handlers; by default a run-time error escaping it is reported
-    // by the platform (runHandler).
-    virtual void runEvent(const std::function<void()> &handler);
+    // Runs one of the form's event handlers; the form says where a run-time error escaping it is
+    // reported (runHandler, with its own boxes and end).
+    virtual void runEvent(const std::function<void()> &handler) = 0;
 
 protected:
     virtual void bindControls(FormWindow &window) = 0;

@@ -3,7 +3,7 @@
 // window and controls at every load.
 #pragma once
 
-#include "runtime.h"
+#include "platform/runtime.h"
 
 #include <QString>
 

@@ -3,7 +3,6 @@
 #include "accessibility.h"
 #include "appstyle.h"
 #include "faces.h"
-#include "program.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -371,17 +370,6 @@ QPixmap stretchedOrBlank(const QString &path, QSize size, const QColor &blankCol
     return stretched.isNull() ? blank(size, blankColour) : stretched;
 }
 
-QIcon cachedIcon(const QString &path)
-{
-    // Kept for the process: every new game builds the window anew, and one reading of an icon
-    // file is enough.
-    static QHash<QString, QIcon> icons;
-    auto it = icons.find(path);
-    if (it == icons.end())
-        it = icons.insert(path, readIcon(path));
-    return *it;
-}
-
 constexpr QSize buttonIconSize(32, 32);
 // The night sky the background picture is painted in.
 const QColor backgroundBlank(16, 24, 72);
@@ -496,7 +484,7 @@ void FormWindow::dress()
     dressed_ = true;
     placeMenuBar();
     if (!desc_.icon.isEmpty())
-        setWindowIcon(cachedIcon(desc_.icon));
+        setWindowIcon(readIcon(desc_.icon)); // a few kilobytes, read once a game
     if (const QPixmap hand = pictureOrBlank(desc_.cursor, {});
         !hand.isNull() && !hand.size().isEmpty())
         client_->setCursor(QCursor(hand, desc_.cursorHotX, desc_.cursorHotY));
@@ -787,11 +775,6 @@ int Form::WindowState() const
     if (s & Qt::WindowMinimized)
         return 1;
     return s & Qt::WindowMaximized ? 2 : 0;
-}
-
-void Form::runEvent(const std::function<void()> &handler)
-{
-    runHandler(handler);
 }
 
 void Form::raiseResize()

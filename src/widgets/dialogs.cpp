@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs.h"
-#include "program.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -220,39 +219,10 @@ QString QtDialogs::inputBox(const QString &prompt, const QString &title)
     return result == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
-int SilentDialogs::msgBox(const QString &prompt, int style, const QString &)
-{
-    tellStandardError(prompt);
-    if (!asksYesNo(style))
-        return vbOK;
-    return style & vbDefaultButton2 ? vbNo : vbYes;
-}
-
-QString SilentDialogs::inputBox(const QString &, const QString &)
-{
-    return QString();
-}
-
 QtDialogs &qtDialogs()
 {
     static QtDialogs real; // stateless: one serves every window
     return real;
-}
-
-SilentDialogs &silentDialogs()
-{
-    static SilentDialogs silent;
-    return silent;
-}
-
-int MsgBox(const QString &prompt, int style, const QString &title)
-{
-    return qtDialogs().msgBox(prompt, style, title);
-}
-
-QString InputBox(const QString &prompt, const QString &title)
-{
-    return qtDialogs().inputBox(prompt, title);
 }
 
 } // namespace platform
