@@ -186,15 +186,16 @@ WEB_DIST   = dist/vorandi-$(shell sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' \
              $(WEB_BUILD)/CMakeCache.txt 2>/dev/null)-web
 
 # Plays the folder in headless Chromium over the DevTools protocol: a whole game, the record in
-# the browser's storage, a reload, two tabs ending together. Packing the same build again must
-# give the same folder and zip, byte for byte: the link gives the same .js and .wasm each time, and
-# the packing is where dates and modes could differ.
+# the browser's storage, a reload, two tabs ending together, a game by touch alone (screenshots of
+# it at three sizes of screen in $(WEB_BUILD)). Packing the same build again must give the same
+# folder and zip, byte for byte: the link gives the same .js and .wasm each time, and the packing
+# is where dates and modes could differ.
 web-test: web
 	@again=$$(mktemp -d) && tools/package-web.sh $(WEB_BUILD) $$again > /dev/null && \
 	  diff -r $(WEB_DIST) $$again/$(notdir $(WEB_DIST)) && \
 	  cmp $(WEB_DIST).zip $$again/$(notdir $(WEB_DIST)).zip && \
 	  echo "packed again: the same folder and zip, byte for byte"; rc=$$?; rm -rf $$again; exit $$rc
-	tests/e2e_web.py $(WEB_DIST)
+	tests/e2e_web.py $(WEB_DIST) $(WEB_BUILD)
 	@# The window in the page against the desktop's offscreen picture of the same question: only
 	@# the edges of a few glyphs may differ (0.13 % of the pixels when measured).
 	$(MAKE) --no-print-directory configure

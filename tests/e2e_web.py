@@ -11,9 +11,11 @@ way out stores an empty file. Around the game: the loading progress while the fi
 tab's title while hidden, the clock of a frozen tab, the screen reader's copy of the page
 (Chromium's accessibility tree, keys typed there), what a browser without WebAssembly or WebGL or
 storage is told, an offline start from the service worker's copy with the server gone, and a new
-version on the server seen after one reload.
+version on the server seen after one reload. Last, a whole game by touch alone, with the page
+filling screens of three shapes (a screenshot of each in SHOTS_FOLDER, by default the system's
+temporary folder).
 
-Usage: e2e_web.py DIST_FOLDER
+Usage: e2e_web.py DIST_FOLDER [SHOTS_FOLDER]
 """
 
 import base64
@@ -555,6 +557,207 @@ def check_screen_reader_copy(tab, expected):
     print("keys typed while the screen reader's copy has the focus reach the game")
 
 
+def tap(tab, point, hold=0.0):
+    """A finger on the page at (x, y), lifted after hold seconds: touch events only."""
+    x, y = point
+    tab.call("Input.dispatchTouchEvent", type="touchStart", touchPoints=[{"x": x, "y": y}])
+    if hold:
+        time.sleep(hold)
+    tab.call("Input.dispatchTouchEvent", type="touchEnd", touchPoints=[])
+
+
+def place(tab, text, title=None):
+    """The middle of the control (or menu bar entry) showing text in the front window that has it
+    (or the window with that title), on the page."""
+    def find():
+        for window in tab.screen():
+            if title and window["title"] != title:
+                continue
+            names = [name for name, shown in window["texts"].items()
+                     if shown.replace("&", "") == text] + [text]
+            for name in names:
+                if name in window["places"]:
+                    x, y, width, height = window["places"][name]
+                    left, top = window["geometry"][:2]
+                    return left + x + width / 2, top + y + height / 2
+        return None
+    return wait(find, f"{text!r} on the page")
+
+
+def tap_on(tab, text, title=None):
+    tap(tab, place(tab, text, title))
+
+
+def game_texts(tab):
+    return tab.wait_box("Risposte errate", "the game's window")["texts"]
+
+
+# What a screen reader says for each of the pad's keys.
+PAD_NAMES = ",".join(sorted([str(d) for d in range(10)] + ["meno", "cancella", "Invio"]))
+
+
+def no_box(windows):
+    """Whether the front window is the game's (or its pad), not a box over it."""
+    front = (windows or [{"texts": {}, "title": ""}])[0]
+    return "lblMessage" in front["texts"] or front["title"] == "Tastierino"
+
+
+def close_box(tab, button):
+    """Taps a box's button and waits for the game's window to take taps again."""
+    tap_on(tab, button)
+    wait(lambda: no_box(tab.screen()), f"the box closed by {button!r}")
+
+
+def next_question_by_touch(tab):
+    """Waits for the next question, tapping OK on the news of a record that comes before it."""
+    def asked():
+        windows = tab.screen()
+        if windows and any("E' record" in text for text in windows[0]["texts"].values()):
+            close_box(tab, "OK")
+            return False
+        return no_box(windows)
+    wait(asked, "the next question")
+    wait(lambda: game_texts(tab).get("lblMessage") == "", "the next question")
+
+
+def pad(tab, keys):
+    for key in keys:
+        tap_on(tab, key, title="Tastierino")
+    tap_on(tab, "Invio", title="Tastierino")
+
+
+# The shapes of screen the game must fill: a class's projector, a tablet held upright, a whiteboard.
+VIEWPORTS = [(1024, 768), (768, 1024), (1920, 1080)]
+# The design's client area, and where "Nuovo calcolo" and "Exit" lie in it, in pixels: their
+# places on the page give the game's scale.
+DESIGN_WINDOW = (688, 561)
+DESIGN_BUTTONS = {"cmdNext": [32, 440, 97, 57], "cmdExit": [560, 440, 97, 57]}
+
+
+def design_on_page(window):
+    """The scale the window shows the design at and the design's client area on the page."""
+    nx, ny, nw, nh = window["places"]["cmdNext"]
+    ex, _, ew, _ = window["places"]["cmdExit"]
+    design_next, design_exit = DESIGN_BUTTONS["cmdNext"], DESIGN_BUTTONS["cmdExit"]
+    scale = (ex + ew - nx) / (design_exit[0] + design_exit[2] - design_next[0])
+    check(abs(nh / design_next[3] - scale) < 0.05,
+          f"'Nuovo calcolo' {nw}x{nh} at a scale of {scale:.2f}")
+    left = window["geometry"][0] + nx - design_next[0] * scale
+    top = window["geometry"][1] + ny - design_next[1] * scale
+    return scale, [left, top, DESIGN_WINDOW[0] * scale, DESIGN_WINDOW[1] * scale]
+
+
+def check_fills(tab, width, height, shots):
+    """At a viewport's size: the design as large as the page allows beside (or above) the pad,
+    neither covering the other, every key at least 48 pixels; a screenshot of it."""
+    tab.call("Emulation.setDeviceMetricsOverride", width=width, height=height,
+             deviceScaleFactor=1, mobile=False)
+
+    def laid_out():
+        windows = {w["title"]: w for w in tab.screen() if w["title"] in ("Vorandi", "Tastierino")}
+        main = windows.get("Vorandi")
+        return (main and main["geometry"][2:] == [width, height] and "Tastierino" in windows
+                and windows)
+    windows = wait(laid_out, f"the game filling {width}x{height}")
+    scale, (x, y, w, h) = design_on_page(windows["Vorandi"])
+    bar = windows["Vorandi"]["places"]["QMenuBar"][3]
+    px, py, pw, ph = windows["Tastierino"]["geometry"]
+    tall = height > width
+    room = min((width - (0 if tall else pw)) / DESIGN_WINDOW[0],
+               (height - bar - (ph if tall else 0)) / DESIGN_WINDOW[1])
+    check(scale > 0.9 * room, f"{width}x{height}: the design at {scale:.2f}, room for {room:.2f}")
+    apart = px >= x + w - 1 or py >= y + h - 1
+    check(apart and px + pw <= width and py + ph <= height,
+          f"{width}x{height}: the pad at {[px, py, pw, ph]} over the design {[x, y, w, h]} "
+          "or off the page")
+    keys = [windows["Tastierino"]["places"][name] for name in windows["Tastierino"]["texts"]]
+    check(min(min(k[2], k[3]) for k in keys) >= 48,
+          f"{width}x{height}: a key under 48 pixels: {keys}")
+    shot = tab.call("Page.captureScreenshot", format="png")
+    out = os.path.join(shots, f"touch-{width}x{height}.png")
+    with open(out, "wb") as f:
+        f.write(base64.b64decode(shot["data"]))
+    print(f"{width}x{height}: the design at {scale:.2f}x beside the pad, {out}")
+
+
+def wrong_by_pad(tab):
+    base, exponent = question(tab)
+    pad(tab, str(base ** exponent + 1))
+    tab.wait_box("Sbagliato", "the verdict of a wrong answer")
+    # The verdict is written before the focus moves on to the buttons, which are enabled then.
+    wait(lambda: tab.wait_box("Sbagliato", "the verdict").get("focus") == "cmdNext",
+         "the focus on 'Nuovo calcolo'")
+
+
+def check_touch_game(browser, shots):
+    """A whole game by touch alone on a tablet's page: the name in the page's own text field, the
+    answers on the number pad, a long press, "Nuovo calcolo", the menus, NUOVO GIOCO and No, Exit
+    and Sì; the record kept; the game filling each shape of screen; the next game started with no
+    name."""
+    stored_now(browser, clear=True)
+    tab = browser.open(url="about:blank")
+    tab.call("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=5)
+    tab.call("Emulation.setDeviceMetricsOverride", width=1024, height=768, deviceScaleFactor=1,
+             mobile=False)
+    tab.call("Page.navigate", url=browser.url)
+    tab.wait_box("Come ti chiami", "the name prompt")
+    tap_on(tab, "QLineEdit")  # the prompt's field: the page's text field takes the focus
+    wait(lambda: tab.evaluate("document.activeElement.id === 'mirror-focus' && "
+                              "document.activeElement.isContentEditable"),
+         "the page's text field for the name after a tap")
+    tab.call("Input.insertText", text="Tocco")
+    tab.wait_box("Tocco", "the name in the prompt")
+    tap_on(tab, "OK")
+    tab.wait_box("vediamo se sei un vero campione", "the greeting")
+    close_box(tab, "OK")
+    wait(lambda: tab.evaluate("[...document.querySelectorAll('#numberpad button')]"
+                              ".map(b => b.getAttribute('aria-label')).sort().join()") == PAD_NAMES,
+         f"the pad's keys named {PAD_NAMES}")
+    base, exponent = question(tab)
+    tap(tab, place(tab, "lblNum1", title="Vorandi"), hold=1.5)  # a long press on the question
+    check(not tab.evaluate("!!document.getElementById('mirror-box').getAttribute('role') && "
+                           "!document.getElementById('mirror-box').hidden")
+          and question(tab) == (base, exponent), "a long press on the question changed the game")
+    pad(tab, "7⌫" + str(base ** exponent))
+    tab.wait_box("Esatto", "the verdict after the pad's Invio")
+    pad(tab, "")  # the next question, as Enter draws it, after the news of a record
+    tab.wait_box("E' record", "the news of a record")
+    next_question_by_touch(tab)
+    wrong_by_pad(tab)
+    tap_on(tab, "Nuovo calcolo")
+    tab.wait_box("E' record", "the news of a record before the question 'Nuovo calcolo' draws")
+    next_question_by_touch(tab)
+    for width, height in VIEWPORTS:
+        check_fills(tab, width, height, shots)
+    for entry in ("INFORMAZIONI", "COPYRIGHT"):  # a tap opens the menu, another closes it
+        for shown in (True, False):
+            tap_on(tab, entry)
+            wait(lambda: any(w["title"] == "" for w in tab.screen()) == shown,
+                 f"the menu {entry} {'open' if shown else 'closed'}")
+    tap_on(tab, "NUOVO GIOCO")
+    tab.wait_box("INIZIAMO UNA NUOVA GARA", "the new game question")
+    close_box(tab, "No")
+    tap_on(tab, "Exit")
+    tab.wait_box("Vuoi veramente lasciarmi", "the exit question")
+    tap_on(tab, "Sì")
+    tab.wait_box("Ok ho registrato il tuo record", "the record notice")
+    tap_on(tab, "OK")
+    wait(lambda: tab.visible("end"), "the end screen")
+    record = tab.stored_record()
+    check(record == {"vora.txt": b"1\r\n", "nvora.txt": b"Tocco\r\n"},
+          f"stored by touch: {record}")
+    tap(tab, tab.evaluate("(r => [r.x + r.width / 2, r.y + r.height / 2])"
+                          "(document.getElementById('again').getBoundingClientRect())"))
+    tab.wait_box("Come ti chiami", "the next game's name prompt")
+    tap_on(tab, "OK")  # no name: the game starts all the same
+    tab.wait_box("vediamo se sei un vero campione", "the greeting without a name")
+    close_box(tab, "OK")
+    texts = tab.wait_box("Risposte errate", "the game's window")["texts"]
+    check(texts["lblnome"].startswith("Tocco"), f"the record holder shown: {texts['lblnome']!r}")
+    print("a whole game by touch alone: the record stored", record)
+    browser.close_tab(tab)
+
+
 def check_alt_alone(tab):
     """Alt pressed and released alone enters the menu bar, as on the desktop: Down opens the first
     menu; Escape twice gives the keys back to the answer box."""
@@ -571,6 +774,7 @@ def check_alt_alone(tab):
 
 def main():
     folder = os.path.abspath(sys.argv[1])
+    shots = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else tempfile.gettempdir())
     server = serve(folder)
     server.slow, server.resume = True, threading.Event()
     server.down = False
@@ -635,6 +839,7 @@ def main():
         check_offline(tab, server)
         check_update(tab, server, folder)
         check_record_kept_at_once(browser)
+        check_touch_game(browser, shots)
     except Failure as failure:
         print("FAIL:", failure, file=sys.stderr)
         try:

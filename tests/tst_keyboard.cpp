@@ -235,6 +235,10 @@ void TestKeyboard::numberPadByTouch()
     QCOMPARE(game.txtAnswer->text(), QStringLiteral("7-12"));
     tapKeys(pad, QStringLiteral("cancella"));
     QCOMPARE(game.txtAnswer->text(), QStringLiteral("7-1"));
+    // As large as the screen the pad goes to the screen's edge, beside the design's window.
+    QTest::keyClick(game.window()->windowHandle(), Qt::Key_F11);
+    QTRY_VERIFY(game.window()->isFullScreen());
+    QTRY_COMPARE(pad->frameGeometry().right(), game.window()->screen()->geometry().right());
 }
 
 // F11 draws the window as large as the screen in the design's proportions, and back.

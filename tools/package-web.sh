@@ -18,7 +18,7 @@ name=vorandi-$version-web
 out="$dist/$name"
 rm -rf "$out" "$out.zip"
 program=("$build/src/vorandi.js" "$build/src/vorandi.wasm" "$build/src/qtloader.js"
-         "$here/web/page.js" "$here/web/mirror.js")
+         "$here/web/page.js" "$here/web/mirror.js" "$here/web/numberpad.js")
 page=("$here/web/index.html" "$here/web/sw.js" "$here/web/manifest.webmanifest")
 build_id=$(cat "${program[@]}" "${page[@]}" | sha256sum | cut -c1-12)
 mkdir -p "$out/$build_id"

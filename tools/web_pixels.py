@@ -50,7 +50,17 @@ def page_window(folder):
         tab.evaluate(RECORD, await_promise=True)
         tab.call("Page.reload")
         e2e_web.start_game(tab, "Anna")
-        window = tab.wait_box("Risposte errate", "the game's window")
+        # The game fills the page: a page of the design's window's size shows it at its own size.
+        bar = tab.wait_box("Risposte errate", "the game's window")["places"]["QMenuBar"][3]
+        width, height = e2e_web.DESIGN_WINDOW
+        tab.call("Emulation.setDeviceMetricsOverride", width=width, height=height + bar,
+                 deviceScaleFactor=1, mobile=False)
+
+        def at_design_size():
+            shown = tab.wait_box("Risposte errate", "the game's window")
+            x, y, w, h = e2e_web.DESIGN_BUTTONS["cmdNext"]
+            return shown["places"]["cmdNext"] == [x, y + bar, w, h] and shown
+        window = e2e_web.wait(at_design_size, "the window at the design's size")
         x, y, width, height = window["geometry"]
         shot = tab.call("Page.captureScreenshot", format="png",
                         clip={"x": x, "y": y, "width": width, "height": height, "scale": 1})
@@ -91,10 +101,6 @@ def main():
     texts = window["texts"]
     desktop = desktop_window(args.tool, int(texts["lblNum1"]), int(texts["lblNum2"]))
     print(f"window: page {page.size}, desktop {desktop.size}")
-    # Qt's page platform gives the main window the whole canvas; the form keeps its own size at
-    # the window's top left, where the desktop's window is drawn.
-    if page.width >= desktop.width and page.height >= desktop.height:
-        page = page.crop((0, 0, desktop.width, desktop.height))
     side = Image.new("RGB", (page.width + desktop.width + 8, max(page.height, desktop.height)),
                      (64, 64, 64))
     side.paste(page, (0, 0))

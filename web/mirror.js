@@ -129,6 +129,12 @@
     canvas.dispatchEvent(copy);
     if (copy.defaultPrevented) event.preventDefault();
   }
+  // A tap while a box asks for text (the name): the page's field takes the focus within the tap,
+  // as a tablet opens its own keyboard only for a field focused by the user's gesture.
+  document.addEventListener('touchend', function () {
+    if (focus.getAttribute('data-typing')) focus.focus();
+  }, true);
+
   focus.addEventListener('keydown', passOn);
   focus.addEventListener('keyup', passOn);
 })();

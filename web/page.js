@@ -112,6 +112,27 @@
     }, true);
   }
 
+  // The game always fills the page (its full-screen mode); the teacher's ?tastierino=1 opens the
+  // number pad at once, as the desktop's --tastierino does (otherwise it opens at the first touch).
+  function programOptions() {
+    var options = ['--schermo-intero'];
+    var pad = new URLSearchParams(location.search).get('tastierino');
+    if (pad !== null && pad !== '0' && pad !== 'no') options.push('--tastierino');
+    return options;
+  }
+
+  // The game takes a touch as a touch and makes its own press of it: the mouse events a browser
+  // sends after a touch would press a second time whatever lies there by then (the button of the
+  // box the first press opened). A long press would open the browser's own menu for an image.
+  function keepTouchForTheGame() {
+    ['touchstart', 'touchend'].forEach(function (type) {
+      canvas.addEventListener(type, function (event) {
+        if (event.cancelable) event.preventDefault();
+      }, { passive: false });
+    });
+    canvas.addEventListener('contextmenu', function (event) { event.preventDefault(); });
+  }
+
   // Qt asks its WebGL context for antialiasing, which its flat, whole-pixel pictures never use:
   // a software renderer (a school PC without a graphics driver) pays for it on every repaint of
   // the clock, the whole canvas over. The same pixels without it.
@@ -146,6 +167,7 @@
     if (!browserCanRun()) return;
     drawWithoutAntialiasing();
     passTextOn();
+    keepTouchForTheGame();
     altAloneEntersTheMenu();
     watchDownload();
     var loader = QtLoader({
@@ -171,6 +193,9 @@
       }
     });
     window.vorandiLoader = loader;
+    // Qt 6.4's loader keeps the program's settings in the page's global moduleConfig and has no
+    // word for its command line: the options go there before the program is loaded.
+    if (window.moduleConfig) window.moduleConfig.arguments = programOptions();
     loader.loadEmscriptenModule(program);
   }
 

@@ -9,8 +9,8 @@
 var cacheName = 'vorandi-@VERSION@';
 var build = '@BUILD@/';
 var files = [
-  './', build + 'page.js', build + 'mirror.js', build + 'qtloader.js', build + 'vorandi.js',
-  build + 'vorandi.wasm',
+  './', build + 'page.js', build + 'mirror.js', build + 'numberpad.js', build + 'qtloader.js',
+  build + 'vorandi.js', build + 'vorandi.wasm',
   'manifest.webmanifest', 'vorandi-64.png', 'vorandi-128.png', 'vorandi-192.png', 'vorandi-512.png'
 ];
 

@@ -19,12 +19,12 @@ set_property(TARGET vorandi APPEND PROPERTY LINK_DEPENDS
 # The faces the desktop shows, built in: a page has no system fonts. The Liberation faces stand in
 # for Arial and Times New Roman (the window's serif text is all bold), DejaVu Sans is the desktop's
 # face for boxes and menus, and its bold stands in for Arial Black. Each is cut down to the letters
-# a record file can hold (Windows-1252) and the rest of Latin: the glyphs kept, with their hinting,
-# are the desktop's own, at a ninth of the download.
+# a record file can hold (Windows-1252), the rest of Latin and the number pad's erase key: the
+# glyphs kept, with their hinting, are the desktop's own, at a ninth of the download.
 set(vorandi_fonts liberation2/LiberationSans-Regular.ttf liberation2/LiberationSans-Bold.ttf
     liberation2/LiberationSerif-Bold.ttf dejavu/DejaVuSans.ttf dejavu/DejaVuSans-Bold.ttf)
 set(vorandi_font_letters "U+0020-007E,U+00A0-024F,U+02C6-02C7,U+02D8-02DD,U+2013-2014,\
-U+2018-201E,U+2020-2022,U+2026,U+2030,U+2039-203A,U+20AC,U+2122,U+FFFD")
+U+2018-201E,U+2020-2022,U+2026,U+2030,U+2039-203A,U+20AC,U+2122,U+232B,U+FFFD")
 find_program(PYFTSUBSET pyftsubset REQUIRED)
 set(vorandi_font_files)
 foreach(font IN LISTS vorandi_fonts)

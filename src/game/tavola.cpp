@@ -48,6 +48,12 @@ Tavola::Tavola(game::Services services, QObject *parent)
 {
     ui::initResources();
     platform::onFirstTouch(this, [this] { showNumberPad(); });
+    // A tablet turned, a browser's page resized: the full-screen window fills the new shape.
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        connect(screen, &QScreen::geometryChanged, this, [this] {
+            if (fullScreen_)
+                setFullScreen(true);
+        });
 }
 
 Tavola::~Tavola() = default;

@@ -4,6 +4,7 @@
 // which becomes the tab's title while the tab is hidden.
 #include "dialogs.h"
 #include "display.h"
+#include "form.h"
 #include "mirror.h"
 #include "timer.h"
 
@@ -20,9 +21,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenuBar>
+#include <QScreen>
 #include <QTimer>
 
 #include <emscripten.h>
+
+#include <algorithm>
 
 namespace platform {
 
@@ -112,6 +117,35 @@ void activateAfterBoxes()
     });
 }
 
+// Boxes and menus grow with the game's window as it fills the page, never below the desktop's
+// size: a page of the design's size shows them as the desktop does. The window is made before its
+// first box (the name asked) and shown after it; between two games there is none, and the boxes
+// keep the size they had.
+void scaleBoxesWithWindow()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto form = std::find_if(windows.begin(), windows.end(), [](QWidget *w) {
+        return qobject_cast<FormWindow *>(w) != nullptr;
+    });
+    if (form == windows.end())
+        return;
+    QFont font = QApplication::font();
+    font.setPointSizeF(font.pointSizeF() * std::max(1.0, static_cast<FormWindow *>(*form)->zoom()));
+    for (const char *kind : {"QDialog", "QMenu"}) {
+        if (QApplication::font(kind) != font)
+            QApplication::setFont(font, kind);
+    }
+}
+
+// Before each box, and once the window has taken a new shape of the page.
+void keepBoxesScaled()
+{
+    QObject::connect(&ModalGate::instance(), &ModalGate::entered, qApp, scaleBoxesWithWindow);
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        QObject::connect(screen, &QScreen::geometryChanged, qApp,
+                         [] { QTimer::singleShot(0, qApp, scaleBoxesWithWindow); });
+}
+
 void preparePage()
 {
     // Each repaint of a page's window uploads the whole window to the canvas again: a blinking
@@ -120,14 +154,33 @@ void preparePage()
     loadPageFonts();
     deleteLaterBeforeBoxes();
     activateAfterBoxes();
+    keepBoxesScaled();
     vorandi_watch_tab();
     onTimerWokeUp(keepHiddenTitle);
     startScreenReaderMirror();
+    showNumberPadInPage();
 }
 
 QJsonArray rectangle(const QRect &r)
 {
     return QJsonArray{r.x(), r.y(), r.width(), r.height()};
+}
+
+// Where the menu bar and its entries lie in the window, the entries by their captions: a finger
+// finds them there.
+void addMenuBarPlaces(const QWidget *widget, const QWidget &window, QJsonObject &places)
+{
+    const auto *bar = qobject_cast<const QMenuBar *>(widget);
+    if (!bar || !bar->isVisible())
+        return;
+    places.insert(QStringLiteral("QMenuBar"),
+                  rectangle(QRect(bar->mapTo(&window, QPoint(0, 0)), bar->size())));
+    for (QAction *entry : bar->actions()) {
+        const QRect at = bar->actionGeometry(entry);
+        if (entry->isVisible() && !at.isEmpty())
+            places.insert(entry->text().remove(u'&'),
+                          rectangle(QRect(bar->mapTo(&window, at.topLeft()), at.size())));
+    }
 }
 
 // What a window shows as text, by the name of the control (or its kind, for a box's own); where
@@ -156,6 +209,8 @@ QJsonObject windowText(const QWidget &window)
         texts.insert(key, text);
         places.insert(key, rectangle(QRect(w->mapTo(&window, QPoint(0, 0)), w->size())));
     }
+    if (const auto *main = qobject_cast<const QMainWindow *>(&window))
+        addMenuBarPlaces(main->menuWidget(), window, places);
     QJsonObject described{{QStringLiteral("title"), window.windowTitle()},
                           {QStringLiteral("texts"), texts},
                           {QStringLiteral("geometry"), rectangle(window.geometry())},

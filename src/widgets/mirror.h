@@ -7,4 +7,7 @@ namespace platform {
 // Switches Qt's accessibility events on and has them keep the page's copy.
 void startScreenReaderMirror();
 
+// Has the page draw the number pad with buttons of its own, where the program places it.
+void showNumberPadInPage();
+
 } // namespace platform

@@ -101,18 +101,20 @@ QPoint NumberPad::placeBeside() const
     const QRect window = beside_->frameGeometry();
     const QRect room = beside_->screen()->availableGeometry();
     const QSize pad = frameGeometry().size();
+    // The room's right and bottom are its last pixels: the pad ends there, beside the design.
+    const QPoint end = room.bottomRight() + QPoint(1, 1);
     QPoint at;
     if (beside_->isFullScreen() && room.height() > room.width())
-        at = {room.center().x() - pad.width() / 2, room.bottom() - pad.height()};
+        at = {room.center().x() - pad.width() / 2, end.y() - pad.height()};
     else if (beside_->isFullScreen()) // the window left room at its right
-        at = {room.right() - pad.width(), room.center().y() - pad.height() / 2};
+        at = {end.x() - pad.width(), room.center().y() - pad.height() / 2};
     else if (room.height() > room.width())
         at = {window.left(), window.bottom() + 1};
     else if (window.right() + pad.width() < room.right())
         at = {window.right() + 1, window.top()};
     else
         at = {window.left() - pad.width(), window.top()};
-    return {std::max(at.x(), room.left()), std::min(at.y(), room.bottom() - pad.height())};
+    return {std::max(at.x(), room.left()), std::min(at.y(), end.y() - pad.height())};
 }
 
 namespace {
