@@ -145,30 +145,11 @@
     };
   }
 
-  // Alt pressed and released with no other key or click between enters the menu bar, as on the
-  // desktop: Qt's page platform never hands Alt alone to the bar, so the page asks the game for
-  // what F10 does. Firefox would show its own menu bar on the same key.
-  function altAloneEntersTheMenu() {
-    var alone = false;
-    window.addEventListener('keydown', function (event) {
-      alone = event.key === 'Alt' && (alone || !event.repeat);
-    }, true);
-    window.addEventListener('mousedown', function () { alone = false; }, true);
-    window.addEventListener('keyup', function (event) {
-      if (event.key !== 'Alt' || !alone) return;
-      alone = false;
-      event.preventDefault();
-      var module = window.vorandiLoader && window.vorandiLoader.module();
-      if (module && module._vorandi_menu_keys) module._vorandi_menu_keys();
-    });
-  }
-
   function start() {
     if (!browserCanRun()) return;
     drawWithoutAntialiasing();
     passTextOn();
     keepTouchForTheGame();
-    altAloneEntersTheMenu();
     watchDownload();
     var loader = QtLoader({
       canvasElements: [canvas],

@@ -17,7 +17,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -248,17 +247,4 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vorandi_tab_hidden(int hidden)
 {
     // From the page's own event: the window is changed from the event loop, as any other event.
     QTimer::singleShot(0, qApp, [hidden] { platform::showTabHidden(hidden != 0); });
-}
-
-// Alt pressed and released alone, as the page saw it: what F10 does, at once, so that the arrow
-// pressed next finds the bar ready.
-extern "C" EMSCRIPTEN_KEEPALIVE void vorandi_menu_keys()
-{
-    QWidget *window = QApplication::activeWindow();
-    if (!window || QApplication::activeModalWidget())
-        return;
-    for (QAction *action : window->actions()) {
-        if (action->shortcut() == QKeySequence(Qt::Key_F10))
-            action->trigger();
-    }
 }
