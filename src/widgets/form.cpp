@@ -157,6 +157,8 @@ protected:
                 pressF10(static_cast<QWidget *>(watched)->window());
             break;
         case QEvent::MouseButtonPress:
+        case QEvent::FocusOut: // Alt+Tab: the window comes back with Alt still down
+        case QEvent::WindowDeactivate:
             armed_ = false;
             break;
         default:
