@@ -84,13 +84,13 @@ def one_start(url, floor_url, idle_seconds):
     try:
         started = time.monotonic()
         tab = browser.open()
-        tab.wait_box("Come ti chiami", "the name prompt")
+        tab.wait_box(e2e_web.NAME_PROMPT, "the name prompt")
         cold = time.monotonic() - started
         e2e_web.wait(lambda: tab.evaluate("navigator.serviceWorker.controller !== null"),
                      "the offline copy in charge")
         started = time.monotonic()
         tab.call("Page.reload")
-        tab.wait_box("Come ti chiami", "the name prompt after a reload")
+        tab.wait_box(e2e_web.NAME_PROMPT, "the name prompt after a reload")
         warm = time.monotonic() - started
         if not idle_seconds:
             return cold, warm, None, None

@@ -33,7 +33,19 @@ import urllib.request
 
 import websocket
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "tools"))
+from desktop import game_text  # noqa: E402  the game's texts, from their one table
+
 TIMEOUT = 60
+# The game's own texts the page is waited on for, as the game's table gives them.
+NAME_PROMPT = game_text("namePrompt")
+GREETING = game_text("greeting", "").strip()
+RIGHT = game_text("right")
+WRONG = game_text("wrong", "").strip()
+RECORD_PASSED = game_text("recordPassed")
+LEAVE_QUESTION = game_text("leaveQuestion")
+RECORD_SAVED = game_text("recordSaved")
+NEW_GAME_QUESTION = game_text("newGameQuestion")
 
 
 class Failure(Exception):
@@ -260,7 +272,7 @@ class Browser:
 def start_game(tab, name, input_method=False):
     """Types the name at the prompt (or has an input method insert it, with no key events) and
     answers the greeting; returns the main window's texts."""
-    tab.wait_box("Come ti chiami", "the name prompt")
+    tab.wait_box(NAME_PROMPT, "the name prompt")
     if input_method:
         # An input method writes into the field that has the focus: the page's copy of the
         # prompt's field, once the page has made it one.
@@ -271,7 +283,7 @@ def start_game(tab, name, input_method=False):
     else:
         tab.type(name)
     tab.enter()
-    tab.wait_box("vediamo se sei un vero campione", "the greeting")
+    tab.wait_box(GREETING, "the greeting")
     tab.enter()
     return tab.wait_box("Risposte errate", "the game's window")["texts"]
 
@@ -285,10 +297,10 @@ def answer(tab, value, verdict):
     tab.type(str(value))
     tab.enter()
     tab.wait_box(verdict, f"the verdict {verdict!r}")
-    tab.enter()  # the next question, after "E' record" when the score has just passed it
+    tab.enter()  # the next question, after the news of a record when the score has just passed it
     def next_question():
         front = tab.screen()[0]
-        if any("E' record" in text for text in front["texts"].values()):
+        if any(RECORD_PASSED in text for text in front["texts"].values()):
             tab.enter()
             return False
         # The window takes keys again once it is the active one (it has the focus).
@@ -299,17 +311,17 @@ def answer(tab, value, verdict):
 def play_right(tab, times):
     for _ in range(times):
         base, exponent = question(tab)
-        answer(tab, base ** exponent, "Esatto")
+        answer(tab, base ** exponent, RIGHT)
 
 
 def leave(tab, record_notice):
     """Alt+X, then Sì (Shift+Tab from the default No, then Space), then the record notice."""
     tab.alt("x")
-    tab.wait_box("Vuoi veramente lasciarmi", "the exit question")
+    tab.wait_box(LEAVE_QUESTION, "the exit question")
     tab.key("Tab", vk=9, modifiers=8)
     tab.key(" ", code="Space", vk=32, text=" ")
     if record_notice:
-        tab.wait_box("Ok ho registrato il tuo record", "the record notice")
+        tab.wait_box(RECORD_SAVED, "the record notice")
         tab.enter()
 
 
@@ -417,7 +429,7 @@ def check_offline(tab, server):
     server.down = True
     try:
         reload(tab)
-        tab.wait_box("Come ti chiami", "the name prompt without a server")
+        tab.wait_box(NAME_PROMPT, "the name prompt without a server")
         check(tab.evaluate(PAGE_BUILD) == build, "offline, another build's page")
     finally:
         server.down = False
@@ -445,7 +457,7 @@ def check_update(tab, server, folder):
         answered = f"fetch('./', {{cache: 'no-store'}}).then(r => r.text()).then(t => t.includes('{new}'))"
         wait(lambda: tab.evaluate(answered, await_promise=True), "the server answering again")
         reload(tab)
-        tab.wait_box("Come ti chiami", "the name prompt of the new version")
+        tab.wait_box(NAME_PROMPT, "the name prompt of the new version")
         check(tab.evaluate(PAGE_BUILD) == new, "after one reload the page is still the old one")
         print(f"a new version on the server is there after one reload ({old} -> {new})")
         check_offline(tab, server)
@@ -540,7 +552,7 @@ def check_screen_reader_copy(tab, expected):
     answer, the counters and the time; F2 has the time said; keys typed while the copy has the
     focus reach the game."""
     tab.call("Accessibility.enable")
-    wanted = ["Quanto fa", f"La risposta giusta era {expected}", "Risposte esatte", "Tempo restante"]
+    wanted = ["Quanto fa", game_text("wrongSpoken", expected), "Risposte esatte", "Tempo restante"]
     wait(lambda: all(any(part in text for text in accessible_texts(tab)) for part in wanted),
          f"the accessibility tree holding {wanted}")
     tab.key("F2", vk=113)
@@ -612,7 +624,7 @@ def next_question_by_touch(tab):
     """Waits for the next question, tapping OK on the news of a record that comes before it."""
     def asked():
         windows = tab.screen()
-        if windows and any("E' record" in text for text in windows[0]["texts"].values()):
+        if windows and any(RECORD_PASSED in text for text in windows[0]["texts"].values()):
             close_box(tab, "OK")
             return False
         return no_box(windows)
@@ -683,9 +695,9 @@ def check_fills(tab, width, height, shots):
 def wrong_by_pad(tab):
     base, exponent = question(tab)
     pad(tab, str(base ** exponent + 1))
-    tab.wait_box("Sbagliato", "the verdict of a wrong answer")
+    tab.wait_box(WRONG, "the verdict of a wrong answer")
     # The verdict is written before the focus moves on to the buttons, which are enabled then.
-    wait(lambda: tab.wait_box("Sbagliato", "the verdict").get("focus") == "cmdNext",
+    wait(lambda: tab.wait_box(WRONG, "the verdict").get("focus") == "cmdNext",
          "the focus on 'Nuovo calcolo'")
 
 
@@ -700,7 +712,7 @@ def check_touch_game(browser, shots):
     tab.call("Emulation.setDeviceMetricsOverride", width=1024, height=768, deviceScaleFactor=1,
              mobile=False)
     tab.call("Page.navigate", url=browser.url)
-    tab.wait_box("Come ti chiami", "the name prompt")
+    tab.wait_box(NAME_PROMPT, "the name prompt")
     tap_on(tab, "QLineEdit")  # the prompt's field: the page's text field takes the focus
     wait(lambda: tab.evaluate("document.activeElement.id === 'mirror-focus' && "
                               "document.activeElement.isContentEditable"),
@@ -708,7 +720,7 @@ def check_touch_game(browser, shots):
     tab.call("Input.insertText", text="Tocco")
     tab.wait_box("Tocco", "the name in the prompt")
     tap_on(tab, "OK")
-    tab.wait_box("vediamo se sei un vero campione", "the greeting")
+    tab.wait_box(GREETING, "the greeting")
     close_box(tab, "OK")
     wait(lambda: tab.evaluate("[...document.querySelectorAll('#numberpad button')]"
                               ".map(b => b.getAttribute('aria-label')).sort().join()") == PAD_NAMES,
@@ -719,13 +731,13 @@ def check_touch_game(browser, shots):
                            "!document.getElementById('mirror-box').hidden")
           and question(tab) == (base, exponent), "a long press on the question changed the game")
     pad(tab, "7⌫" + str(base ** exponent))
-    tab.wait_box("Esatto", "the verdict after the pad's Invio")
+    tab.wait_box(RIGHT, "the verdict after the pad's Invio")
     pad(tab, "")  # the next question, as Enter draws it, after the news of a record
-    tab.wait_box("E' record", "the news of a record")
+    tab.wait_box(RECORD_PASSED, "the news of a record")
     next_question_by_touch(tab)
     wrong_by_pad(tab)
     tap_on(tab, "Nuovo calcolo")
-    tab.wait_box("E' record", "the news of a record before the question 'Nuovo calcolo' draws")
+    tab.wait_box(RECORD_PASSED, "the news of a record before the question 'Nuovo calcolo' draws")
     next_question_by_touch(tab)
     for width, height in VIEWPORTS:
         check_fills(tab, width, height, shots)
@@ -735,12 +747,12 @@ def check_touch_game(browser, shots):
             wait(lambda: any(w["title"] == "" for w in tab.screen()) == shown,
                  f"the menu {entry} {'open' if shown else 'closed'}")
     tap_on(tab, "NUOVO GIOCO")
-    tab.wait_box("INIZIAMO UNA NUOVA GARA", "the new game question")
+    tab.wait_box(NEW_GAME_QUESTION, "the new game question")
     close_box(tab, "No")
     tap_on(tab, "Exit")
-    tab.wait_box("Vuoi veramente lasciarmi", "the exit question")
+    tab.wait_box(LEAVE_QUESTION, "the exit question")
     tap_on(tab, "Sì")
-    tab.wait_box("Ok ho registrato il tuo record", "the record notice")
+    tab.wait_box(RECORD_SAVED, "the record notice")
     tap_on(tab, "OK")
     wait(lambda: tab.visible("end"), "the end screen")
     record = tab.stored_record()
@@ -748,9 +760,9 @@ def check_touch_game(browser, shots):
           f"stored by touch: {record}")
     tap(tab, tab.evaluate("(r => [r.x + r.width / 2, r.y + r.height / 2])"
                           "(document.getElementById('again').getBoundingClientRect())"))
-    tab.wait_box("Come ti chiami", "the next game's name prompt")
+    tab.wait_box(NAME_PROMPT, "the next game's name prompt")
     tap_on(tab, "OK")  # no name: the game starts all the same
-    tab.wait_box("vediamo se sei un vero campione", "the greeting without a name")
+    tab.wait_box(GREETING, "the greeting without a name")
     close_box(tab, "OK")
     texts = tab.wait_box("Risposte errate", "the game's window")["texts"]
     check(texts["lblnome"].startswith("Tocco"), f"the record holder shown: {texts['lblnome']!r}")
@@ -793,7 +805,7 @@ def main():
         base, exponent = question(tab)
         tab.type(str(base ** exponent + 1))
         tab.enter()
-        tab.wait_box("Sbagliato", "the verdict")
+        tab.wait_box(WRONG, "the verdict")
         check_screen_reader_copy(tab, base ** exponent)
         check_alt_alone(tab)
         leave(tab, record_notice=True)
@@ -819,14 +831,14 @@ def main():
         play_right(other, 2)
         for t in (tab, other):
             t.alt("x")
-            t.wait_box("Vuoi veramente lasciarmi", "the exit question")
+            t.wait_box(LEAVE_QUESTION, "the exit question")
             t.key("Tab", vk=9, modifiers=8)
         for t in (tab, other):
             t.key(" ", code="Space", vk=32, text=" ")
         # The tab that saves second saves only when it beats the first, so only then says so.
         for t in (tab, other):
             notice = wait(lambda: t.visible("end") or any(
-                "Ok ho registrato" in text for w in t.screen() for text in w["texts"].values()),
+                RECORD_SAVED in text for w in t.screen() for text in w["texts"].values()),
                 "the record notice or the end screen")
             if notice is not True or not t.visible("end"):
                 t.enter()

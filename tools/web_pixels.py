@@ -46,7 +46,7 @@ def page_window(folder):
     browser = e2e_web.Browser(f"http://127.0.0.1:{server.server_address[1]}/index.html")
     try:
         tab = browser.open()
-        tab.wait_box("Come ti chiami", "the name prompt")
+        tab.wait_box(e2e_web.NAME_PROMPT, "the name prompt")
         tab.evaluate(RECORD, await_promise=True)
         tab.call("Page.reload")
         e2e_web.start_game(tab, "Anna")
