@@ -22,6 +22,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 
 echo "Windows tests under Wine"
+# One Wine server for all the tests: two tests that start together would each start one, and
+# the one that loses fails at once, with nothing said. It stays ten seconds after the last.
+"$(dirname "$wine")/wineserver" -p10
 (cd "$build" && env -u DISPLAY ctest --output-on-failure -j "${JOBS:-2}")
 echo "Skipped under Wine, and why:"
 grep -h '^SKIPPED: \|^SKIP   : ' "$build/Testing/Temporary/LastTest.log" | sed 's/^/  /' || true
