@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The number pad for touch screens, as buttons of the page: the program (src/platform/
+// The number pad for touch screens, as buttons of the page: the program (src/widgets/
 // pagepad_wasm.cpp) says where its pad lies on the canvas, beside or below the game's window, and
 // each key's face, name and place; a key pressed here presses the program's key of the same
 // place, which types into the answer box as the keyboard's own key does. The keys never take the
