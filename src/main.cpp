@@ -44,6 +44,10 @@ int main(int argc, char *argv[])
     // Ties the window to its desktop entry, whose icon Wayland desktops show for it.
     QGuiApplication::setDesktopFileName(QStringLiteral(VORANDI_APP_ID));
     QApplication::setStyle(platform::applicationStyle());
+    // The game ends by its own rules (Exit, the window's close, the clock). Between two games no
+    // window is shown while the next name is asked, and that box closing must not end the program:
+    // on a page, where a closed box's loop returns only later, it stopped every later box.
+    QApplication::setQuitOnLastWindowClosed(false);
     // The real world: the system's boxes, wait, calls, record directory and clock.
     Tavola tavola(game::realServices());
     // A signal, the logout or a display gone still saves a beaten record.

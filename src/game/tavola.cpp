@@ -106,11 +106,11 @@ void Tavola::bindControls(FormWindow &window)
 void Tavola::connectEvents()
 {
     connect(cmdNext, &QAbstractButton::clicked, this,
-            [this] { runEvent([this] { cmdNext_Click(); }); });
+            [this] { runCommand([this] { cmdNext_Click(); }); });
     connect(cmdExit, &QAbstractButton::clicked, this,
-            [this] { runEvent([this] { cmdExit_Click(); }); });
+            [this] { runCommand([this] { cmdExit_Click(); }); });
     connect(Timer1, &Timer::Tick, this, [this] { runEvent([this] { Timer1_Timer(); }); });
-    connect(Next, &QAction::triggered, this, [this] { runEvent([this] { Next_Click(); }); });
+    connect(Next, &QAction::triggered, this, [this] { runCommand([this] { Next_Click(); }); });
     txtAnswer->setKeyPressHandler([this](Integer &keyAscii) {
         runEvent([this, &keyAscii] { txtAnswer_KeyPress(keyAscii); });
     });

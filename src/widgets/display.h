@@ -12,4 +12,9 @@ bool displayAvailable();
 // program was started from, where it is not redirected already.
 void useStartingTerminal();
 
+// Whether a command chosen by a click or a tap runs only once the pointer's event is over. On a
+// page a box's loop suspends the whole stack under it: Qt would finish the pointer's event only
+// when the box closed, and meanwhile lose the next tap's release.
+bool commandsWaitForTheirEvent();
+
 } // namespace platform

@@ -5,6 +5,11 @@
 
 namespace platform {
 
+bool commandsWaitForTheirEvent()
+{
+    return false;
+}
+
 bool displayAvailable()
 {
     auto set = [](const char *name) {

@@ -37,6 +37,11 @@ bool displayAvailable()
 
 void useStartingTerminal() {}
 
+bool commandsWaitForTheirEvent()
+{
+    return true;
+}
+
 namespace {
 
 // The game's window: the page has one main window at a time.

@@ -18,6 +18,11 @@ bool goesNowhere(DWORD stream)
 
 } // namespace
 
+bool commandsWaitForTheirEvent()
+{
+    return false;
+}
+
 bool displayAvailable()
 {
     return true;

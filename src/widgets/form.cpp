@@ -2,6 +2,8 @@
 #include "form.h"
 #include "accessibility.h"
 #include "appstyle.h"
+#include "dialogs.h"
+#include "display.h"
 #include "faces.h"
 
 #include <QAction>
@@ -783,6 +785,18 @@ void Form::Unload()
     old->hide();
     // A menu command may be the caller: the window goes once that event is over.
     old->deleteLater();
+}
+
+void Form::runCommand(const std::function<void()> &handler)
+{
+    if (!commandsWaitForTheirEvent()) {
+        runEvent(handler);
+        return;
+    }
+    QTimer::singleShot(0, this, [this, handler] {
+        if (ModalGate::instance().depth() == 0)
+            runEvent(handler);
+    });
 }
 
 QString Form::Caption() const

@@ -119,6 +119,10 @@ public:
     // Runs one of the form's event handlers; the form says where a run-time error escaping it is
     // reported (runHandler, with its own boxes and end).
     virtual void runEvent(const std::function<void()> &handler) = 0;
+    // Runs the handler of a command a click or a tap may choose (a button, a menu entry). Where
+    // a box's loop cannot run inside the pointer's event (a page), the handler runs once that
+    // event is over; one that comes due while a box is open is dropped, as a click under a box.
+    void runCommand(const std::function<void()> &handler);
 
 protected:
     virtual void bindControls(FormWindow &window) = 0;
