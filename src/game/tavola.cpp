@@ -191,8 +191,13 @@ void Tavola::openNumberPad()
 {
     if (!padWanted_ || !txtAnswer || !window() || !window()->isVisible())
         return;
-    if (!pad_)
+    if (!pad_) {
         pad_ = new NumberPad(window(), txtAnswer);
+        connect(pad_, &NumberPad::frameChanged, this, [this] {
+            if (fullScreen_ && window())
+                window()->setFullScreen(true, padRoom());
+        });
+    }
     window()->leaveRoom(padRoom());
     pad_->open();
 }
@@ -210,7 +215,9 @@ QSize Tavola::padRoom() const
 {
     if (!padWanted_)
         return {0, 0};
-    const QSize pad = NumberPad(nullptr, nullptr).sizeHint();
+    // The pad's own frame counts once a window manager has put one around it.
+    const QSize pad = pad_ && pad_->isVisible() ? pad_->frameGeometry().size()
+                                                : NumberPad(nullptr, nullptr).sizeHint();
     const QScreen *screen = QGuiApplication::primaryScreen();
     const bool tall = screen && screen->geometry().height() > screen->geometry().width();
     return tall ? QSize(0, pad.height()) : QSize(pad.width(), 0);

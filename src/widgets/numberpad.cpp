@@ -84,6 +84,12 @@ bool NumberPad::event(QEvent *event)
 {
     if (event->type() == QEvent::WindowActivate && beside_)
         beside_->activateWindow();
+    // The frame is known only once the window manager has put it around the shown pad.
+    const bool placed = event->type() == QEvent::Move || event->type() == QEvent::Resize;
+    if (placed && frameGeometry().size() != frame_) {
+        frame_ = frameGeometry().size();
+        emit frameChanged();
+    }
     return QWidget::event(event);
 }
 

@@ -19,6 +19,10 @@ public:
     // Shows the pad, placed beside its window.
     void open();
 
+signals:
+    // The window manager's frame around the pad came or changed: the room kept for it changes.
+    void frameChanged();
+
 protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -31,6 +35,7 @@ private:
 
     QPointer<QWidget> beside_;
     QPointer<QWidget> target_;
+    QSize frame_;
 };
 
 // Calls `first` once, at the first touch on the screen the program gets (a touch, not a mouse
